@@ -1,0 +1,152 @@
+# Shared by scripts/test, scripts/run and the test launcher: what the project needs on a
+# Debian machine, how it is built, and the Wine environment every program of ours runs in.
+# Source it; it defines functions and a few variables and runs nothing by itself.
+
+SYNCORAVEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+SYNCORAVEL_BUILD="${SYNCORAVEL_BUILD:-$SYNCORAVEL_ROOT/build}"
+WINE64=/usr/lib/wine/wine64
+
+SYNCORAVEL_PACKAGES=(
+    g++-mingw-w64-x86-64-posix
+    cmake
+    ninja-build
+    googletest
+    wine64
+    locales
+    xvfb
+    xauth
+    fonts-ipafont-gothic
+    imagemagick
+)
+
+say() { printf '[syncoravel] %s\n' "$*" >&2; }
+
+as_root() {
+    if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs only what is missing, so that a second run on the same machine costs nothing.
+install_packages() {
+    local missing=() p
+    for p in "${SYNCORAVEL_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        say "installing: ${missing[*]}"
+        as_root apt-get update -q || return 1
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+            "${missing[@]}" || return 1
+    fi
+    ensure_japanese_locale
+}
+
+# Wine decodes Linux file names with the process locale; without ja_JP.UTF-8 Japanese names
+# on disk come back garbled and the ANSI code page is not 932.
+ensure_japanese_locale() {
+    if locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then return 0; fi
+    say "generating the ja_JP.UTF-8 locale"
+    if grep -q '^# *ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+        as_root sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+    elif ! grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+        echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+    fi
+    as_root locale-gen >/dev/null
+}
+
+# Configures once, then builds incrementally.
+build_project() {
+    if [ ! -f "$SYNCORAVEL_BUILD/build.ninja" ]; then
+        cmake -S "$SYNCORAVEL_ROOT" -B "$SYNCORAVEL_BUILD" -G Ninja \
+            -DCMAKE_TOOLCHAIN_FILE="$SYNCORAVEL_ROOT/cmake/mingw-w64-x86_64.cmake" \
+            -DCMAKE_BUILD_TYPE=RelWithDebInfo || return 1
+    fi
+    cmake --build "$SYNCORAVEL_BUILD" || return 1
+}
+
+# The environment of every Wine process of ours: a prefix, home and recycle bin of the
+# build tree, code page 932, and quiet start-up.
+wine_environment() {
+    local wine_dir="$SYNCORAVEL_BUILD/wine"
+    export WINEPREFIX="$wine_dir/prefix"
+    export WINEARCH=win64
+    export WINEDEBUG="${WINEDEBUG:--all}"
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export LC_ALL=ja_JP.UTF-8
+    export LANG=ja_JP.UTF-8
+    export HOME="$wine_dir/home"
+    export XDG_DATA_HOME="$HOME/.local/share"
+    # Wine's recycle bin is the XDG trash, and only an existing one; without it a delete
+    # with undo would delete for good.
+    mkdir -p "$XDG_DATA_HOME/Trash/files" "$XDG_DATA_HOME/Trash/info"
+}
+
+# Creates the prefix on first use. Serialised with a lock because test programs may start
+# in parallel on a fresh build tree.
+wine_prefix_prepare() {
+    mkdir -p "$SYNCORAVEL_BUILD/wine"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/.syncoravel-ready" ]; then
+            say "creating the Wine prefix $WINEPREFIX"
+            "$WINE64" wineboot -i >/dev/null 2>&1
+            # A crash must fail a test, not wait for someone to close a dialog.
+            "$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD \
+                /d 0 /f >/dev/null 2>&1
+            touch "$WINEPREFIX/.syncoravel-ready"
+        fi
+        wine_map_drives
+    ) 9>"$SYNCORAVEL_BUILD/wine/prefix.lock"
+}
+
+# D: and E: are ordinary drives for tests to make folders in; R: is a drive whose root a
+# test may fill (tests take a named lock for it); N: is a letter whose medium is missing.
+wine_map_drives() {
+    local drives="$SYNCORAVEL_BUILD/wine/drives" d
+    for d in d e r; do
+        mkdir -p "$drives/$d"
+        ln -sfn "$drives/$d" "$WINEPREFIX/dosdevices/$d:"
+    done
+    rm -rf "$drives/not-ready"
+    ln -sfn "$drives/not-ready" "$WINEPREFIX/dosdevices/n:"
+}
+
+WINESERVER_STARTED=""
+XVFB_PID=""
+
+# A persistent server makes each Wine process start in a tenth of a second.
+wineserver_start() {
+    wineserver -p >/dev/null 2>&1 </dev/null || true
+    WINESERVER_STARTED=1
+}
+
+wineserver_stop() {
+    if [ -n "$WINESERVER_STARTED" ]; then
+        wineserver -k 2>/dev/null || true
+        WINESERVER_STARTED=""
+    fi
+}
+
+# Starts Xvfb on a free display unless one is given; windows need a screen under Wine.
+xvfb_start() {
+    local fifo display
+    fifo="$(mktemp -u)"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    if ! read -r -t 20 display <"$fifo"; then
+        rm -f "$fifo"
+        say "Xvfb did not start"
+        return 1
+    fi
+    rm -f "$fifo"
+    export DISPLAY=":$display"
+}
+
+xvfb_stop() {
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+        XVFB_PID=""
+    fi
+}

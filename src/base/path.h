@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Path texts are Shift-JIS. The second byte of a double-byte character may be 0x5C, the
+// byte of "\" (ソ, 表, 能, 予), so every search for a separator steps through the text one
+// character at a time from its start; a search from the end cannot tell a trail byte from
+// a separator.
+namespace path {
+
+// Whether the byte is the first of a double-byte character in the system code page.
+bool isLeadByte(char byte);
+
+// Offset of the last "\" that is a character of its own; std::string::npos when there is
+// none. A lead byte with nothing after it counts as a character of its own.
+std::size_t lastSeparator(const char* text, std::size_t length);
+std::size_t lastSeparator(const std::string& text);
+
+// Length of the text without the "\" characters at its end (trail bytes 0x5C stay).
+std::size_t lengthWithoutTrailingSeparators(const char* text, std::size_t length);
+
+// Whether the path holds "*" or "?". No name on disk can contain them, and a directory
+// search or the shell would take them as wildcards matching other entries. Neither byte
+// can be a trail byte, so a byte search is exact.
+bool hasWildcard(const std::string& text);
+
+} // namespace path

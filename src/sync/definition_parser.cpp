@@ -1,0 +1,124 @@
+#include "sync/definition_parser.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <cstring>
+
+#include "base/path.h"
+#include "sync/messages.h"
+#include "sync/path_tests.h"
+
+namespace {
+
+const char kSyncKeyword[] = "Sync.";
+const char kOptionKeyword[] = "Option.";
+const char kRunKeyword[] = "Run.";
+const char kNoSubDirectory[] = "NoSubDirectory";
+
+// Whether the text begins with the keyword, compared like the user's locale does, case
+// included. Never reads past the end of a shorter text.
+template <std::size_t N> bool beginsWith(const char* text, const char (&keyword)[N]) {
+    constexpr int length = static_cast<int>(N - 1);
+    if (strnlen(text, length) < static_cast<std::size_t>(length)) {
+        return false;
+    }
+    return CompareStringA(LOCALE_USER_DEFAULT, 0, text, length, keyword, length) == CSTR_EQUAL;
+}
+
+void handleLine(PassContext& context, const char* line, HWND reportWindow, int mode,
+                int& folderCount, StringList& folders) {
+    const bool loading = mode == kParseLoading;
+    if (beginsWith(line, kOptionKeyword)) {
+        if (loading && lstrcmpA(line + sizeof(kOptionKeyword) - 1, kNoSubDirectory) == 0) {
+            context.withSubfolders = false;
+        }
+        return;
+    }
+    if (beginsWith(line, kRunKeyword)) {
+        if (loading) {
+            SendMessageA(reportWindow, kMsgRunCommand, 0,
+                         reinterpret_cast<LPARAM>(line + sizeof(kRunKeyword) - 1));
+        }
+        return;
+    }
+    if (folderExists(line)) {
+        if (loading) {
+            folders.append(line);
+        }
+        ++folderCount;
+    }
+}
+
+// StrStrIA measures the whole rest of the text on every call, which makes a text of many
+// definitions quadratic; searching one line at a time (a keyword never spans a line end)
+// keeps every byte read a bounded number of times. The line end is put back at once.
+char* findOpeningKeyword(char* text) {
+    for (char* line = text; *line != '\0';) {
+        char* lineFeed = std::strchr(line, '\n');
+        if (lineFeed != nullptr) {
+            *lineFeed = '\0';
+        }
+        char* found = StrStrIA(line, kSyncKeyword);
+        if (lineFeed == nullptr) {
+            return found;
+        }
+        *lineFeed = '\n';
+        if (found != nullptr) {
+            return found;
+        }
+        line = lineFeed + 1;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+int parseSyncBlock(PassContext& context, char* text, HWND reportWindow, int mode,
+                   int& folderCount, StringList& folders) {
+    context.reportWindow = reportWindow;
+    folderCount = 0;
+
+    char* line = findOpeningKeyword(text);
+    if (line == nullptr) {
+        return 0;
+    }
+    for (;;) {
+        char* body = line + sizeof(kSyncKeyword) - 1;
+        char* lineFeed = std::strchr(body, '\n');
+        char* end = lineFeed != nullptr ? lineFeed : body + std::strlen(body);
+        char* next = lineFeed != nullptr ? lineFeed + 1 : end;
+        if (end > body && end[-1] == '\r') {
+            --end;
+        }
+        end = body + path::lengthWithoutTrailingSeparators(body, end - body);
+        *end = '\0';
+
+        handleLine(context, body, reportWindow, mode, folderCount, folders);
+
+        if (lineFeed == nullptr || !beginsWith(next, kSyncKeyword)) {
+            return static_cast<int>(next - text);
+        }
+        line = next;
+    }
+}
+
+int countSyncDefinitions(const std::string& text) {
+    std::string copy = text; // the parser cuts lines in place
+    PassContext scratch;
+    StringList unused;
+    int result = 0;
+    std::size_t position = 0;
+    for (;;) {
+        int folderCount = 0;
+        const int offset =
+            parseSyncBlock(scratch, &copy[position], nullptr, kParseCounting, folderCount, unused);
+        if (offset <= 0) {
+            return result;
+        }
+        if (folderCount >= 2) {
+            ++result;
+        }
+        position += static_cast<std::size_t>(offset);
+    }
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <windows.h>
+
+// Messages from the parser and the mirror worker to the report window (the main window
+// during a run). All but kMsgNextDefinition are sent, so the sender waits until the text
+// has been shown; the receiver copies any text it keeps.
+constexpr UINT kMsgNextDefinition = WM_USER + 1; // wParam 1 after a pass, 0 for a skip
+constexpr UINT kMsgDeleting = WM_USER + 2;       // lParam: full path about to be deleted
+constexpr UINT kMsgCopying = WM_USER + 3;  // wParam: length of destination + 1; lParam:
+                                           // destination, NUL, source, NUL
+constexpr UINT kMsgMasterFolder = WM_USER + 4; // lParam: the master folder's path
+constexpr UINT kMsgRunCommand = WM_USER + 5;   // lParam: the command of a "Sync.Run." line

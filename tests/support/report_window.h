@@ -1,0 +1,46 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace support {
+
+// One message the report window received, with the texts it carried.
+struct ReportedMessage {
+    UINT message = 0;
+    WPARAM wParam = 0;
+    std::string text;   // lParam as a text (the destination for a copy)
+    std::string source; // the source of a copy
+};
+
+// A message-only window that stands in for the main window: it records the run messages
+// (WM_USER+1 to WM_USER+5) it receives, copying their texts as the real handlers do.
+class ReportWindow {
+  public:
+    ReportWindow();
+    ~ReportWindow();
+
+    ReportWindow(const ReportWindow&) = delete;
+    ReportWindow& operator=(const ReportWindow&) = delete;
+
+    HWND handle() const { return window_; }
+    std::vector<ReportedMessage> messages() const;
+    void clear();
+
+  private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void record(UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND window_ = nullptr;
+    mutable std::mutex lock_;
+    std::vector<ReportedMessage> messages_;
+};
+
+// Handles the calling thread's messages until the condition holds or the time is up.
+bool pumpMessagesUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+
+} // namespace support

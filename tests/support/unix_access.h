@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+namespace support {
+
+// Takes every permission off a folder for as long as the object lives, so that listing it
+// fails as it does for a folder of another user. The test launcher runs test programs
+// without the administrator's right to read anything, so this works as root too.
+class UnreadableFolder {
+  public:
+    explicit UnreadableFolder(const std::string& path);
+    ~UnreadableFolder();
+
+    UnreadableFolder(const UnreadableFolder&) = delete;
+    UnreadableFolder& operator=(const UnreadableFolder&) = delete;
+
+    // Whether listing the folder really fails now.
+    bool effective() const { return effective_; }
+
+  private:
+    std::string path_;
+    bool effective_ = false;
+};
+
+// Runs a Linux command line (through /bin/sh) from inside Wine and waits for it; false
+// when it could not be started. The path of a Windows file on the Linux side is given by
+// unixPathOf.
+bool runUnixCommand(const std::string& commandLine);
+std::string unixPathOf(const std::string& windowsPath);
+
+} // namespace support
