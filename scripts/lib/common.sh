@@ -111,19 +111,46 @@ wine_map_drives() {
     ln -sfn "$drives/not-ready" "$WINEPREFIX/dosdevices/n:"
 }
 
+# As root, a test could read a folder it has made unreadable, and write a read-only file;
+# without the two rights that let root read and write anything, Wine (client and server,
+# which opens the files) sees permissions as any user does.
+RESTRICTED=(setpriv --bounding-set -dac_override,-dac_read_search)
+restricted() {
+    if [ "$(id -u)" = 0 ] && "${RESTRICTED[@]}" true 2>/dev/null; then
+        "${RESTRICTED[@]}" "$@"
+    else
+        "$@"
+    fi
+}
+
 WINESERVER_STARTED=""
 XVFB_PID=""
 
 # A persistent server makes each Wine process start in a tenth of a second.
 wineserver_start() {
-    wineserver -p >/dev/null 2>&1 </dev/null || true
+    restricted wineserver -p >/dev/null 2>&1 </dev/null || true
     WINESERVER_STARTED=1
+    # The first Wine process starts Wine's background services, which keep the standard
+    # handles they inherit; started here they hold no pipe of a test or a caller.
+    restricted "$WINE64" cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 wineserver_stop() {
     if [ -n "$WINESERVER_STARTED" ]; then
         wineserver -k 2>/dev/null || true
-        WINESERVER_STARTED=""
+        # As root, a test could read a folder it has made unreadable, and write a read-only file;
+# without the two rights that let root read and write anything, Wine (client and server,
+# which opens the files) sees permissions as any user does.
+RESTRICTED=(setpriv --bounding-set -dac_override,-dac_read_search)
+restricted() {
+    if [ "$(id -u)" = 0 ] && "${RESTRICTED[@]}" true 2>/dev/null; then
+        "${RESTRICTED[@]}" "$@"
+    else
+        "$@"
+    fi
+}
+
+WINESERVER_STARTED=""
     fi
 }
 

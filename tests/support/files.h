@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "base/file_time.h"
 
@@ -33,6 +34,9 @@ bool removeTree(const std::string& path);
 
 // Whether the path exists as a file or as a folder.
 bool pathExists(const std::string& path);
+
+// The names in a folder (without "." and ".."), sorted.
+std::vector<std::string> listFolder(const std::string& path);
 
 // The text as UTF-8, for messages of failed assertions.
 std::string utf8(const std::string& shiftJis);

@@ -1,0 +1,4 @@
+target_sources(syncoravel_engine PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/text_file_writer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/worker_thread.cpp
+)

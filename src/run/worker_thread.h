@@ -1,0 +1,67 @@
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "base/scoped_handle.h"
+
+// One worker at a time: the thread, its id, the exit code of the last finished worker and
+// a lock. The run context and the secure engine context are built on it.
+class WorkerThread {
+  public:
+    using Body = DWORD(WINAPI*)(void* argument);
+
+    WorkerThread();
+    // A worker still running is stopped (asked first, terminated after a short grace).
+    ~WorkerThread();
+
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+
+    // Stops a worker that is still registered, then starts the body on a new thread with
+    // default stack and security. False when the thread cannot be created.
+    bool start(Body body, void* argument);
+
+    // True when no worker is registered. While the worker runs: false. When it has ended:
+    // collects its exit code, closes and forgets it, and returns true.
+    bool waitWorkerFinished();
+
+    // Asks the worker to stop and gives it `graceMs` to end on its own; a worker still
+    // running then is terminated with exit code 1. Afterwards no worker is registered and
+    // the exit code is 0. Terminating is the last resort: a thread killed inside a heap or
+    // file-system call can leave a lock held for good.
+    void stopWorker(DWORD graceMs = 0);
+
+    // Whether a stop was asked for since the worker started; a body that checks it between
+    // steps can end early and cleanly.
+    bool stopRequested() const { return stopRequested_.load(); }
+
+    bool registered() const { return thread_.valid(); }
+    DWORD threadId() const { return threadId_; }
+    DWORD exitCode() const { return exitCode_; }
+
+    CRITICAL_SECTION& lock() { return lock_; }
+
+  private:
+    KernelHandle thread_;
+    DWORD threadId_ = 0;
+    DWORD exitCode_ = 0;
+    CRITICAL_SECTION lock_;
+    std::atomic<bool> stopRequested_{false};
+};
+
+// Holds a critical section for the lifetime of the object.
+class CriticalSectionLock {
+  public:
+    explicit CriticalSectionLock(CRITICAL_SECTION& section) : section_(section) {
+        EnterCriticalSection(&section_);
+    }
+    ~CriticalSectionLock() { LeaveCriticalSection(&section_); }
+
+    CriticalSectionLock(const CriticalSectionLock&) = delete;
+    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+
+  private:
+    CRITICAL_SECTION& section_;
+};

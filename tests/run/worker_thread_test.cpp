@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "run/worker_thread.h"
+#include "support/report_window.h"
+
+namespace {
+
+struct Gate {
+    WorkerThread* worker = nullptr;
+    std::atomic<bool> open{false};
+    std::atomic<bool> started{false};
+    std::atomic<bool> endedOnItsOwn{false};
+};
+
+DWORD WINAPI waitForGate(void* argument) {
+    auto* gate = static_cast<Gate*>(argument);
+    gate->started = true;
+    while (!gate->open) {
+        Sleep(1);
+    }
+    return 42;
+}
+
+// Ends as soon as it is asked to.
+DWORD WINAPI cooperative(void* argument) {
+    auto* gate = static_cast<Gate*>(argument);
+    gate->started = true;
+    while (!gate->worker->stopRequested()) {
+        Sleep(1);
+    }
+    gate->endedOnItsOwn = true;
+    return 7;
+}
+
+// Never looks at the stop request.
+DWORD WINAPI stubborn(void* argument) {
+    static_cast<Gate*>(argument)->started = true;
+    for (;;) {
+        Sleep(1);
+    }
+}
+
+TEST(WorkerThreadTest, FinishedTestCollectsTheExitCode) {
+    WorkerThread worker;
+    EXPECT_TRUE(worker.waitWorkerFinished()); // no worker at all
+
+    Gate gate;
+    ASSERT_TRUE(worker.start(&waitForGate, &gate));
+    EXPECT_TRUE(worker.registered());
+    EXPECT_NE(worker.threadId(), 0u);
+    EXPECT_FALSE(worker.waitWorkerFinished());
+    gate.open = true;
+    ASSERT_TRUE(support::pumpMessagesUntil([&] { return worker.waitWorkerFinished(); }, 10000));
+    EXPECT_EQ(worker.exitCode(), 42u);
+    EXPECT_FALSE(worker.registered());
+    EXPECT_TRUE(worker.waitWorkerFinished());
+    EXPECT_EQ(worker.exitCode(), 42u);
+}
+
+TEST(WorkerThreadTest, StoppingAsksFirstAndTerminatesOnlyAfterTheGrace) {
+    WorkerThread worker;
+    Gate polite;
+    polite.worker = &worker;
+    ASSERT_TRUE(worker.start(&cooperative, &polite));
+    ASSERT_TRUE(support::pumpMessagesUntil([&] { return polite.started.load(); }, 10000));
+    worker.stopWorker(10000);
+    EXPECT_TRUE(polite.endedOnItsOwn);
+    EXPECT_FALSE(worker.registered());
+    EXPECT_EQ(worker.exitCode(), 0u);
+
+    Gate rude;
+    ASSERT_TRUE(worker.start(&stubborn, &rude));
+    EXPECT_FALSE(worker.stopRequested()); // a new worker starts without the old request
+    ASSERT_TRUE(support::pumpMessagesUntil([&] { return rude.started.load(); }, 10000));
+    worker.stopWorker(50);
+    EXPECT_FALSE(worker.registered());
+    EXPECT_EQ(worker.exitCode(), 0u);
+}
+
+TEST(WorkerThreadTest, StartingStopsAWorkerThatIsStillRegistered) {
+    WorkerThread worker;
+    Gate first;
+    ASSERT_TRUE(worker.start(&stubborn, &first));
+    ASSERT_TRUE(support::pumpMessagesUntil([&] { return first.started.load(); }, 10000));
+    const DWORD firstId = worker.threadId();
+    HANDLE firstThread = OpenThread(SYNCHRONIZE, FALSE, firstId);
+
+    Gate second;
+    ASSERT_TRUE(worker.start(&waitForGate, &second));
+    EXPECT_NE(worker.threadId(), firstId);
+    if (firstThread != nullptr) {
+        EXPECT_EQ(WaitForSingleObject(firstThread, 0), WAIT_OBJECT_0);
+        CloseHandle(firstThread);
+    }
+    second.open = true;
+    ASSERT_TRUE(support::pumpMessagesUntil([&] { return worker.waitWorkerFinished(); }, 10000));
+    EXPECT_EQ(worker.exitCode(), 42u);
+}
+
+} // namespace

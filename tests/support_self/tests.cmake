@@ -1,0 +1,3 @@
+syncoravel_add_test(support_tests
+    ${CMAKE_CURRENT_LIST_DIR}/recycle_bin_test.cpp
+)
