@@ -36,6 +36,8 @@ class WorkerThread {
     // Whether a stop was asked for since the worker started; a body that checks it between
     // steps can end early and cleanly.
     bool stopRequested() const { return stopRequested_.load(); }
+    // The same request as a flag that code without access to the holder can watch.
+    const std::atomic<bool>& stopFlag() const { return stopRequested_; }
 
     bool registered() const { return thread_.valid(); }
     DWORD threadId() const { return threadId_; }

@@ -50,8 +50,9 @@ void ReportWindow::record(UINT message, WPARAM wParam, LPARAM lParam) {
     ReportedMessage entry;
     entry.message = message;
     entry.wParam = wParam;
+    entry.lParam = lParam;
     const char* text = reinterpret_cast<const char*>(lParam);
-    if (text != nullptr && message != WM_USER + 1) {
+    if (text != nullptr && message >= WM_USER + 2 && message <= WM_USER + 5) {
         entry.text = text;
         if (message == WM_USER + 3) {
             entry.source = text + entry.text.size() + 1;
@@ -63,7 +64,7 @@ void ReportWindow::record(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CALLBACK ReportWindow::procedure(HWND window, UINT message, WPARAM wParam,
                                          LPARAM lParam) {
-    if (message >= WM_USER + 1 && message <= WM_USER + 5) {
+    if (message >= WM_USER && message <= 0x7FFF) {
         auto* self = reinterpret_cast<ReportWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
         if (self != nullptr) {
             self->record(message, wParam, lParam);

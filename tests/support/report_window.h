@@ -15,10 +15,12 @@ struct ReportedMessage {
     WPARAM wParam = 0;
     std::string text;   // lParam as a text (the destination for a copy)
     std::string source; // the source of a copy
+    LPARAM lParam = 0;
 };
 
-// A message-only window that stands in for the main window: it records the run messages
-// (WM_USER+1 to WM_USER+5) it receives, copying their texts as the real handlers do.
+// A message-only window that stands in for the main window or another report window: it
+// records every message from WM_USER on, copying the texts of the run messages WM_USER+2
+// to WM_USER+5 as the real handlers do (for other messages only wParam and lParam).
 class ReportWindow {
   public:
     ReportWindow();
