@@ -1,0 +1,165 @@
+#include "settings/settings_file.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/path.h"
+#include "base/text_buffer.h"
+#include "sync/path_tests.h"
+
+namespace {
+
+const char kSettingsFileName[] = "Pairwarden.ini";
+const char kDefaultDefinitionFile[] = "SyncDef.txt";
+const char kDefSyncFileSection[] = "DefSyncFile";
+const char kSecurePathSection[] = "SecurePath";
+const char kNone[] = "None";
+
+const int kDefaultWidth = 480;
+const int kDefaultHeight = 360;
+
+// A section text is entries ended by a zero byte each, and one more zero byte at its end.
+void appendEntry(std::string& section, const std::string& entry) {
+    section += entry;
+    section += '\0';
+}
+
+bool writeSection(const char* section, std::string text, const std::string& file) {
+    text += '\0'; // the end of the section text; std::string adds the final zero
+    return WritePrivateProfileSectionA(section, text.c_str(), file.c_str()) != FALSE;
+}
+
+} // namespace
+
+SettingsFile::SettingsFile(const ProgramLocation& location)
+    : location_(location), path_(pathInFolder(location.folder, kSettingsFileName)) {}
+
+std::string SettingsFile::readText(const char* section, const std::string& key) const {
+    TextBuffer value;
+    GetPrivateProfileStringA(section, key.c_str(), kNone, value.data(),
+                             static_cast<DWORD>(value.size()), path_.c_str());
+    return value.text();
+}
+
+void SettingsFile::markHidden() const { SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_HIDDEN); }
+
+std::string SettingsFile::ReadDefSyncFile() const {
+    const std::string stored = readText(kDefSyncFileSection, "Name");
+    if (stored == kNone || !fileExists(stored)) {
+        return pathInFolder(location_.folder, kDefaultDefinitionFile);
+    }
+    return stored;
+}
+
+void SettingsFile::WriteDefSyncFile(const std::string& definitionFile) const {
+    std::string section;
+    appendEntry(section, "Name=" + definitionFile);
+    writeSection(kDefSyncFileSection, section, path_);
+    markHidden();
+}
+
+int SettingsFile::ReadSecurePaths(StringList& folders) const {
+    int n = 1;
+    for (;; ++n) {
+        const std::string value = readText(kSecurePathSection, "TargetSecure" + std::to_string(n));
+        if (value == kNone) {
+            break;
+        }
+        // Stored values are full paths without their drive and so begin with "\"; anything
+        // else would name the whole drive ("") or a drive-relative path.
+        if (value.size() < 2 || value[0] != '\\') {
+            continue;
+        }
+        const std::string full = location_.drivePrefix + value;
+        const std::size_t separator = path::lastSeparator(full);
+        const bool parentExists =
+            separator != std::string::npos && folderExists(full.substr(0, separator));
+        if (folderExists(full) || parentExists) {
+            folders.append(full);
+        }
+    }
+    return n - 1;
+}
+
+int SettingsFile::WriteSecurePaths(int type, StringList* folders, StringList* rejected) const {
+    if (folders == nullptr || folders->empty()) {
+        writeSection(kSecurePathSection, std::string(), path_);
+        return 0;
+    }
+    std::string section;
+    int handedIn = 0;
+    int counter = 1;
+    std::string folder;
+    while (folders->takeFirst(folder)) {
+        ++handedIn;
+        if (folder.compare(0, 2, location_.drivePrefix) != 0 || folder.size() < 2) {
+            if (rejected != nullptr) {
+                rejected->append(folder);
+            }
+            continue;
+        }
+        appendEntry(section, "TargetSecure" + std::to_string(counter++) + "=" + folder.substr(2));
+    }
+    appendEntry(section, "Type=" + std::to_string(type));
+    writeSection(kSecurePathSection, section, path_);
+    return handedIn;
+}
+
+int SettingsFile::ReadSecureType() const {
+    const std::string value = readText(kSecurePathSection, "Type");
+    if (value == kNone) {
+        return 0;
+    }
+    const double number = std::strtod(value.c_str(), nullptr);
+    if (!(number > -2147483648.0)) {
+        return number < 0 ? INT_MIN : 0; // NaN and large negatives
+    }
+    if (number >= 2147483647.0) {
+        return INT_MAX;
+    }
+    return static_cast<int>(number);
+}
+
+void SettingsFile::LoadWindowSize(HWND window) const {
+    const std::string file = windowSizeSettingsPath(path_);
+    const std::string section = windowSizeSectionName(path_);
+    const unsigned storedWidth =
+        GetPrivateProfileIntA(section.c_str(), "Width", kDefaultWidth, file.c_str()) & 0xFFFFu;
+    const unsigned storedHeight =
+        GetPrivateProfileIntA(section.c_str(), "Height", kDefaultHeight, file.c_str()) & 0xFFFFu;
+    RECT client = {};
+    GetClientRect(window, &client);
+    const unsigned clientWidth = static_cast<unsigned>(client.right - client.left);
+    const unsigned clientHeight = static_cast<unsigned>(client.bottom - client.top);
+    const unsigned width = storedWidth > clientWidth ? storedWidth : clientWidth;
+    const unsigned height = storedHeight > clientHeight ? storedHeight : clientHeight;
+    SetWindowPos(window, nullptr, 0, 0, static_cast<int>(width), static_cast<int>(height),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+}
+
+void SettingsFile::SaveWindowSize(HWND window) const {
+    RECT outer = {};
+    GetWindowRect(window, &outer);
+    std::string section;
+    appendEntry(section, "Width=" + std::to_string(outer.right - outer.left));
+    appendEntry(section, "Height=" + std::to_string(outer.bottom - outer.top));
+    writeSection(windowSizeSectionName(path_).c_str(), section, windowSizeSettingsPath(path_));
+    SetFileAttributesA(windowSizeSettingsPath(path_).c_str(), FILE_ATTRIBUTE_HIDDEN);
+}
+
+std::string windowSizeSettingsPath(const std::string& settingsPath) {
+    if (settingsPath.size() <= 4 || settingsPath.compare(settingsPath.size() - 4, 4, ".ini") != 0) {
+        return settingsPath + ".ini";
+    }
+    return settingsPath;
+}
+
+std::string windowSizeSectionName(const std::string& settingsPath) {
+    std::string name = fileNamePart(windowSizeSettingsPath(settingsPath));
+    if (name.size() >= 4 && name[name.size() - 4] == '.') {
+        name.erase(name.size() - 4);
+    }
+    return name + "-WH-Size";
+}
