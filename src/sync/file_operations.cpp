@@ -88,8 +88,11 @@ void removeTemporary(const std::string& path) {
     DeleteFileA(path.c_str());
 }
 
-// Creates a new temporary file in the folder under a name nobody else holds.
-FileHandle createTemporary(const std::string& folder, std::string& temporaryPath) {
+// Creates a new temporary file in the folder under a name nobody else holds. It gets the
+// attributes of the copy at once: some file systems keep "hidden" and "system" only when a
+// file is created with them. A handle that creates a read-only file may still write it.
+FileHandle createTemporary(const std::string& folder, DWORD attributes,
+                           std::string& temporaryPath) {
     static std::atomic<unsigned> counter{GetTickCount() ^ (GetCurrentProcessId() << 7)};
     for (int attempt = 0; attempt < 64; ++attempt) {
         char name[kTemporaryNameLength + 1];
@@ -97,7 +100,7 @@ FileHandle createTemporary(const std::string& folder, std::string& temporaryPath
                       kTemporarySuffix);
         temporaryPath = folder.empty() ? std::string(name) : folder + "\\" + name;
         FileHandle file(CreateFileA(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                                    attributes | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (file ||
             (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) {
             return file;
@@ -106,24 +109,40 @@ FileHandle createTemporary(const std::string& folder, std::string& temporaryPath
     return FileHandle();
 }
 
-// Copies the open source into a temporary file in the destination's folder and renames
-// that over the destination. On any failure or stop the temporary file is removed.
-bool copyThroughTemporary(const PassContext& context, HANDLE source,
-                          const BY_HANDLE_FILE_INFORMATION& info, const std::string& destination) {
-    // The platform's copy refuses to overwrite a read-only file; a rename would not.
+// Renames the finished copy to the destination in one step. A new destination needs no
+// look at what is there; an existing one is replaced unless it is read-only, which the
+// platform's copy would refuse too (some file systems let a rename replace it).
+bool putInPlace(const std::string& temporaryPath, const std::string& destination) {
+    if (MoveFileExA(temporaryPath.c_str(), destination.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) {
+        return false;
+    }
     const DWORD existing = GetFileAttributesA(destination.c_str());
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0) {
         return false;
     }
+    return MoveFileExA(temporaryPath.c_str(), destination.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
 
+// Copies the open source into a temporary file in the destination's folder and renames
+// that over the destination. On any failure or stop the temporary file is removed.
+bool copyThroughTemporary(const PassContext& context, HANDLE source,
+                          const BY_HANDLE_FILE_INFORMATION& info, const std::string& destination) {
     // Missing folders are made only when the file cannot be created, which spares the
     // common case a lookup of the folder per copied file.
     const std::string folder = parentOf(destination);
+    DWORD attributes = info.dwFileAttributes & kCopiedAttributes;
+    if (attributes == 0) {
+        attributes = FILE_ATTRIBUTE_NORMAL;
+    }
     std::string temporaryPath;
-    FileHandle temporary = createTemporary(folder, temporaryPath);
+    FileHandle temporary = createTemporary(folder, attributes, temporaryPath);
     if (!temporary && !folder.empty() && !folderExists(folder)) {
         createFolderPath(folder);
-        temporary = createTemporary(folder, temporaryPath);
+        temporary = createTemporary(folder, attributes, temporaryPath);
     }
     if (!temporary) {
         return false;
@@ -160,13 +179,7 @@ bool copyThroughTemporary(const PassContext& context, HANDLE source,
          FlushFileBuffers(temporary.get());
     temporary.reset();
 
-    const DWORD attributes = info.dwFileAttributes & kCopiedAttributes;
-    if (ok && attributes != FILE_ATTRIBUTE_ARCHIVE) {
-        ok = SetFileAttributesA(temporaryPath.c_str(),
-                                attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL) != FALSE;
-    }
-    ok = ok && MoveFileExA(temporaryPath.c_str(), destination.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    ok = ok && putInPlace(temporaryPath, destination);
     if (!ok) {
         removeTemporary(temporaryPath);
     }
