@@ -111,6 +111,35 @@ TEST_F(FolderSnapshotTest, JapaneseNamesWithTrailBytesAtEveryDepth) {
     EXPECT_EQ(snapshot.lastLookupTime(), t + kSecond);
 }
 
+TEST_F(FolderSnapshotTest, TemporaryCopiesAreNeverEntries) {
+    const FileTime t = fileTimeUtc(2024, 2, 2, 2, 2, 2);
+    temp_.file("root\\a.txt", "a", t);
+    temp_.file("root\\~SCV00AF.TMP", "cut off", t + 9 * kSecond); // would be the newest
+    temp_.file("root\\ソ\\~scv1234.tmp", "cut off below", t);
+    temp_.file("root\\ソ\\b.txt", "b", t);
+    // Only files of the exact pattern: a folder of that name and a near miss are entries.
+    temp_.file("root\\~SCV9999.TMP\\c.txt", "c", t);
+    temp_.file("root\\~SCV0001.TMP.bak", "d", t);
+
+    FolderSnapshot snapshot(heap_.get());
+    ASSERT_EQ(snapshot.buildSnapshot(temp_.at("root"), true), 6u);
+    std::vector<std::string> relatives;
+    for (std::size_t i = 0; i < snapshot.entryCount(); ++i) {
+        relatives.push_back(snapshot.relativePath(i));
+    }
+    std::sort(relatives.begin(), relatives.end());
+    EXPECT_EQ(relatives, (std::vector<std::string>{"a.txt", "~SCV0001.TMP.bak", "~SCV9999.TMP",
+                                                   "~SCV9999.TMP\\c.txt", "ソ", "ソ\\b.txt"}));
+    std::vector<std::string> leftovers = snapshot.temporaryFiles();
+    std::sort(leftovers.begin(), leftovers.end());
+    EXPECT_EQ(leftovers, (std::vector<std::string>{temp_.at("root\\~SCV00AF.TMP"),
+                                                   temp_.at("root\\ソ\\~scv1234.tmp")}));
+
+    // Without subfolders the walk sees, and reports, only the first level.
+    ASSERT_EQ(snapshot.buildSnapshot(temp_.at("root"), false), 2u);
+    EXPECT_EQ(snapshot.temporaryFiles(), std::vector<std::string>{temp_.at("root\\~SCV00AF.TMP")});
+}
+
 TEST_F(FolderSnapshotTest, EmptyMissingAndMisspelledRoots) {
     FolderSnapshot snapshot(heap_.get());
     EXPECT_EQ(snapshot.buildSnapshot(temp_.folder("empty"), true), 0u);
@@ -185,9 +214,8 @@ TEST_F(FolderSnapshotTest, DriveNameAsRoot) {
     ASSERT_TRUE(support::setWriteTime(drive + "\\表", t + 2));
 
     ASSERT_EQ(snapshot.buildSnapshot(drive, true), 3u);
-    expectSnapshot(snapshot, {{"x.txt", {false, t}},
-                              {"表", {true, t + 2}},
-                              {"表\\y.txt", {false, t + 1}}});
+    expectSnapshot(snapshot,
+                   {{"x.txt", {false, t}}, {"表", {true, t + 2}}, {"表\\y.txt", {false, t + 1}}});
     EXPECT_TRUE(snapshot.lookupInFolder("表\\y.txt"));
     EXPECT_EQ(snapshot.lastLookupTime(), t + 1);
 }
@@ -204,11 +232,11 @@ TEST_F(FolderSnapshotTest, AnUnreadableSubfolderKeepsItsEntryButNothingBelow) {
 
     FolderSnapshot snapshot(heap_.get());
     ASSERT_EQ(snapshot.buildSnapshot(temp_.at("root"), true), 4u);
-    expectSnapshot(snapshot, {{"a.txt", {false, support::writeTimeOf(temp_.at("root\\a.txt"))}},
-                              {"locked", {true, lockedTime}},
-                              {"open", {true, support::writeTimeOf(temp_.at("root\\open"))}},
-                              {"open\\b.txt",
-                               {false, support::writeTimeOf(temp_.at("root\\open\\b.txt"))}}});
+    expectSnapshot(snapshot,
+                   {{"a.txt", {false, support::writeTimeOf(temp_.at("root\\a.txt"))}},
+                    {"locked", {true, lockedTime}},
+                    {"open", {true, support::writeTimeOf(temp_.at("root\\open"))}},
+                    {"open\\b.txt", {false, support::writeTimeOf(temp_.at("root\\open\\b.txt"))}}});
 }
 
 // The tree grows between the counting walk and the fill walk: the table must not overflow
