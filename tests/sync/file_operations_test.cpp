@@ -287,6 +287,8 @@ TEST(CopyEntryTest, AStopRequestAbandonsACopyInTheMiddle) {
     ASSERT_TRUE(ended);
     EXPECT_LT(took, 3000u);
     EXPECT_EQ(lines(context.copyList), std::vector<std::string>{"【エラーコピー】" + destination});
+    // Its size first: a copy that ran to its end must fail here, not fill the memory.
+    ASSERT_EQ(support::fileSize(destination), 12u);
     EXPECT_EQ(support::readFile(destination), "the old file");
     EXPECT_EQ(support::listFolder(target.path()), std::vector<std::string>{"big.bin"});
 }

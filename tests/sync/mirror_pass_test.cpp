@@ -524,6 +524,8 @@ TEST(MirrorPassTest, AStopRequestEndsThePassInTheMiddleOfABigCopy) {
     watcher.join();
 
     ASSERT_TRUE(stop.load());
+    // Its size first: a copy that ran to its end must fail here, not fill the memory.
+    ASSERT_EQ(support::fileSize(b + "\\big.bin"), 12u);
     EXPECT_EQ(support::readFile(b + "\\big.bin"), "the old file");
     EXPECT_EQ(support::listFolder(b), std::vector<std::string>{"big.bin"});
     // The copy into C, the next target, was never started.
