@@ -105,10 +105,13 @@ std::string lastLogUseText(const std::string& logPath) {
     }
     FILETIME localWrite;
     FileTimeToLocalFileTime(&found.ftLastWriteTime, &localWrite);
-    SYSTEMTIME now;
-    GetLocalTime(&now);
+    // Now in the same units and through the same conversion as the log's time: the local
+    // clock read in whole milliseconds can lie behind a log written a moment ago, which
+    // would then count as written in the future.
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
     FILETIME localNow;
-    SystemTimeToFileTime(&now, &localNow);
+    FileTimeToLocalFileTime(&now, &localNow);
     return formatLastLogUse(toFileTime(localWrite), toFileTime(localNow));
 }
 
