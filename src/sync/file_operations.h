@@ -34,6 +34,6 @@ bool createFolderPath(const std::string& path);
 // interrupted copy is removed by the next pass.
 bool isTemporaryCopyName(const char* name);
 
-// Sends leftover temporary copies to the recycle bin (the temporary attributes of a
-// read-only source are taken off first). Nothing is recorded: they never were entries.
+// Sends leftover temporary copies to the recycle bin, a read-only one made writable first.
+// Nothing is recorded: they never were entries.
 void removeLeftoverCopies(const std::vector<std::string>& paths);
