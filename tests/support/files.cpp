@@ -23,8 +23,8 @@ bool writeFile(const std::string& path, const std::string& bytes) {
 }
 
 std::string readFile(const std::string& path) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return std::string();
     }
@@ -157,8 +157,8 @@ std::string utf8(const std::string& shiftJis) {
     if (shiftJis.empty()) {
         return std::string();
     }
-    const int wide =
-        MultiByteToWideChar(932, 0, shiftJis.data(), static_cast<int>(shiftJis.size()), nullptr, 0);
+    const int wide = MultiByteToWideChar(932, 0, shiftJis.data(), static_cast<int>(shiftJis.size()),
+                                         nullptr, 0);
     std::wstring text(static_cast<std::size_t>(wide), L'\0');
     MultiByteToWideChar(932, 0, shiftJis.data(), static_cast<int>(shiftJis.size()), &text[0], wide);
     const int bytes =

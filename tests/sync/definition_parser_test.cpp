@@ -20,9 +20,9 @@ class DefinitionParserTest : public testing::Test {
         for (const char* key : {"A", "B", "C", "D"}) {
             folders_[key] = temp_.folder(std::string("定義") + key);
         }
-        folders_["SO"] = temp_.folder("データソ"); // ends in 0x5C
-        folders_["HYO"] = temp_.folder("一覧表");  // ends in 0x5C
-        folders_["EQ"] = temp_.folder("計算＝");   // second byte is a lead byte
+        folders_["SO"] = temp_.folder("データソ");  // ends in 0x5C
+        folders_["HYO"] = temp_.folder("一覧表");   // ends in 0x5C
+        folders_["EQ"] = temp_.folder("計算＝");    // second byte is a lead byte
         folders_["MISSING"] = temp_.at("ありません");
     }
 
@@ -92,11 +92,9 @@ const ParserCase kParserCases[] = {
     {"lines without Sync. before a definition are skipped",
      "メモ\r\n\r\n予定表\\\r\nSync.{A}\r\nSync.{B}",
      {{"", {"{A}", "{B}"}}}},
-    {"a drive with and without backslashes",
-     "Sync.D:\r\nSync.D:\\\r\nSync.D:\\\\\\\\\r\n",
+    {"a drive with and without backslashes", "Sync.D:\r\nSync.D:\\\r\nSync.D:\\\\\\\\\r\n",
      {{"", {"D:", "D:", "D:"}}}},
-    {"a drive that is not ready is dropped",
-     "Sync.N:\r\nSync.N:\\\r\nSync.{A}\r\n",
+    {"a drive that is not ready is dropped", "Sync.N:\r\nSync.N:\\\r\nSync.{A}\r\n",
      {{"", {"{A}"}}}},
     {"the exact option clears the subfolder switch",
      "Sync.{A}\r\nSync.Option.NoSubDirectory\r\nSync.{B}\r\n",
@@ -105,25 +103,22 @@ const ParserCase kParserCases[] = {
      "Sync.{A}\r\nSync.Option.nosubdirectory\r\nSync.Option.NoSubDirectory \r\n"
      "Sync.Option.Other\r\nSync.option.NoSubDirectory\r\nSync.{B}\r\n",
      {{"", {"{A}", "{B}"}, true}}},
-    {"run lines are sent in order",
-     "Sync.Run.notepad.exe\r\nSync.Run.D:\\メモ 帳\\予定表.txt\r\n",
+    {"run lines are sent in order", "Sync.Run.notepad.exe\r\nSync.Run.D:\\メモ 帳\\予定表.txt\r\n",
      {{"", {}, true, {"notepad.exe", "D:\\メモ 帳\\予定表.txt"}}}},
-    {"run lines between folders",
-     "Sync.{A}\r\nSync.Run.calc.exe\r\nSync.{B}\r\n",
+    {"run lines between folders", "Sync.{A}\r\nSync.Run.calc.exe\r\nSync.{B}\r\n",
      {{"", {"{A}", "{B}"}, true, {"calc.exe"}}}},
-    {"line feeds without carriage returns",
-     "Sync.{A}\nSync.{B}\n\nSync.{C}\n",
+    {"line feeds without carriage returns", "Sync.{A}\nSync.{B}\n\nSync.{C}\n",
      {{"\nSync.{C}\n", {"{A}", "{B}"}}, {"", {"{C}"}}}},
     {"a last line without line end", "Sync.{A}\r\nSync.{B}", {{"", {"{A}", "{B}"}}}},
-    {"a bare Sync. at the very end is an empty folder line", "Sync.{A}\r\nSync.", {{"", {"{A}"}}}},
+    {"a bare Sync. at the very end is an empty folder line", "Sync.{A}\r\nSync.",
+     {{"", {"{A}"}}}},
     {"only Sync.", "Sync.", {{"", {}}}},
     {"a folder named twice counts twice", "Sync.{A}\r\nSync.{A}\r\n", {{"", {"{A}", "{A}"}}}},
     {"trailing backslashes go, trail bytes 0x5C stay",
      "Sync.{A}\\\\\r\nSync.{SO}\r\nSync.{HYO}\\\r\nSync.{SO}\\\\\\\r\nSync.{EQ}\\\r\n",
      {{"", {"{A}", "{SO}", "{HYO}", "{SO}", "{EQ}"}}}},
     {"missing folders and empty lines are dropped",
-     "Sync.{MISSING}\r\nSync.{A}\r\nSync.\r\nSync.\\\r\n",
-     {{"", {"{A}"}}}},
+     "Sync.{MISSING}\r\nSync.{A}\r\nSync.\r\nSync.\\\r\n", {{"", {"{A}"}}}},
     {"only one carriage return is dropped", "Sync.{A}\r\r\nSync.{B}\r\n", {{"", {"{B}"}}}},
     {"no Sync. at all", "memo\r\nsyn c.\r\nSync\r\n", {}},
     {"empty text", "", {}},
@@ -190,13 +185,9 @@ TEST_F(DefinitionParserTest, DefinitionTexts) {
 // at the terminating zero, which is the last readable byte.
 TEST_F(DefinitionParserTest, TextsCutOffAnywhereAreNeverReadPastTheirEnd) {
     const char* const tails[] = {
-        "S",           "Sy",           "Syn",
-        "Sync",        "Sync.",        "Sync.O",
-        "Sync.Option", "Sync.Option.", "Sync.Option.NoSub",
-        "Sync.R",      "Sync.Run",     "Sync.Run.",
-        "Sync.\x81",   "Sync.{A}\x81", "Sync.{A}\\\x81",
-        "Sync.\\",     "Sync.\r",      "Sync.{B}\r",
-        "\x81",        "sync.\x81\\",
+        "S", "Sy", "Syn", "Sync", "Sync.", "Sync.O", "Sync.Option", "Sync.Option.",
+        "Sync.Option.NoSub", "Sync.R", "Sync.Run", "Sync.Run.", "Sync.\x81", "Sync.{A}\x81",
+        "Sync.{A}\\\x81", "Sync.\\", "Sync.\r", "Sync.{B}\r", "\x81", "sync.\x81\\",
     };
     support::ReportWindow window;
     for (const char* tail : tails) {

@@ -214,8 +214,9 @@ TEST_F(FolderSnapshotTest, DriveNameAsRoot) {
     ASSERT_TRUE(support::setWriteTime(drive + "\\表", t + 2));
 
     ASSERT_EQ(snapshot.buildSnapshot(drive, true), 3u);
-    expectSnapshot(snapshot,
-                   {{"x.txt", {false, t}}, {"表", {true, t + 2}}, {"表\\y.txt", {false, t + 1}}});
+    expectSnapshot(snapshot, {{"x.txt", {false, t}},
+                              {"表", {true, t + 2}},
+                              {"表\\y.txt", {false, t + 1}}});
     EXPECT_TRUE(snapshot.lookupInFolder("表\\y.txt"));
     EXPECT_EQ(snapshot.lastLookupTime(), t + 1);
 }
@@ -232,11 +233,11 @@ TEST_F(FolderSnapshotTest, AnUnreadableSubfolderKeepsItsEntryButNothingBelow) {
 
     FolderSnapshot snapshot(heap_.get());
     ASSERT_EQ(snapshot.buildSnapshot(temp_.at("root"), true), 4u);
-    expectSnapshot(snapshot,
-                   {{"a.txt", {false, support::writeTimeOf(temp_.at("root\\a.txt"))}},
-                    {"locked", {true, lockedTime}},
-                    {"open", {true, support::writeTimeOf(temp_.at("root\\open"))}},
-                    {"open\\b.txt", {false, support::writeTimeOf(temp_.at("root\\open\\b.txt"))}}});
+    expectSnapshot(snapshot, {{"a.txt", {false, support::writeTimeOf(temp_.at("root\\a.txt"))}},
+                              {"locked", {true, lockedTime}},
+                              {"open", {true, support::writeTimeOf(temp_.at("root\\open"))}},
+                              {"open\\b.txt",
+                               {false, support::writeTimeOf(temp_.at("root\\open\\b.txt"))}}});
 }
 
 // The tree grows between the counting walk and the fill walk: the table must not overflow
