@@ -12,6 +12,7 @@
 
 #include "base/path.h"
 #include "base/scoped_handle.h"
+#include "support/debug_output.h"
 #include "support/files.h"
 #include "support/recycle_bin.h"
 #include "support/report_window.h"
@@ -294,7 +295,7 @@ std::vector<Scenario> scenarios() {
         {"Japanese names with trail bytes 0x5C at every depth",
          true,
          {{file("ソ\\表\\能.txt", "能", T), file("予定表.txt", "予定", T - kHour),
-           file("ソ\\十.txt", "十", T - kHour)},
+           file("ソ\\十.txt", "十", T - kHour), file("空.txt", "", T - kHour)},
           {file("表\\ソ.txt", "only here", T - 2 * kHour),
            file("予定表.txt", "old", T - 2 * kHour)}},
          0,
@@ -303,11 +304,14 @@ std::vector<Scenario> scenarios() {
          {{"【削除】", 1, "表"}},
          {{"【コピー】", 1, "ソ\\表\\能.txt"},
           {"【コピー】", 1, "予定表.txt"},
-          {"【コピー】", 1, "ソ\\十.txt"}},
+          {"【コピー】", 1, "ソ\\十.txt"},
+          {"【コピー】", 1, "空.txt"}},
          {{folder("ソ"), folder("ソ\\表"), file("ソ\\表\\能.txt", "能", T),
-           file("予定表.txt", "予定", T - kHour), file("ソ\\十.txt", "十", T - kHour)},
+           file("予定表.txt", "予定", T - kHour), file("ソ\\十.txt", "十", T - kHour),
+           file("空.txt", "", T - kHour)},
           {folder("ソ"), folder("ソ\\表"), file("ソ\\表\\能.txt", "能", T),
-           file("予定表.txt", "予定", T - kHour), file("ソ\\十.txt", "十", T - kHour)}}},
+           file("予定表.txt", "予定", T - kHour), file("ソ\\十.txt", "十", T - kHour),
+           file("空.txt", "", T - kHour)}}},
     };
 }
 
@@ -383,7 +387,16 @@ TEST(MirrorPassTest, MessagesInOrderWithTheirTexts) {
     makeTree(b, {file("b.txt", "only in B", T - kHour), file("d\\y.txt", "y", T - kHour)});
     makeTree(c, {file("c.txt", "only in C", T - kHour)});
 
+    support::DebugOutputCapture traces;
     const PassResult result = runPass({a, b, c}, true);
+    if (traces.active()) {
+        // Each folder before its snapshot, then the newest file; the operations follow.
+        const std::string opening = a + "\r\n" + b + "\r\n" + c + "\r\n" + "【最新更新ファイル】" +
+                                    a + "\\x.txt\r\n" + b + "\\b.txt - 削除\r\n" + c +
+                                    "\\c.txt - 削除\r\n";
+        const std::string all = traces.take();
+        EXPECT_EQ(support::utf8(all.substr(0, opening.size())), support::utf8(opening));
+    }
 
     struct Expected {
         UINT message;
