@@ -454,9 +454,14 @@ TEST(MirrorPassTest, FailuresAreOutcomeLinesAndThePassGoesOn) {
     // Names outside the code page (here with a Hangul letter) come back with "?" for the
     // missing character; they must never reach the shell or the copy as patterns (caf?
     // would match cafe.txt).
-    ASSERT_TRUE(support::runUnixCommand("touch -d 2020-01-01 '" + support::unixPathOf(b) +
-                                        "/caf\xED\x95\x9C.txt' '" + support::unixPathOf(a) +
-                                        "/na\xED\x95\x9Cve.txt'"));
+    const std::string outsideNames = "'" + support::unixPathOf(b) + "/caf\xED\x95\x9C.txt' '" +
+                                     support::unixPathOf(a) + "/na\xED\x95\x9Cve.txt'";
+    ASSERT_TRUE(support::runUnixCommand("touch -d 2020-01-01 " + outsideNames));
+    // Such names cannot be deleted through the code page: gone from the Linux side.
+    struct RemovedAtTheEnd {
+        std::string names;
+        ~RemovedAtTheEnd() { support::runUnixCommand("rm -f " + names); }
+    } removed{outsideNames};
     ASSERT_TRUE(support::pumpMessagesUntil(
         [&] { return support::listFolder(a).size() == 4 && support::listFolder(b).size() == 5; },
         5000));
