@@ -1,7 +1,39 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "sync/pass_context.h"
+
+// The only ways a mirror pass changes a folder. Each records its outcome as one line of the
+// context's delete or copy list and writes a short trace to the debug output.
+
+// Sends the file or folder to the recycle bin. Records "【削除】" + path, or
+// "【エラー削除】" + path when it fails; nothing when the path no longer exists. A path
+// holding "*" or "?" is never handed to the shell, which would take it as a pattern for
+// other files: it is recorded as an error.
+void deleteEntry(PassContext& context, const std::string& path);
+
+// Copies the source file over the destination, creating missing folders above it. The copy
+// is written to a temporary file beside the destination and put in its place in one step,
+// so that the destination is always either its old content or the complete copy, with the
+// source's attributes and last-write time. Records "【コピー】" + destination or
+// "【エラーコピー】" + destination; nothing when the source is a folder or has gone. A stop
+// request of the context abandons the copy (an error line, no temporary file left).
+void copyEntry(PassContext& context, const std::string& destination, const std::string& source);
+
+// Sends the folder with everything below it to the recycle bin; true when it went.
+bool deleteFolderTree(const std::string& path);
 
 // Creates the folder and every missing folder above it. Returns whether the creation of
 // the path itself succeeded (false when it already existed).
 bool createFolderPath(const std::string& path);
+
+// Whether a file name is that of the temporary file of a copy ("~SCV" + four hexadecimal
+// digits + ".TMP", in any case). Such files are never entries of a snapshot; one left by an
+// interrupted copy is removed by the next pass.
+bool isTemporaryCopyName(const char* name);
+
+// Sends leftover temporary copies to the recycle bin, a read-only one made writable first.
+// Nothing is recorded: they never were entries.
+void removeLeftoverCopies(const std::vector<std::string>& paths);

@@ -44,6 +44,10 @@ class FolderSnapshot {
     bool lookupInFolder(const std::string& relativePath);
     FileTime lastLookupTime() const { return lastLookupTime_; }
 
+    // Temporary files of copies that the walk passed over (full paths): leftovers of copies
+    // that were cut off, for the pass to remove.
+    const std::vector<std::string>& temporaryFiles() const { return temporaryFiles_; }
+
   private:
     void release();
     std::size_t countEntries(const std::string& folder, bool descend) const;
@@ -58,5 +62,6 @@ class FolderSnapshot {
     // folders keeps each folder path once.
     std::vector<std::uint32_t> folderOf_;
     std::vector<std::string> folders_;
+    std::vector<std::string> temporaryFiles_;
     FileTime lastLookupTime_ = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "base/string_list.h"
 
 // What the parser fills in for one definition and what its mirror pass reads and records.
@@ -25,4 +27,12 @@ struct PassContext {
     StringList deleteList;
     StringList copyList;
     StringList newestList;
+
+    // Set when the program wants the worker gone (a forced quit): the pass ends between two
+    // file operations and a copy in progress is abandoned, so the worker need not be
+    // terminated in the middle of a file-system call. None means the pass always runs to
+    // its end.
+    const std::atomic<bool>* stop = nullptr;
+
+    bool stopRequested() const { return stop != nullptr && stop->load(); }
 };

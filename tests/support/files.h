@@ -13,6 +13,9 @@ bool writeFile(const std::string& path, const std::string& bytes);
 // The whole content of a file; empty when it cannot be read.
 std::string readFile(const std::string& path);
 
+// The size of a file; 0 when it cannot be read.
+unsigned long long fileSize(const std::string& path);
+
 // Sets the last-write time of a file or a folder exactly, in 100-nanosecond units.
 bool setWriteTime(const std::string& path, FileTime time);
 

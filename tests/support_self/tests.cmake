@@ -1,3 +1,4 @@
 syncoravel_add_test(support_tests
+    ${CMAKE_CURRENT_LIST_DIR}/debug_output_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/recycle_bin_test.cpp
 )

@@ -1,14 +1,53 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "base/scoped_handle.h"
+#include "support/debug_output.h"
 #include "support/files.h"
+#include "support/recycle_bin.h"
+#include "support/report_window.h"
 #include "support/temp_folder.h"
 #include "sync/file_operations.h"
 #include "sync/path_tests.h"
 
 namespace {
+
+using support::fileTimeUtc;
+using support::kSecond;
+
+std::vector<std::string> lines(const StringList& list) {
+    return std::vector<std::string>(list.begin(), list.end());
+}
+
+// Names in the folder that have the pattern of a temporary copy.
+std::vector<std::string> temporaryFilesIn(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const std::string& name : support::listFolder(folder)) {
+        if (isTemporaryCopyName(name.c_str())) {
+            found.push_back(name);
+        }
+    }
+    return found;
+}
+
+// A file of the given size whose blocks are never written: creating it costs nothing, and
+// copying it takes long enough to be caught in the middle.
+bool makeSparseFile(const std::string& path, LONGLONG size, const std::string& head) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    return file &&
+           WriteFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &written, nullptr) &&
+           SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
+}
 
 TEST(CreateFolderPathTest, CreatesEveryMissingFolderSplitOnlyAtRealSeparators) {
     support::TempFolder temp;
@@ -32,6 +71,250 @@ TEST(CreateFolderPathTest, FailsBelowAFileAndOnADriveThatIsNotReady) {
     EXPECT_FALSE(createFolderPath(temp.at("file.txt\\below\\deeper")));
     EXPECT_FALSE(createFolderPath(support::kDriveNotReady + "\\a\\b"));
     EXPECT_FALSE(folderExists(support::kDriveNotReady + "\\a"));
+}
+
+TEST(DeleteEntryTest, OutcomesTracesAndTheRecycleBin) {
+    support::TempFolder temp;
+    const std::string file = temp.file("能\\ソ表.txt", "only copy");
+    const std::string tree = temp.file("予定\\表\\x.txt", "below");
+    const std::string below = temp.at("予定\\表\\x.txt");
+    const std::string folder = temp.at("予定");
+    temp.file("cafe.txt", "kept");
+    const std::string pattern = temp.at("caf?.txt");
+    const std::string locked = temp.file("locked.txt", "in use");
+    const std::string stays = temp.folder("残る");
+    FileHandle holder(CreateFileA(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder.valid());
+
+    support::DebugOutputCapture traces;
+    PassContext context;
+    deleteEntry(context, file);
+    deleteEntry(context, folder);
+    deleteEntry(context, below);           // went with its folder: no line
+    deleteEntry(context, temp.at("none")); // never existed: no line
+    deleteEntry(context, pattern);         // never handed to the shell as a pattern
+    deleteEntry(context, locked);          // cannot be deleted while it is open
+    deleteEntry(context, stays + "\\");    // a trailing backslash names no folder
+
+    EXPECT_EQ(lines(context.deleteList),
+              (std::vector<std::string>{"【削除】" + file, "【削除】" + folder,
+                                        "【エラー削除】" + pattern, "【エラー削除】" + locked}));
+    EXPECT_TRUE(context.copyList.empty());
+    EXPECT_TRUE(support::RecycleBin::holds(file));
+    EXPECT_TRUE(support::RecycleBin::holds(folder));
+    support::TrashedItem item;
+    ASSERT_TRUE(support::RecycleBin::find(folder, item));
+    EXPECT_EQ(support::readFile(item.storedPath + "\\表\\x.txt"), "below");
+    EXPECT_FALSE(support::pathExists(file));
+    EXPECT_FALSE(support::pathExists(folder));
+    EXPECT_EQ(support::readFile(temp.at("cafe.txt")), "kept");
+    EXPECT_EQ(support::readFile(locked), "in use");
+    EXPECT_TRUE(folderExists(stays));
+    if (traces.active()) {
+        EXPECT_EQ(support::utf8(traces.take()),
+                  support::utf8(file + " - 削除\r\n" + folder + " - 削除\r\n" + below +
+                                " - 削除\r\n" + temp.at("none") + " - 削除\r\n" + pattern +
+                                " - 削除\r\n" + locked + " - 削除\r\n" + stays + "\\ - 削除\r\n"));
+    }
+}
+
+TEST(DeleteFolderTreeTest, OnlyFoldersAndOnlyTheTrailingSeparator) {
+    support::TempFolder temp;
+    // A folder whose name ends in a trail byte 0x5C must not lose that byte.
+    const std::string endsInTrailByte = temp.folder("表示ソ");
+    temp.file("表示ソ\\a.txt");
+    const std::string withSeparator = temp.folder("能");
+    const std::string file = temp.file("file.txt");
+
+    EXPECT_FALSE(deleteFolderTree(file));
+    EXPECT_FALSE(deleteFolderTree(temp.at("missing")));
+    EXPECT_FALSE(deleteFolderTree(temp.at("表*")));
+    EXPECT_TRUE(deleteFolderTree(endsInTrailByte));
+    EXPECT_TRUE(deleteFolderTree(withSeparator + "\\"));
+    EXPECT_TRUE(support::RecycleBin::holds(endsInTrailByte));
+    EXPECT_TRUE(support::RecycleBin::holds(withSeparator));
+    EXPECT_EQ(support::listFolder(temp.path()), std::vector<std::string>{"file.txt"});
+}
+
+TEST(CopyEntryTest, CreatesTheMissingFoldersAndKeepsTimeAndAttributes) {
+    support::TempFolder master;
+    support::TempFolder target(support::kDriveE);
+    const FileTime time = fileTimeUtc(2024, 3, 1, 9, 0, 0, 1234567);
+    const std::string source = master.file("ソ\\表\\c.txt", "new content", time);
+    const std::string destination = target.at("ソ\\表\\c.txt");
+    // Created with its attribute: Wine keeps "hidden" only for files created with it (and
+    // not together with "read-only"), so each is checked on a file of its own.
+    const std::string hiddenSource = master.at("隠し.txt");
+    {
+        FileHandle file(CreateFileA(hiddenSource.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_HIDDEN, nullptr));
+        DWORD written = 0;
+        ASSERT_TRUE(file && WriteFile(file.get(), "secret", 6, &written, nullptr));
+    }
+    ASSERT_TRUE(support::setWriteTime(hiddenSource, time + kSecond));
+    ASSERT_NE(GetFileAttributesA(hiddenSource.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+    const std::string readOnlySource = master.file("読専.txt", "fixed", time);
+    ASSERT_TRUE(SetFileAttributesA(readOnlySource.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string replaced = target.file("隠し.txt", "old", time - 3600 * kSecond);
+
+    support::DebugOutputCapture traces;
+    PassContext context;
+    copyEntry(context, destination, source);
+    copyEntry(context, replaced, hiddenSource);
+    copyEntry(context, target.at("読専.txt"), readOnlySource);
+
+    EXPECT_EQ(lines(context.copyList),
+              (std::vector<std::string>{"【コピー】" + destination, "【コピー】" + replaced,
+                                        "【コピー】" + target.at("読専.txt")}));
+    // Exactly the missing folders, split at real separators only.
+    EXPECT_EQ(support::listFolder(target.path()),
+              (std::vector<std::string>{"ソ", "隠し.txt", "読専.txt"}));
+    EXPECT_EQ(support::listFolder(target.at("ソ")), std::vector<std::string>{"表"});
+    EXPECT_EQ(support::listFolder(target.at("ソ\\表")), std::vector<std::string>{"c.txt"});
+    EXPECT_EQ(support::readFile(destination), "new content");
+    EXPECT_EQ(support::writeTimeOf(destination), time);
+    EXPECT_EQ(support::readFile(replaced), "secret");
+    EXPECT_EQ(support::writeTimeOf(replaced), time + kSecond);
+    const DWORD hiddenReadOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
+    EXPECT_EQ(GetFileAttributesA(replaced.c_str()) & hiddenReadOnly,
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(GetFileAttributesA(target.at("読専.txt").c_str()) & hiddenReadOnly,
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(support::readFile(target.at("読専.txt")), "fixed");
+    EXPECT_EQ(GetFileAttributesA(destination.c_str()) & hiddenReadOnly, 0u);
+    EXPECT_EQ(support::readFile(source), "new content"); // the source is untouched
+    if (traces.active()) {
+        EXPECT_EQ(support::utf8(traces.take()),
+                  support::utf8(destination + " - コピー\r\n" + replaced + " - コピー\r\n" +
+                                target.at("読専.txt") + " - コピー\r\n"));
+    }
+    SetFileAttributesA(readOnlySource.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesA(target.at("読専.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(CopyEntryTest, FoldersAndVanishedSourcesArePassedOverWithoutALine) {
+    support::TempFolder master;
+    support::TempFolder target;
+    const std::string folder = master.folder("表");
+    master.file("表\\inside.txt");
+
+    support::DebugOutputCapture traces;
+    PassContext context;
+    copyEntry(context, target.at("表"), folder);
+    target.folder("表");
+    copyEntry(context, target.at("表"), folder);
+    copyEntry(context, target.at("gone.txt"), master.at("gone.txt"));
+
+    EXPECT_TRUE(context.copyList.empty());
+    EXPECT_EQ(support::listFolder(target.path()), std::vector<std::string>{"表"});
+    EXPECT_TRUE(support::listFolder(target.at("表")).empty());
+    if (traces.active()) {
+        EXPECT_EQ(support::utf8(traces.take()),
+                  support::utf8(target.at("表") + " - フォルダなのでスルー\r\n" + target.at("表") +
+                                " - フォルダなのでスルー\r\n" + target.at("gone.txt") +
+                                " - フォルダなのでスルー\r\n"));
+    }
+}
+
+TEST(CopyEntryTest, AFailedCopyLeavesTheDestinationAsItWasAndNoTemporaryFile) {
+    support::TempFolder master;
+    support::TempFolder target;
+    const FileTime old = fileTimeUtc(2020, 1, 1, 0, 0, 0);
+    const std::string source = master.file("ソース.txt", "new", old + 3600 * kSecond);
+    master.file("cafe.txt", "not me");
+
+    const std::string readOnly = target.file("読み取り専用.txt", "old", old);
+    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string folderInTheWay = target.folder("フォルダ");
+    const std::string busy = target.file("busy.txt", "old", old);
+    FileHandle holder(CreateFileA(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder.valid());
+    target.file("ファイル", "a file where a folder is needed", old);
+    const std::string belowAFile = target.at("ファイル\\x.txt");
+    const std::string patterned = target.at("caf?.txt");
+
+    PassContext context;
+    copyEntry(context, readOnly, source);
+    copyEntry(context, folderInTheWay, source);
+    copyEntry(context, busy, source);
+    copyEntry(context, belowAFile, source);
+    copyEntry(context, patterned, master.at("caf?.txt"));
+    copyEntry(context, target.at("ok.txt"), source); // the next copy still works
+
+    EXPECT_EQ(lines(context.copyList),
+              (std::vector<std::string>{
+                  "【エラーコピー】" + readOnly, "【エラーコピー】" + folderInTheWay,
+                  "【エラーコピー】" + busy, "【エラーコピー】" + belowAFile,
+                  "【エラーコピー】" + patterned, "【コピー】" + target.at("ok.txt")}));
+    EXPECT_EQ(support::readFile(readOnly), "old");
+    EXPECT_EQ(support::writeTimeOf(readOnly), old);
+    EXPECT_TRUE(folderExists(folderInTheWay));
+    holder.reset();
+    EXPECT_EQ(support::readFile(busy), "old");
+    EXPECT_EQ(support::readFile(target.at("ファイル")), "a file where a folder is needed");
+    EXPECT_FALSE(support::pathExists(target.at("cafe.txt")));
+    EXPECT_EQ(support::readFile(master.at("cafe.txt")), "not me");
+    EXPECT_TRUE(temporaryFilesIn(target.path()).empty());
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(CopyEntryTest, AStopRequestAbandonsACopyInTheMiddle) {
+    support::TempFolder master;
+    support::TempFolder target(support::kDriveE);
+    const std::string source = master.at("big.bin");
+    ASSERT_TRUE(makeSparseFile(source, 8LL << 30, "new head"));
+    const std::string destination = target.file("big.bin", "the old file");
+
+    std::atomic<bool> stop{false};
+    std::atomic<bool> done{false};
+    PassContext context;
+    context.stop = &stop;
+    std::thread copier([&] {
+        copyEntry(context, destination, source);
+        done = true;
+    });
+    const bool caughtInTheMiddle = support::pumpMessagesUntil(
+        [&] { return done || !temporaryFilesIn(target.path()).empty(); }, 60000);
+    stop = true;
+    const DWORD asked = GetTickCount();
+    const bool ended = support::pumpMessagesUntil([&] { return done.load(); }, 60000);
+    const DWORD took = GetTickCount() - asked;
+    copier.join();
+
+    ASSERT_TRUE(caughtInTheMiddle);
+    ASSERT_TRUE(ended);
+    EXPECT_LT(took, 3000u);
+    EXPECT_EQ(lines(context.copyList), std::vector<std::string>{"【エラーコピー】" + destination});
+    // Its size first: a copy that ran to its end must fail here, not fill the memory.
+    ASSERT_EQ(support::fileSize(destination), 12u);
+    EXPECT_EQ(support::readFile(destination), "the old file");
+    EXPECT_EQ(support::listFolder(target.path()), std::vector<std::string>{"big.bin"});
+}
+
+TEST(TemporaryCopyNameTest, OnlyTheExactPattern) {
+    const struct {
+        const char* name;
+        bool temporary;
+    } cases[] = {
+        {"~SCV0A1F.TMP", true},
+        {"~scv0a1f.tmp", true},
+        {"~Scv9999.Tmp", true},
+        {"~SCV0A1G.TMP", false},
+        {"~SCV0A1.TMP", false},
+        {"~SCV0A1FF.TMP", false},
+        {"x~SCV0A1F.TMP", false},
+        {"~SCV0A1F.TMP.txt", false},
+        {"~SCV0A1F.TM", false},
+        {"~SCV0A1F.TXT", false},
+        {"SCV00A1F.TMP", false},
+        {"~ＳCV0A1F.TMP", false},
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isTemporaryCopyName(c.name), c.temporary) << support::utf8(c.name);
+    }
 }
 
 } // namespace

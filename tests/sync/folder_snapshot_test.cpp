@@ -111,6 +111,35 @@ TEST_F(FolderSnapshotTest, JapaneseNamesWithTrailBytesAtEveryDepth) {
     EXPECT_EQ(snapshot.lastLookupTime(), t + kSecond);
 }
 
+TEST_F(FolderSnapshotTest, TemporaryCopiesAreNeverEntries) {
+    const FileTime t = fileTimeUtc(2024, 2, 2, 2, 2, 2);
+    temp_.file("root\\a.txt", "a", t);
+    temp_.file("root\\~SCV00AF.TMP", "cut off", t + 9 * kSecond); // would be the newest
+    temp_.file("root\\ソ\\~scv1234.tmp", "cut off below", t);
+    temp_.file("root\\ソ\\b.txt", "b", t);
+    // Only files of the exact pattern: a folder of that name and a near miss are entries.
+    temp_.file("root\\~SCV9999.TMP\\c.txt", "c", t);
+    temp_.file("root\\~SCV0001.TMP.bak", "d", t);
+
+    FolderSnapshot snapshot(heap_.get());
+    ASSERT_EQ(snapshot.buildSnapshot(temp_.at("root"), true), 6u);
+    std::vector<std::string> relatives;
+    for (std::size_t i = 0; i < snapshot.entryCount(); ++i) {
+        relatives.push_back(snapshot.relativePath(i));
+    }
+    std::sort(relatives.begin(), relatives.end());
+    EXPECT_EQ(relatives, (std::vector<std::string>{"a.txt", "~SCV0001.TMP.bak", "~SCV9999.TMP",
+                                                   "~SCV9999.TMP\\c.txt", "ソ", "ソ\\b.txt"}));
+    std::vector<std::string> leftovers = snapshot.temporaryFiles();
+    std::sort(leftovers.begin(), leftovers.end());
+    EXPECT_EQ(leftovers, (std::vector<std::string>{temp_.at("root\\~SCV00AF.TMP"),
+                                                   temp_.at("root\\ソ\\~scv1234.tmp")}));
+
+    // Without subfolders the walk sees, and reports, only the first level.
+    ASSERT_EQ(snapshot.buildSnapshot(temp_.at("root"), false), 2u);
+    EXPECT_EQ(snapshot.temporaryFiles(), std::vector<std::string>{temp_.at("root\\~SCV00AF.TMP")});
+}
+
 TEST_F(FolderSnapshotTest, EmptyMissingAndMisspelledRoots) {
     FolderSnapshot snapshot(heap_.get());
     EXPECT_EQ(snapshot.buildSnapshot(temp_.folder("empty"), true), 0u);

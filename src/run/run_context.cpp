@@ -1,0 +1,60 @@
+#include "run/run_context.h"
+
+#include "base/string_list.h"
+#include "sync/definition_parser.h"
+#include "sync/messages.h"
+#include "sync/mirror_pass.h"
+
+namespace {
+
+// What a worker gets to end on its own when the program quits during a pass. The pass
+// looks at the stop request between file operations and during a copy, so this is only
+// exceeded by a single shell operation on a large folder.
+constexpr DWORD kStopGraceMs = 3000;
+
+} // namespace
+
+RunContext::RunContext() : heap_(HeapCreate(0, 0, 0)) {
+    pass_.heap = heap_.get();
+    pass_.stop = &worker_.stopFlag();
+}
+
+RunContext::~RunContext() {
+    worker_.stopWorker(kStopGraceMs);
+}
+
+bool RunContext::startMirrorWorker() {
+    return worker_.start(&mirrorWorkerBody, this);
+}
+
+DWORD WINAPI mirrorWorkerBody(void* runContext) {
+    PassContext& pass = static_cast<RunContext*>(runContext)->pass();
+    runMirrorPass(pass);
+    pass.folders.clear();
+    pass.folderCount = 0;
+    pass.withSubfolders = true;
+    PostMessageA(pass.reportWindow, kMsgNextDefinition, 1, 0);
+    return 0;
+}
+
+int startDefinition(RunContext& context, char* text, HWND window) {
+    PassContext& pass = context.pass();
+    StringList folders;
+    int folderCount = 0;
+    const int offset = parseSyncBlock(pass, text, window, kParseLoading, folderCount, folders);
+    if (offset <= 0) {
+        return offset;
+    }
+    if (folderCount >= 2) {
+        pass.folders = std::move(folders);
+        pass.folderCount = folderCount;
+        if (context.startMirrorWorker()) {
+            return offset;
+        }
+        pass.folders.clear();
+        pass.folderCount = 0;
+    }
+    pass.withSubfolders = true;
+    PostMessageA(window, kMsgNextDefinition, 0, 0);
+    return offset;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <windows.h>
+
+#include "base/scoped_handle.h"
+#include "run/worker_thread.h"
+#include "sync/pass_context.h"
+
+// The one run context of the program: the worker that runs a definition's mirror pass, the
+// private heap the pass's snapshots allocate from, and the pass state (folders of the
+// loaded definition, subfolder switch, report window, outcome lines of the run).
+class RunContext {
+  public:
+    RunContext();
+    // A worker still running is asked to stop, and terminated only if it does not end
+    // within a short grace, before the pass state it uses goes away.
+    ~RunContext();
+
+    RunContext(const RunContext&) = delete;
+    RunContext& operator=(const RunContext&) = delete;
+
+    // Whether the private heap could be made.
+    bool created() const { return heap_.valid(); }
+
+    PassContext& pass() { return pass_; }
+    WorkerThread& worker() { return worker_; }
+
+    // Starts the mirror pass of the loaded definition on the worker thread.
+    bool startMirrorWorker();
+
+  private:
+    PrivateHeap heap_;
+    PassContext pass_;
+    // Last, so that it is destroyed (and the worker stopped) first.
+    WorkerThread worker_;
+};
+
+// The worker's body, given the run context: the mirror pass; then the folder list is let
+// go, the subfolder switch set on again, and kMsgNextDefinition with wParam 1 posted to the
+// report window as the worker's last act. Exit code 0.
+DWORD WINAPI mirrorWorkerBody(void* runContext);
+
+// Loads the next definition of `text` (a private, zero-terminated copy; the parser cuts
+// its lines) with `window` as report window: the parser collects the definition's existing
+// folders, applies its option and has the window start its commands. With two or more
+// folders they go to the run context and the mirror worker starts; otherwise (or when the
+// worker cannot start) the definition is skipped: the subfolder switch is set on again and
+// kMsgNextDefinition with wParam 0 is posted. Returns the parser's offset: 0 when the text
+// holds no further definition.
+int startDefinition(RunContext& context, char* text, HWND window);

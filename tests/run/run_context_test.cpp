@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/scoped_handle.h"
+#include "run/run_context.h"
+#include "support/files.h"
+#include "support/report_window.h"
+#include "support/temp_folder.h"
+#include "sync/file_operations.h"
+#include "sync/messages.h"
+
+namespace {
+
+using support::fileTimeUtc;
+
+const FileTime T = fileTimeUtc(2024, 6, 1, 12, 0, 0);
+
+bool received(const support::ReportWindow& window, WPARAM wParam) {
+    for (const support::ReportedMessage& message : window.messages()) {
+        if (message.message == kMsgNextDefinition && message.wParam == wParam) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(RunContextTest, TheWorkerRunsThePassThenResetsTheDefinitionAndPostsItsEnd) {
+    support::TempFolder temp;
+    const std::string a = temp.folder("ソA");
+    const std::string b = temp.folder("表B");
+    temp.file("ソA\\x.txt", "x", T);
+    temp.file("ソA\\sub\\y.txt", "y", T);
+
+    support::ReportWindow window;
+    RunContext context;
+    ASSERT_TRUE(context.created());
+    EXPECT_NE(context.pass().heap, nullptr);
+    PassContext& pass = context.pass();
+    pass.reportWindow = window.handle();
+    pass.folders.append(a);
+    pass.folders.append(b);
+    pass.folderCount = 2;
+    pass.withSubfolders = false;
+
+    ASSERT_TRUE(context.startMirrorWorker());
+    ASSERT_TRUE(support::pumpMessagesUntil([&] { return received(window, 1); }, 30000));
+    ASSERT_TRUE(
+        support::pumpMessagesUntil([&] { return context.worker().waitWorkerFinished(); }, 10000));
+    EXPECT_EQ(context.worker().exitCode(), 0u);
+
+    const std::vector<support::ReportedMessage> messages = window.messages();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0].message, kMsgMasterFolder);
+    EXPECT_EQ(messages[1].message, kMsgCopying);
+    EXPECT_EQ(messages[2].message, kMsgNextDefinition); // the worker's last act
+    EXPECT_EQ(messages[2].lParam, 0);
+    EXPECT_TRUE(pass.folders.empty());
+    EXPECT_EQ(pass.folderCount, 0);
+    EXPECT_TRUE(pass.withSubfolders);
+    EXPECT_EQ(std::vector<std::string>(pass.copyList.begin(), pass.copyList.end()),
+              std::vector<std::string>{"【コピー】" + b + "\\x.txt"}); // not sub\y.txt
+    EXPECT_EQ(pass.newestList.count(), 1u);
+}
+
+TEST(RunContextTest, DefinitionsAreLoadedOneAfterAnother) {
+    support::TempFolder temp;
+    const std::string a = temp.folder("A");
+    const std::string b = temp.folder("B");
+    temp.file("A\\x.txt", "x", T);
+    const std::string text =
+        "Sync." + a + "\r\nSync." + b + "\r\n\r\n" + "Sync.Option.NoSubDirectory\r\nSync." + a +
+        "\r\nSync." + temp.at("missing") + "\r\n\r\n" + "Sync." + a + "\r\nSync." + b + "\r\n";
+
+    support::ReportWindow window;
+    RunContext context;
+    std::string copy = text;
+    std::size_t offset = 0;
+
+    // First: two existing folders, a pass on the worker.
+    int step = startDefinition(context, &copy[offset], window.handle());
+    ASSERT_GT(step, 0);
+    offset += static_cast<std::size_t>(step);
+    EXPECT_TRUE(context.worker().registered());
+    ASSERT_TRUE(support::pumpMessagesUntil([&] { return received(window, 1); }, 30000));
+    ASSERT_TRUE(
+        support::pumpMessagesUntil([&] { return context.worker().waitWorkerFinished(); }, 10000));
+    EXPECT_EQ(support::readFile(b + "\\x.txt"), "x");
+
+    // Second: one existing folder, skipped at once; its option does not outlive it.
+    window.clear();
+    copy = text;
+    step = startDefinition(context, &copy[offset], window.handle());
+    ASSERT_GT(step, 0);
+    offset += static_cast<std::size_t>(step);
+    EXPECT_FALSE(context.worker().registered());
+    EXPECT_TRUE(context.pass().withSubfolders);
+    EXPECT_TRUE(context.pass().folders.empty());
+    ASSERT_TRUE(support::pumpMessagesUntil([&] { return received(window, 0); }, 10000));
+
+    // Third, then the end of the text.
+    window.clear();
+    copy = text;
+    step = startDefinition(context, &copy[offset], window.handle());
+    ASSERT_GT(step, 0);
+    offset += static_cast<std::size_t>(step);
+    ASSERT_TRUE(support::pumpMessagesUntil([&] { return received(window, 1); }, 30000));
+    ASSERT_TRUE(
+        support::pumpMessagesUntil([&] { return context.worker().waitWorkerFinished(); }, 10000));
+    copy = text;
+    EXPECT_EQ(startDefinition(context, &copy[offset], window.handle()), 0);
+    EXPECT_EQ(offset, text.size());
+}
+
+TEST(RunContextTest, DestroyingItDuringABigCopyEndsThePassPromptlyAndCleanly) {
+    support::TempFolder temp;
+    const std::string a = temp.folder("A");
+    const std::string b = temp.folder("B");
+    temp.file("B\\big.bin", "the old file", T - 1);
+    {
+        // Eight gigabytes whose blocks are never written.
+        FileHandle big(CreateFileA((a + "\\big.bin").c_str(), GENERIC_WRITE, 0, nullptr,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER end;
+        end.QuadPart = 8LL << 30;
+        ASSERT_TRUE(big && SetFilePointerEx(big.get(), end, nullptr, FILE_BEGIN) &&
+                    SetEndOfFile(big.get()));
+    }
+    ASSERT_TRUE(support::setWriteTime(a + "\\big.bin", T));
+
+    support::ReportWindow window;
+    auto context = std::make_unique<RunContext>();
+    context->pass().reportWindow = window.handle();
+    context->pass().folders.append(a);
+    context->pass().folders.append(b);
+    context->pass().folderCount = 2;
+    ASSERT_TRUE(context->startMirrorWorker());
+    const bool copying = support::pumpMessagesUntil(
+        [&] {
+            for (const std::string& name : support::listFolder(b)) {
+                if (isTemporaryCopyName(name.c_str())) {
+                    return true;
+                }
+            }
+            return false;
+        },
+        60000);
+    ASSERT_TRUE(copying);
+
+    // As at a forced quit: the run context goes while the pass is copying.
+    const DWORD start = GetTickCount();
+    context.reset();
+    const DWORD took = GetTickCount() - start;
+
+    EXPECT_LT(took, 3000u) << "the worker had to be terminated";
+    // The worker ran to its end on its own: its last act is the posted end message.
+    EXPECT_TRUE(support::pumpMessagesUntil([&] { return received(window, 1); }, 5000));
+    ASSERT_EQ(support::fileSize(b + "\\big.bin"), 12u);
+    EXPECT_EQ(support::readFile(b + "\\big.bin"), "the old file");
+    EXPECT_EQ(support::listFolder(b), std::vector<std::string>{"big.bin"});
+}
+
+} // namespace

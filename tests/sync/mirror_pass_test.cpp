@@ -1,0 +1,556 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/path.h"
+#include "base/scoped_handle.h"
+#include "support/debug_output.h"
+#include "support/files.h"
+#include "support/recycle_bin.h"
+#include "support/report_window.h"
+#include "support/temp_folder.h"
+#include "support/unix_access.h"
+#include "sync/file_operations.h"
+#include "sync/messages.h"
+#include "sync/mirror_pass.h"
+
+namespace {
+
+using support::fileTimeUtc;
+using support::kSecond;
+
+constexpr FileTime kMinute = 60 * kSecond;
+constexpr FileTime kHour = 60 * kMinute;
+constexpr FileTime kBucket = 4 * kSecond;
+
+const FileTime T = fileTimeUtc(2024, 1, 10, 10, 0, 0, 1234567);
+// The first instant of a 4-second bucket, a day after T.
+const FileTime B = ((T + 24 * kHour) / kBucket + 1) * kBucket;
+// Later than any moment a test runs at: folders touched by the pass get the current time.
+const FileTime kFuture = fileTimeUtc(2037, 1, 1, 0, 0, 0);
+
+// One entry of a tree: a file with content and write time, or (content null) a folder,
+// whose write time is set only when given.
+struct Item {
+    std::string path;
+    const char* content;
+    FileTime time;
+};
+
+Item file(const std::string& path, const char* content, FileTime time) {
+    return {path, content, time};
+}
+Item folder(const std::string& path, FileTime time = 0) {
+    return {path, nullptr, time};
+}
+
+struct State {
+    bool isFolder;
+    std::string content;
+    FileTime time;
+    bool operator==(const State& other) const {
+        return isFolder == other.isFolder && content == other.content && time == other.time;
+    }
+};
+
+using Tree = std::map<std::string, State>;
+
+void readTree(const std::string& root, const std::string& relative, Tree& tree) {
+    const std::string here = relative.empty() ? root : root + "\\" + relative;
+    for (const std::string& name : support::listFolder(here)) {
+        const std::string child = relative.empty() ? name : relative + "\\" + name;
+        const std::string full = root + "\\" + child;
+        if ((GetFileAttributesA(full.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            tree[child] = {true, "", 0};
+            readTree(root, child, tree);
+        } else {
+            tree[child] = {false, support::readFile(full), support::writeTimeOf(full)};
+        }
+    }
+}
+
+Tree treeOf(const std::string& root) {
+    Tree tree;
+    readTree(root, "", tree);
+    return tree;
+}
+
+Tree expectedTree(const std::vector<Item>& items) {
+    Tree tree;
+    for (const Item& item : items) {
+        tree[item.path] =
+            item.content == nullptr ? State{true, "", 0} : State{false, item.content, item.time};
+    }
+    return tree;
+}
+
+void makeTree(const std::string& root, const std::vector<Item>& items) {
+    support::makeFolders(root);
+    for (const Item& item : items) {
+        const std::string path = root + "\\" + item.path;
+        support::makeFolders(item.content == nullptr ? path
+                                                     : path.substr(0, path::lastSeparator(path)));
+    }
+    for (const Item& item : items) {
+        if (item.content != nullptr) {
+            const std::string path = root + "\\" + item.path;
+            ASSERT_TRUE(support::writeFile(path, item.content)) << support::utf8(path);
+            ASSERT_TRUE(support::setWriteTime(path, item.time));
+        }
+    }
+    // Folder times last (deepest first): creating files inside changes them.
+    for (auto item = items.rbegin(); item != items.rend(); ++item) {
+        if (item->content == nullptr && item->time != 0) {
+            ASSERT_TRUE(support::setWriteTime(root + "\\" + item->path, item->time));
+        }
+    }
+}
+
+struct PassResult {
+    std::vector<support::ReportedMessage> messages;
+    std::vector<std::string> newest;
+    std::vector<std::string> deleted;
+    std::vector<std::string> copied;
+};
+
+// Runs the pass on a thread of its own, as the worker does, while this thread handles the
+// report window's messages.
+PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
+                   const std::atomic<bool>* stop = nullptr) {
+    PrivateHeap heap(HeapCreate(0, 0, 0));
+    support::ReportWindow window;
+    PassContext context;
+    context.heap = heap.get();
+    context.reportWindow = window.handle();
+    for (const std::string& path : folders) {
+        context.folders.append(path);
+    }
+    context.folderCount = static_cast<int>(folders.size());
+    context.withSubfolders = withSubfolders;
+    context.stop = stop;
+
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        runMirrorPass(context);
+        done = true;
+    });
+    const bool ended = support::pumpMessagesUntil([&] { return done.load(); }, 120000);
+    worker.join();
+    EXPECT_TRUE(ended);
+
+    PassResult result;
+    result.messages = window.messages();
+    result.newest.assign(context.newestList.begin(), context.newestList.end());
+    result.deleted.assign(context.deleteList.begin(), context.deleteList.end());
+    result.copied.assign(context.copyList.begin(), context.copyList.end());
+    return result;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// An outcome line: tag + the path of a relative entry in folder `index`.
+struct Line {
+    const char* tag;
+    std::size_t folder;
+    std::string relative;
+};
+
+struct Scenario {
+    const char* name;
+    bool withSubfolders;
+    std::vector<std::vector<Item>> before;
+    std::size_t master;
+    std::string newestFile; // "" when no folder holds a file
+    std::size_t newestFolder;
+    std::vector<Line> deleted;
+    std::vector<Line> copied;
+    std::vector<std::vector<Item>> after;
+};
+
+std::vector<Scenario> scenarios() {
+    return {
+        {"a newer master file replaces; entries only in the target go to the bin",
+         true,
+         {{file("x.txt", "new", T)},
+          {file("x.txt", "old", T - kHour), file("y.txt", "y", T - kMinute),
+           file("表\\z.txt", "z", T - 2 * kHour)}},
+         0,
+         "x.txt",
+         0,
+         {{"【削除】", 1, "y.txt"}, {"【削除】", 1, "表"}},
+         {{"【コピー】", 1, "x.txt"}},
+         {{file("x.txt", "new", T)}, {file("x.txt", "new", T)}}},
+
+        {"an exact tie: the folder with more entries is the master",
+         true,
+         {{file("x.txt", "same", T)},
+          {file("x.txt", "same", T), file("extra.txt", "e", T - kHour)}},
+         1,
+         "x.txt",
+         0,
+         {},
+         {{"【コピー】", 0, "extra.txt"}},
+         {{file("x.txt", "same", T), file("extra.txt", "e", T - kHour)},
+          {file("x.txt", "same", T), file("extra.txt", "e", T - kHour)}}},
+
+        {"an exact tie with equal counts: the first folder is the master",
+         true,
+         {{file("x.txt", "same", T), file("a.txt", "a", T - kHour)},
+          {file("x.txt", "same", T), file("b.txt", "b", T - kHour)}},
+         0,
+         "x.txt",
+         0,
+         {{"【削除】", 1, "b.txt"}},
+         {{"【コピー】", 1, "a.txt"}},
+         {{file("x.txt", "same", T), file("a.txt", "a", T - kHour)},
+          {file("x.txt", "same", T), file("a.txt", "a", T - kHour)}}},
+
+        {"a tie between the first two; the third has most entries and is the master",
+         true,
+         {{file("x.txt", "same", T)},
+          {file("x.txt", "same", T)},
+          {file("x.txt", "older", T - kHour), file("p.txt", "p", T - 2 * kHour),
+           file("q.txt", "q", T - 2 * kHour)}},
+         2,
+         "x.txt",
+         0,
+         {},
+         {{"【コピー】", 0, "p.txt"},
+          {"【コピー】", 0, "q.txt"},
+          {"【コピー】", 1, "p.txt"},
+          {"【コピー】", 1, "q.txt"}},
+         {{file("x.txt", "same", T), file("p.txt", "p", T - 2 * kHour),
+           file("q.txt", "q", T - 2 * kHour)},
+          {file("x.txt", "same", T), file("p.txt", "p", T - 2 * kHour),
+           file("q.txt", "q", T - 2 * kHour)},
+          {file("x.txt", "older", T - kHour), file("p.txt", "p", T - 2 * kHour),
+           file("q.txt", "q", T - 2 * kHour)}}},
+
+        {"4-second buckets; a target file newer than the master's is kept",
+         true,
+         {{file("newest.txt", "n", B + kHour), file("same.txt", "master", B + 3 * kSecond),
+           file("previous.txt", "master", B + kSecond / 2), file("newer.txt", "master", B)},
+          {file("same.txt", "target", B + kSecond / 2),
+           file("previous.txt", "target", B - kSecond / 2),
+           file("newer.txt", "target", B + 10 * kMinute)}},
+         0,
+         "newest.txt",
+         0,
+         {},
+         {{"【コピー】", 1, "newest.txt"}, {"【コピー】", 1, "previous.txt"}},
+         {{file("newest.txt", "n", B + kHour), file("same.txt", "master", B + 3 * kSecond),
+           file("previous.txt", "master", B + kSecond / 2), file("newer.txt", "master", B)},
+          {file("newest.txt", "n", B + kHour), file("same.txt", "target", B + kSecond / 2),
+           file("previous.txt", "master", B + kSecond / 2),
+           file("newer.txt", "target", B + 10 * kMinute)}}},
+
+        {"without subfolders nothing below the first level is seen or touched",
+         false,
+         {{file("a.txt", "a", T), file("sub\\b.txt", "b", T - kHour)},
+          {file("old.txt", "old", T - 2 * kHour), file("sub2\\c.txt", "newest of all", T + kHour),
+           file("sub\\b2.txt", "b2", T - kHour)}},
+         0,
+         "a.txt",
+         0,
+         {{"【削除】", 1, "old.txt"}},
+         {{"【コピー】", 1, "a.txt"}},
+         {{file("a.txt", "a", T), folder("sub"), file("sub\\b.txt", "b", T - kHour)},
+          {file("a.txt", "a", T), folder("sub2"), file("sub2\\c.txt", "newest of all", T + kHour),
+           folder("sub"), file("sub\\b2.txt", "b2", T - kHour)}}},
+
+        {"no file anywhere: the first folder is the master",
+         true,
+         {{folder("e1")}, {folder("f1"), folder("f1\\g")}},
+         0,
+         "",
+         0,
+         {{"【削除】", 1, "f1"}}, // f1\g went with it: no line
+         {},                      // folders are never copied on their own
+         {{folder("e1")}, {}}},
+
+        {"a file in one folder named like a folder in the other",
+         true,
+         {{file("item", "a file", kFuture), folder("dir2"), file("dir2\\f.txt", "in A", T)},
+          {folder("item", T - 3 * kHour), file("item\\inner.txt", "inner", T - 2 * kHour),
+           file("dir2", "a file in B", T - 2 * kHour)}},
+         0,
+         "item",
+         0,
+         {{"【削除】", 1, "item\\inner.txt"}},
+         {{"【エラーコピー】", 1, "item"}, {"【エラーコピー】", 1, "dir2\\f.txt"}},
+         {{file("item", "a file", kFuture), folder("dir2"), file("dir2\\f.txt", "in A", T)},
+          {folder("item"), file("dir2", "a file in B", T - 2 * kHour)}}},
+
+        {"Japanese names with trail bytes 0x5C at every depth",
+         true,
+         {{file("ソ\\表\\能.txt", "能", T), file("予定表.txt", "予定", T - kHour),
+           file("ソ\\十.txt", "十", T - kHour), file("空.txt", "", T - kHour)},
+          {file("表\\ソ.txt", "only here", T - 2 * kHour),
+           file("予定表.txt", "old", T - 2 * kHour)}},
+         0,
+         "ソ\\表\\能.txt",
+         0,
+         {{"【削除】", 1, "表"}},
+         {{"【コピー】", 1, "ソ\\表\\能.txt"},
+          {"【コピー】", 1, "予定表.txt"},
+          {"【コピー】", 1, "ソ\\十.txt"},
+          {"【コピー】", 1, "空.txt"}},
+         {{folder("ソ"), folder("ソ\\表"), file("ソ\\表\\能.txt", "能", T),
+           file("予定表.txt", "予定", T - kHour), file("ソ\\十.txt", "十", T - kHour),
+           file("空.txt", "", T - kHour)},
+          {folder("ソ"), folder("ソ\\表"), file("ソ\\表\\能.txt", "能", T),
+           file("予定表.txt", "予定", T - kHour), file("ソ\\十.txt", "十", T - kHour),
+           file("空.txt", "", T - kHour)}}},
+    };
+}
+
+// Every folder of a tree that a file path implies.
+std::vector<Item> withFolders(const std::vector<Item>& items) {
+    std::vector<Item> result = items;
+    for (const Item& item : items) {
+        std::string path = item.path;
+        for (std::size_t at = path::lastSeparator(path); at != std::string::npos;
+             at = path::lastSeparator(path)) {
+            path.resize(at);
+            const bool known = std::any_of(result.begin(), result.end(),
+                                           [&](const Item& other) { return other.path == path; });
+            if (!known) {
+                result.push_back(folder(path));
+            }
+        }
+    }
+    return result;
+}
+
+TEST(MirrorPassTest, Scenarios) {
+    for (const Scenario& scenario : scenarios()) {
+        SCOPED_TRACE(scenario.name);
+        // Roots whose own names end in trail bytes 0x5C, on two drives.
+        support::TempFolder first;
+        support::TempFolder second(support::kDriveE);
+        support::TempFolder third;
+        const std::vector<std::string> roots = {first.at("ソース表"), second.at("予定ソ"),
+                                                third.at("能")};
+        std::vector<std::string> folders(roots.begin(), roots.begin() + scenario.before.size());
+        for (std::size_t i = 0; i < folders.size(); ++i) {
+            makeTree(folders[i], scenario.before[i]);
+        }
+
+        const PassResult result = runPass(folders, scenario.withSubfolders);
+
+        const std::string newest = scenario.newestFile.empty() ? std::string()
+                                                               : folders[scenario.newestFolder] +
+                                                                     "\\" + scenario.newestFile;
+        EXPECT_EQ(result.newest, std::vector<std::string>{"【最新更新ファイル】" + newest});
+        ASSERT_FALSE(result.messages.empty());
+        EXPECT_EQ(result.messages.front().message, kMsgMasterFolder);
+        EXPECT_EQ(support::utf8(result.messages.front().text),
+                  support::utf8(folders[scenario.master]));
+
+        std::vector<std::string> deleted, copied;
+        for (const Line& line : scenario.deleted) {
+            deleted.push_back(line.tag + folders[line.folder] + "\\" + line.relative);
+        }
+        for (const Line& line : scenario.copied) {
+            copied.push_back(line.tag + folders[line.folder] + "\\" + line.relative);
+        }
+        EXPECT_EQ(sorted(result.deleted), sorted(deleted));
+        EXPECT_EQ(sorted(result.copied), sorted(copied));
+        for (const Line& line : scenario.deleted) {
+            const std::string path = folders[line.folder] + "\\" + line.relative;
+            EXPECT_TRUE(support::RecycleBin::holds(path)) << support::utf8(path);
+        }
+        for (std::size_t i = 0; i < folders.size(); ++i) {
+            SCOPED_TRACE("folder " + std::to_string(i));
+            EXPECT_TRUE(treeOf(folders[i]) == expectedTree(withFolders(scenario.after[i])));
+        }
+    }
+}
+
+TEST(MirrorPassTest, MessagesInOrderWithTheirTexts) {
+    support::TempFolder temp;
+    const std::string a = temp.at("Aソ");
+    const std::string b = temp.at("B表");
+    const std::string c = temp.at("C能");
+    makeTree(a, {file("x.txt", "new", T), file("d\\y.txt", "y", T - kHour)});
+    makeTree(b, {file("b.txt", "only in B", T - kHour), file("d\\y.txt", "y", T - kHour)});
+    makeTree(c, {file("c.txt", "only in C", T - kHour)});
+
+    support::DebugOutputCapture traces;
+    const PassResult result = runPass({a, b, c}, true);
+    if (traces.active()) {
+        // Each folder before its snapshot, then the newest file; the operations follow.
+        const std::string opening = a + "\r\n" + b + "\r\n" + c + "\r\n" + "【最新更新ファイル】" +
+                                    a + "\\x.txt\r\n" + b + "\\b.txt - 削除\r\n" + c +
+                                    "\\c.txt - 削除\r\n";
+        const std::string all = traces.take();
+        EXPECT_EQ(support::utf8(all.substr(0, opening.size())), support::utf8(opening));
+    }
+
+    struct Expected {
+        UINT message;
+        std::string text;
+        std::string source;
+    };
+    const std::vector<Expected> expected = {
+        {kMsgMasterFolder, a, ""},
+        // Every deletion of every target comes before the first copy.
+        {kMsgDeleting, b + "\\b.txt", ""},
+        {kMsgDeleting, c + "\\c.txt", ""},
+        {kMsgCopying, b + "\\x.txt", a + "\\x.txt"},
+        {kMsgCopying, c + "\\x.txt", a + "\\x.txt"},
+        {kMsgCopying, c + "\\d", a + "\\d"}, // announced, though only its file creates it
+        {kMsgCopying, c + "\\d\\y.txt", a + "\\d\\y.txt"},
+    };
+    std::vector<std::string> seen, wanted;
+    for (const support::ReportedMessage& message : result.messages) {
+        seen.push_back(std::to_string(message.message) + " " + support::utf8(message.text) + " " +
+                       support::utf8(message.source));
+        if (message.message == kMsgCopying) {
+            EXPECT_EQ(message.wParam, message.text.size() + 1);
+        } else {
+            EXPECT_EQ(message.wParam, 0u);
+        }
+    }
+    for (const Expected& message : expected) {
+        wanted.push_back(std::to_string(message.message) + " " + support::utf8(message.text) + " " +
+                         support::utf8(message.source));
+    }
+    // The order of x.txt and d within a folder is the directory's own; compare the copies
+    // to C as a set and everything else in order.
+    ASSERT_EQ(seen.size(), wanted.size());
+    EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 4),
+              std::vector<std::string>(wanted.begin(), wanted.begin() + 4));
+    EXPECT_EQ(sorted(std::vector<std::string>(seen.begin() + 4, seen.end())),
+              sorted(std::vector<std::string>(wanted.begin() + 4, wanted.end())));
+    EXPECT_EQ(sorted(result.copied),
+              sorted({"【コピー】" + b + "\\x.txt", "【コピー】" + c + "\\x.txt",
+                      "【コピー】" + c + "\\d\\y.txt"}));
+}
+
+TEST(MirrorPassTest, FailuresAreOutcomeLinesAndThePassGoesOn) {
+    support::TempFolder temp;
+    const std::string a = temp.at("マスタ");
+    const std::string b = temp.at("ソ");
+    makeTree(a, {file("x.txt", "new x", T), file("y.txt", "new y", T),
+                 file("cafe.txt", "e", T - 2 * kHour)});
+    makeTree(b, {file("x.txt", "old x", T - kHour), file("lock.txt", "locked", T - kHour),
+                 file("other.txt", "o", T - kHour), file("cafe.txt", "e", T - 2 * kHour)});
+    ASSERT_TRUE(SetFileAttributesA((b + "\\x.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    FileHandle holder(CreateFileA((b + "\\lock.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder.valid());
+    // Names outside the code page (here with a Hangul letter) come back with "?" for the
+    // missing character; they must never reach the shell or the copy as patterns (caf?
+    // would match cafe.txt).
+    const std::string outsideNames = "'" + support::unixPathOf(b) + "/caf\xED\x95\x9C.txt' '" +
+                                     support::unixPathOf(a) + "/na\xED\x95\x9Cve.txt'";
+    ASSERT_TRUE(support::runUnixCommand("touch -d 2020-01-01 " + outsideNames));
+    // Such names cannot be deleted through the code page: gone from the Linux side.
+    struct RemovedAtTheEnd {
+        std::string names;
+        ~RemovedAtTheEnd() { support::runUnixCommand("rm -f " + names); }
+    } removed{outsideNames};
+    ASSERT_TRUE(support::pumpMessagesUntil(
+        [&] { return support::listFolder(a).size() == 4 && support::listFolder(b).size() == 5; },
+        5000));
+
+    const PassResult result = runPass({a, b}, true);
+    holder.reset();
+
+    EXPECT_EQ(sorted(result.deleted),
+              sorted({"【エラー削除】" + b + "\\lock.txt", "【削除】" + b + "\\other.txt",
+                      "【エラー削除】" + b + "\\caf?.txt"}));
+    EXPECT_EQ(sorted(result.copied),
+              sorted({"【エラーコピー】" + b + "\\x.txt", "【コピー】" + b + "\\y.txt",
+                      "【エラーコピー】" + b + "\\na?ve.txt"}));
+    EXPECT_EQ(support::readFile(b + "\\x.txt"), "old x");
+    EXPECT_EQ(support::readFile(b + "\\y.txt"), "new y");
+    EXPECT_EQ(support::readFile(b + "\\lock.txt"), "locked");
+    EXPECT_EQ(support::readFile(b + "\\cafe.txt"), "e");
+    EXPECT_EQ(support::readFile(a + "\\cafe.txt"), "e");
+    EXPECT_FALSE(support::pathExists(b + "\\other.txt"));
+    SetFileAttributesA((b + "\\x.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(MirrorPassTest, LeftoverCopiesAreRemovedAndNeverMirrored) {
+    support::TempFolder temp;
+    const std::string a = temp.at("A");
+    const std::string b = temp.at("B");
+    // A leftover newer than everything must not make its folder the master.
+    makeTree(a, {file("x.txt", "x", T), file("~SCV1A2B.TMP", "partial", T + kHour),
+                 file("ソ\\~scv0000.tmp", "partial", T)});
+    makeTree(b, {file("x.txt", "x", T - kHour), file("~SCV3C4D.TMP", "partial", kFuture)});
+
+    const PassResult result = runPass({a, b}, true);
+
+    EXPECT_EQ(result.messages.front().text, a);
+    EXPECT_EQ(result.newest, std::vector<std::string>{"【最新更新ファイル】" + a + "\\x.txt"});
+    EXPECT_TRUE(result.deleted.empty());
+    EXPECT_EQ(result.copied, std::vector<std::string>{"【コピー】" + b + "\\x.txt"});
+    EXPECT_TRUE(treeOf(a) == expectedTree({file("x.txt", "x", T), folder("ソ")}));
+    EXPECT_TRUE(treeOf(b) == expectedTree({file("x.txt", "x", T)}));
+    EXPECT_TRUE(support::RecycleBin::holds(a + "\\~SCV1A2B.TMP"));
+    EXPECT_TRUE(support::RecycleBin::holds(b + "\\~SCV3C4D.TMP"));
+}
+
+TEST(MirrorPassTest, AStopRequestEndsThePassInTheMiddleOfABigCopy) {
+    support::TempFolder temp;
+    const std::string a = temp.at("A");
+    const std::string b = temp.at("B");
+    const std::string c = temp.at("C");
+    makeTree(a, {});
+    makeTree(b, {file("big.bin", "the old file", T - kHour)});
+    makeTree(c, {});
+    {
+        // Eight gigabytes whose blocks are never written: copying it takes far longer than
+        // the test waits.
+        FileHandle big(CreateFileA((a + "\\big.bin").c_str(), GENERIC_WRITE, 0, nullptr,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER end;
+        end.QuadPart = 8LL << 30;
+        ASSERT_TRUE(big && SetFilePointerEx(big.get(), end, nullptr, FILE_BEGIN) &&
+                    SetEndOfFile(big.get()));
+    }
+    ASSERT_TRUE(support::setWriteTime(a + "\\big.bin", T));
+
+    std::atomic<bool> stop{false};
+    std::thread watcher([&] {
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < 60000) {
+            for (const std::string& name : support::listFolder(b)) {
+                if (isTemporaryCopyName(name.c_str())) {
+                    stop = true;
+                    return;
+                }
+            }
+            Sleep(5);
+        }
+    });
+    const PassResult result = runPass({a, b, c}, true, &stop);
+    watcher.join();
+
+    ASSERT_TRUE(stop.load());
+    // Its size first: a copy that ran to its end must fail here, not fill the memory.
+    ASSERT_EQ(support::fileSize(b + "\\big.bin"), 12u);
+    EXPECT_EQ(support::readFile(b + "\\big.bin"), "the old file");
+    EXPECT_EQ(support::listFolder(b), std::vector<std::string>{"big.bin"});
+    // The copy into C, the next target, was never started.
+    EXPECT_EQ(result.copied, std::vector<std::string>{"【エラーコピー】" + b + "\\big.bin"});
+    EXPECT_TRUE(support::listFolder(c).empty());
+    EXPECT_EQ(result.messages.back().message, kMsgCopying);
+    EXPECT_EQ(result.messages.back().text, b + "\\big.bin");
+}
+
+} // namespace

@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "base/scoped_handle.h"
+#include "support/files.h"
+#include "support/recycle_bin.h"
+#include "support/report_window.h"
+#include "support/temp_folder.h"
+#include "sync/file_operations.h"
+
+namespace {
+
+using support::fileTimeUtc;
+using support::kSecond;
+
+const FileTime T = fileTimeUtc(2024, 8, 1, 9, 30, 0);
+constexpr FileTime kHour = 3600 * kSecond;
+
+// The tool built beside the tests; the build gives its Linux path.
+std::string toolPath() {
+    using DosName = WCHAR*(CDECL*)(const char*);
+    static const auto convert = reinterpret_cast<DosName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
+    if (convert == nullptr) {
+        return std::string();
+    }
+    WCHAR* dos = convert(SYNCORAVEL_MIRRORPASS);
+    if (dos == nullptr) {
+        return std::string();
+    }
+    char path[MAX_PATH * 2] = {};
+    WideCharToMultiByte(CP_ACP, 0, dos, -1, path, sizeof path, nullptr, nullptr);
+    HeapFree(GetProcessHeap(), 0, dos);
+    return path;
+}
+
+struct Started {
+    KernelHandle process;
+    KernelHandle thread;
+};
+
+// Starts the tool with the arguments; its standard output goes to `output` (or nowhere),
+// its standard error to the file `errors`.
+bool startTool(const std::string& arguments, HANDLE output, const std::string& errors,
+               Started& started) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    FileHandle input(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 OPEN_EXISTING, 0, nullptr));
+    FileHandle nowhere;
+    if (output == nullptr) {
+        nowhere.reset(CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &inherit, OPEN_EXISTING, 0, nullptr));
+        output = nowhere.get();
+    }
+    FileHandle errorFile(CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input.get();
+    startup.hStdOutput = output;
+    startup.hStdError = errorFile.get();
+    const std::string tool = toolPath();
+    std::string line = "\"" + tool + "\"" + (arguments.empty() ? "" : " " + arguments);
+    PROCESS_INFORMATION process = {};
+    if (tool.empty() || !CreateProcessA(tool.c_str(), &line[0], nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    started.process.reset(process.hProcess);
+    started.thread.reset(process.hThread);
+    return true;
+}
+
+struct ToolResult {
+    bool ran = false;
+    DWORD exitCode = 0;
+    std::string output;
+    std::string errors;
+};
+
+ToolResult runTool(const support::TempFolder& temp, const std::string& arguments) {
+    ToolResult result;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        return result;
+    }
+    FileHandle reader(readEnd);
+    FileHandle writer(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    const std::string errors = temp.at("stderr.txt");
+    Started started;
+    if (!startTool(arguments, writer.get(), errors, started)) {
+        return result;
+    }
+    writer.reset(); // the pipe ends when the tool's copy of it closes
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(reader.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        result.output.append(chunk, got);
+    }
+    result.ran = WaitForSingleObject(started.process.get(), 120000) == WAIT_OBJECT_0 &&
+                 GetExitCodeProcess(started.process.get(), &result.exitCode);
+    result.errors = support::readFile(errors);
+    return result;
+}
+
+std::string definitionFile(const support::TempFolder& temp, const std::string& text) {
+    const std::string path = temp.at("定義ソ.txt");
+    support::writeFile(path, text);
+    return path;
+}
+
+TEST(MirrorPassToolTest, PrintsTheLogTextOfARun) {
+    support::TempFolder temp;
+    support::TempFolder other(support::kDriveE);
+    const std::string a = temp.folder("ソースA");
+    const std::string b = other.folder("表B");
+    const std::string c = temp.folder("C");
+    const std::string d = temp.folder("D");
+    temp.file("ソースA\\x.txt", "new x", T);
+    other.file("表B\\x.txt", "old x", T - kHour);
+    other.file("表B\\old.txt", "only in B", T - kHour);
+    temp.file("C\\能\\y.txt", "y", T - kHour);
+    const std::string definitions =
+        "Sync." + a + "\r\nSync." + b + "\r\n\r\n" + "Sync.Option.NoSubDirectory\r\nSync." + c +
+        "\r\nSync." + temp.at("missing") + "\r\n\r\n" + "sync." + c + "\r\nSync." + d + "\r\n";
+    const std::string file = definitionFile(temp, definitions);
+
+    const ToolResult first = runTool(temp, "\"" + file + "\"");
+    ASSERT_TRUE(first.ran);
+    EXPECT_EQ(first.exitCode, 0u);
+    EXPECT_EQ(first.errors, "");
+    // All newest-file lines, then all deletions, then all copies, as the log holds them.
+    EXPECT_EQ(support::utf8(first.output),
+              support::utf8("【最新更新ファイル】" + a + "\\x.txt\r\n" + "【最新更新ファイル】" +
+                            c + "\\能\\y.txt\r\n" + "【削除】" + b + "\\old.txt\r\n" +
+                            "【コピー】" + b + "\\x.txt\r\n" + "【コピー】" + d +
+                            "\\能\\y.txt\r\n"));
+    EXPECT_EQ(support::readFile(b + "\\x.txt"), "new x");
+    EXPECT_EQ(support::readFile(d + "\\能\\y.txt"), "y");
+    EXPECT_TRUE(support::RecycleBin::holds(b + "\\old.txt"));
+
+    // Everything is equal now: nothing to print.
+    const ToolResult second = runTool(temp, "\"" + file + "\"");
+    ASSERT_TRUE(second.ran);
+    EXPECT_EQ(second.exitCode, 0u);
+    EXPECT_EQ(second.output, "");
+    EXPECT_EQ(second.errors, "");
+}
+
+TEST(MirrorPassToolTest, WrongArgumentsAndUnreadableFiles) {
+    support::TempFolder temp;
+    const std::string file = definitionFile(temp, "Sync.D:\r\n");
+    FileHandle locked(
+        CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(locked.valid());
+    const struct {
+        std::string arguments;
+        std::string mentions;
+    } cases[] = {
+        {"", "usage"},
+        {"one two", "usage"},
+        {"\"" + temp.at("missing.txt") + "\"", temp.at("missing.txt")},
+        {"\"" + temp.path() + "\"", temp.path()},
+        {"\"" + file + "\"", file}, // open elsewhere without sharing
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(support::utf8(c.arguments));
+        const ToolResult result = runTool(temp, c.arguments);
+        ASSERT_TRUE(result.ran);
+        EXPECT_EQ(result.exitCode, 2u);
+        EXPECT_EQ(result.output, "");
+        EXPECT_NE(result.errors.find(c.mentions), std::string::npos) << result.errors;
+        EXPECT_EQ(result.errors.find('\n'), result.errors.size() - 1); // one line
+    }
+}
+
+// What a comparison needs of a file: size, time, and its content or, for a big one, its
+// first and last bytes.
+struct FileFacts {
+    unsigned long long size;
+    FileTime time;
+    std::string content;
+    bool operator==(const FileFacts& other) const {
+        return size == other.size && time == other.time && content == other.content;
+    }
+};
+
+std::string edges(const std::string& path) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr));
+    std::string result(8192, '\0');
+    DWORD got = 0;
+    ReadFile(file.get(), &result[0], 4096, &got, nullptr);
+    LARGE_INTEGER tail;
+    tail.QuadPart = -4096;
+    SetFilePointerEx(file.get(), tail, nullptr, FILE_END);
+    ReadFile(file.get(), &result[4096], 4096, &got, nullptr);
+    return result;
+}
+
+std::map<std::string, FileFacts> factsOf(const std::string& folder) {
+    std::map<std::string, FileFacts> facts;
+    for (const std::string& name : support::listFolder(folder)) {
+        const std::string path = folder + "\\" + name;
+        const unsigned long long size = support::fileSize(path);
+        facts[name] = {size, support::writeTimeOf(path),
+                       size <= 65536 ? support::readFile(path) : edges(path)};
+    }
+    return facts;
+}
+
+// A file of a gigabyte whose blocks, but for a mark at each end, are never written: made
+// at once, and copied slowly enough to be caught in the middle.
+bool makeBigFile(const std::string& path, FileTime time) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    LARGE_INTEGER at;
+    at.QuadPart = (1LL << 30) - 4;
+    const FILETIME writeTime = toFILETIME(time);
+    return file && WriteFile(file.get(), "HEAD", 4, &written, nullptr) &&
+           SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) &&
+           WriteFile(file.get(), "TAIL", 4, &written, nullptr) &&
+           SetFileTime(file.get(), nullptr, nullptr, &writeTime);
+}
+
+TEST(MirrorPassToolTest, AKilledRunLeavesNoPartialFileAndTheNextRunCompletesIt) {
+    support::TempFolder temp;
+    support::TempFolder other(support::kDriveE);
+    const std::string a = temp.folder("マスタ");
+    const std::string b = other.folder("ソ");
+    ASSERT_TRUE(makeBigFile(a + "\\big.bin", T));
+    for (int i = 0; i < 5; ++i) {
+        temp.file("マスタ\\a" + std::to_string(i) + ".txt", "only in A", T - kHour);
+    }
+    temp.file("マスタ\\same.txt", "same", T - 2 * kHour);
+    other.file("ソ\\same.txt", "same", T - 2 * kHour);
+    other.file("ソ\\big.bin", "the complete old version", T - 3 * kHour);
+    const std::map<std::string, FileFacts> master = factsOf(a);
+    const std::string file = definitionFile(temp, "Sync." + a + "\r\nSync." + b + "\r\n");
+
+    Started started;
+    ASSERT_TRUE(startTool("\"" + file + "\"", nullptr, temp.at("killed.txt"), started));
+    // The kill comes as soon as the big copy shows: a temporary file, or (were the copy
+    // written straight over the old version) a change of its size.
+    const unsigned long long oldSize = support::fileSize(b + "\\big.bin");
+    std::string temporary;
+    const bool copying = support::pumpMessagesUntil(
+        [&] {
+            for (const std::string& name : support::listFolder(b)) {
+                if (isTemporaryCopyName(name.c_str())) {
+                    temporary = b + "\\" + name;
+                    return true;
+                }
+            }
+            return support::fileSize(b + "\\big.bin") != oldSize ||
+                   WaitForSingleObject(started.process.get(), 0) == WAIT_OBJECT_0;
+        },
+        60000);
+    TerminateProcess(started.process.get(), 1);
+    WaitForSingleObject(started.process.get(), 30000);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(started.process.get(), &exitCode);
+    ASSERT_TRUE(copying);
+    ASSERT_EQ(exitCode, 1u) << "the run ended before the big copy could be cut off";
+
+    // Cut off in the middle: the old version is still whole, the copy lies in a file that
+    // no pass takes for an entry.
+    EXPECT_TRUE(!temporary.empty() && support::pathExists(temporary));
+    EXPECT_EQ(support::fileSize(b + "\\big.bin"), oldSize);
+    EXPECT_EQ(support::writeTimeOf(b + "\\big.bin"), T - 3 * kHour);
+
+    const ToolResult next = runTool(temp, "\"" + file + "\"");
+    ASSERT_TRUE(next.ran);
+    EXPECT_EQ(next.exitCode, 0u);
+    EXPECT_EQ(next.output.find("【最新更新ファイル】" + a + "\\big.bin\r\n"), 0u);
+    EXPECT_EQ(next.output.find("【削除】"), std::string::npos);
+
+    // The master is untouched and lost nothing; the target equals it, big file included.
+    EXPECT_TRUE(factsOf(a) == master);
+    EXPECT_TRUE(factsOf(b) == master);
+    EXPECT_EQ(support::fileSize(b + "\\big.bin"), 1ull << 30);
+    if (!temporary.empty()) {
+        EXPECT_FALSE(support::pathExists(temporary));
+        EXPECT_TRUE(support::RecycleBin::holds(temporary));
+    }
+    for (const auto& entry : master) {
+        EXPECT_FALSE(support::RecycleBin::holds(a + "\\" + entry.first)) << entry.first;
+    }
+}
+
+} // namespace
