@@ -81,6 +81,17 @@ bool deleteFile(const std::string& path) {
     return DeleteFileA(path.c_str()) != FALSE;
 }
 
+// Gives the file its recorded attributes. The other bits go first while the file can
+// still be written: a file system that keeps them apart from the read-only flag (Wine keeps
+// them in an extended attribute) cannot change them on a read-only file.
+void setAttributes(const std::string& path, DWORD attributes) {
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        const DWORD writable = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesA(path.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
+    }
+    SetFileAttributesA(path.c_str(), attributes);
+}
+
 enum class Restore {
     Done,     // the file is back at its place
     Kept,     // the stored file stays in the store; its record must be kept
@@ -92,7 +103,7 @@ Restore restoreRecord(const std::string& source, const std::string& destination,
                       DWORD attributes, FolderMaker& folders) {
     folders.makeFolderOf(destination);
     if (MoveFileA(source.c_str(), destination.c_str())) {
-        SetFileAttributesA(destination.c_str(), attributes);
+        setAttributes(destination, attributes);
         return Restore::Done;
     }
     // Something now stands at the file's place, or its folder cannot be made: the stored
@@ -103,7 +114,7 @@ Restore restoreRecord(const std::string& source, const std::string& destination,
     // The stored file has gone; when the file stands at its place an earlier release was
     // cut short after moving it.
     if (entryExists(destination)) {
-        SetFileAttributesA(destination.c_str(), attributes);
+        setAttributes(destination, attributes);
         return Restore::Done;
     }
     return Restore::Lost;

@@ -10,6 +10,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -51,6 +54,9 @@ int wrongArguments(const char* why) {
 } // namespace
 
 int main() {
+    // Lines end in LF alone, so scripts on either side of Wine read them alike.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     std::vector<std::string> arguments = ansiArguments();
     BYTE scrambling = 1;
     if (!arguments.empty() && arguments[0] == "--plain") {
