@@ -46,28 +46,20 @@ bool entryExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Creates the folders a file goes back into. Records of one folder follow one another, so
-// the folder last made sure of is remembered instead of searched for again.
-class FolderMaker {
-  public:
-    void makeFolderOf(const std::string& file) {
-        const std::size_t separator = path::lastSeparator(file);
-        if (separator == std::string::npos) {
-            return;
-        }
-        const std::string folder = file.substr(0, separator);
-        if (folder == known_) {
-            return;
-        }
-        if (!folderExists(folder)) {
-            createFolderPath(folder);
-        }
-        known_ = folder;
+// Creates the missing folders a file goes back into; false when its folder was there.
+// Folders that a protect with the hide switch on removed come back this way.
+bool makeFolderOf(const std::string& file) {
+    const std::size_t separator = path::lastSeparator(file);
+    if (separator == std::string::npos) {
+        return false;
     }
-
-  private:
-    std::string known_;
-};
+    const std::string folder = file.substr(0, separator);
+    if (folderExists(folder)) {
+        return false;
+    }
+    createFolderPath(folder);
+    return true;
+}
 
 bool deleteFile(const std::string& path) {
     if (DeleteFileA(path.c_str())) {
@@ -98,11 +90,16 @@ enum class Restore {
     Lost,     // nothing in the store to restore
 };
 
-// Moves one stored file back and gives it its attributes again.
+// Moves one stored file back and gives it its attributes again. The folder is looked for
+// only when the move fails, so a release costs one move per file, and no folder is made
+// for a stored file that is not there.
 Restore restoreRecord(const std::string& source, const std::string& destination,
-                      DWORD attributes, FolderMaker& folders) {
-    folders.makeFolderOf(destination);
-    if (MoveFileA(source.c_str(), destination.c_str())) {
+                      DWORD attributes) {
+    bool moved = MoveFileA(source.c_str(), destination.c_str()) != FALSE;
+    if (!moved && entryExists(source) && makeFolderOf(destination)) {
+        moved = MoveFileA(source.c_str(), destination.c_str()) != FALSE;
+    }
+    if (moved) {
         setAttributes(destination, attributes);
         return Restore::Done;
     }
@@ -198,7 +195,6 @@ unsigned releaseFolders(SecureContext& context, const std::string& storeFolder,
     // Records of files that stay in the store, as they stood in the index.
     std::string keptRecords;
     bool allRestored = !recordUnreadable;
-    FolderMaker folders;
     IndexQuery record;
     for (unsigned i = 0; i < files; ++i) {
         if (document.select(kFilesPath + "[" + std::to_string(i) + "]")) {
@@ -215,7 +211,7 @@ unsigned releaseFolders(SecureContext& context, const std::string& storeFolder,
 
             Restore outcome = Restore::Lost;
             if (hasSecure && hasStore && hasAttributes) {
-                outcome = restoreRecord(source, destination, attributes, folders);
+                outcome = restoreRecord(source, destination, attributes);
             } else if (hasSecure && entryExists(source)) {
                 outcome = Restore::Kept; // an incomplete record is never guessed at
             }

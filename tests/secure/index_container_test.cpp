@@ -56,15 +56,19 @@ TEST(IndexContainerTest, ShiftsFollowTheFixedSineSequence) {
     }
     EXPECT_EQ(shifts, expected);
 
-    // Far out the shifts still come from the reduced angle: a sine of the whole angle
-    // loses precision and would differ here.
-    for (std::size_t i : {1000000u, 123456789u, 2000000000u}) {
-        EXPECT_GE(containerShift(i), -5);
-        EXPECT_LE(containerShift(i), 5);
-    }
-    EXPECT_NEAR(containerSine(1.0), 0.8414709848078965, 1e-15);
-    EXPECT_NEAR(containerSine(-2.5), -0.5984721441039565, 1e-15);
+    // The sine is the fixed one, to the last bit: a library sine, rounded correctly,
+    // differs from it at most of these angles.
     EXPECT_EQ(containerSine(0.0), 0.0);
+    EXPECT_EQ(containerSine(1.0), 0x1.aed548f090ceep-1);
+    EXPECT_EQ(containerSine(0.5), 0x1.eaee8744b05efp-2);
+    EXPECT_EQ(containerSine(-2.5), -0x1.326af0dcfcab0p-1);
+    EXPECT_EQ(containerSine(10.0), -0x1.1689ef5f34f53p-1);
+    EXPECT_EQ(containerSine(1000.0), 0x1.a75cc150a206cp-1);
+    EXPECT_EQ(containerSine(12345.0), -0x1.fccfa2cc8a02cp-1);
+    EXPECT_EQ(containerSine(123456789.0), 0x1.faf0521c8dc8bp-1);
+    EXPECT_EQ(containerSine(2000000000.0), 0x1.d454ede26a017p-1);
+    EXPECT_EQ(containerShift(123456789), 5);
+    EXPECT_EQ(containerShift(2000000000), 5);
 }
 
 TEST(IndexContainerTest, ScramblesBytesWithWraparoundAndRestoresThem) {
