@@ -24,8 +24,8 @@ double containerSine(double x) {
 
     // Quadrant of the half angle, rounded half away from zero.
     const double quadrants = half / (kPi / 2.0);
-    const int n = half >= 0.0 ? static_cast<int>(quadrants + 0.5)
-                              : static_cast<int>(quadrants - 0.5);
+    const int n =
+        half >= 0.0 ? static_cast<int>(quadrants + 0.5) : static_cast<int>(quadrants - 0.5);
 
     // The half angle less n quarter turns, the quarter turn split into a short part that
     // multiplies exactly and a small correction.

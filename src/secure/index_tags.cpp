@@ -2,13 +2,21 @@
 
 namespace indextag {
 
-std::string start(const std::string& name) { return "<" + name + ">"; }
+std::string start(const std::string& name) {
+    return "<" + name + ">";
+}
 
-std::string startLine(const std::string& name) { return "<" + name + ">\r\n"; }
+std::string startLine(const std::string& name) {
+    return "<" + name + ">\r\n";
+}
 
-std::string end(const std::string& name) { return "</" + name + ">"; }
+std::string end(const std::string& name) {
+    return "</" + name + ">";
+}
 
-std::string endLine(const std::string& name) { return "</" + name + ">\r\n"; }
+std::string endLine(const std::string& name) {
+    return "</" + name + ">\r\n";
+}
 
 std::string valueLine(const std::string& name, const std::string& value) {
     return start(name) + value + endLine(name);

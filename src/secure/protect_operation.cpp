@@ -51,6 +51,18 @@ bool sameText(const char* a, const char* b, std::size_t length) {
                           static_cast<int>(length)) == CSTR_EQUAL;
 }
 
+// Whether the path is the folder or lies below it, letters compared without regard to case.
+bool isSameOrBelow(const std::string& path, const std::string& folder) {
+    const std::size_t length = folder.size();
+    if (length == 0 || path.size() < length) {
+        return false;
+    }
+    if (path.size() > length && (path[length] != '\\' || !endsOnCharacter(path, length))) {
+        return false;
+    }
+    return sameText(path.data(), folder.data(), length);
+}
+
 std::string fileRecord(const std::string& storeValue, const std::string& secureValue,
                        DWORD attributes) {
     return indextag::startLine(indexname::kFile) +
@@ -137,14 +149,7 @@ bool ProtectJournal::undo() {
 }
 
 bool ProtectJournal::isStoreFolder(const std::string& folder) const {
-    const std::size_t length = storeRoot_.size();
-    if (length == 0 || folder.size() < length) {
-        return false;
-    }
-    if (folder.size() > length && (folder[length] != '\\' || !endsOnCharacter(folder, length))) {
-        return false;
-    }
-    return sameText(folder.data(), storeRoot_.data(), length);
+    return isSameOrBelow(folder, storeRoot_);
 }
 
 unsigned long protectTree(const std::string& storeFolder, const std::string& folder,
@@ -176,8 +181,8 @@ unsigned long protectTree(const std::string& storeFolder, const std::string& fol
         }
         journal.movedIntoStore(source, destination, entry.attributes);
         SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_HIDDEN);
-        journal.write(fileRecord(folder.substr(2) + "\\" + entry.name, secureValue,
-                                 entry.attributes));
+        journal.write(
+            fileRecord(folder.substr(2) + "\\" + entry.name, secureValue, entry.attributes));
     }
     if (journal.failed()) {
         return number - firstNumber;
@@ -192,8 +197,8 @@ unsigned long protectTree(const std::string& storeFolder, const std::string& fol
         if (writer.writeTo(note)) {
             journal.wroteNote(note);
         }
-        journal.write(indextag::valueLine(indexname::kNote,
-                                          folder.substr(2) + "\\" + store::kNoteName));
+        journal.write(
+            indextag::valueLine(indexname::kNote, folder.substr(2) + "\\" + store::kNoteName));
     }
     return number - firstNumber;
 }
@@ -226,6 +231,16 @@ unsigned protectFolders(SecureContext& context, const std::string& storeFolder,
         if (folder.size() < 4) {
             context.setResultCode(secure::kResultShortPath);
             return 0;
+        }
+    }
+    // A key file inside a protected folder would be moved into the store with the rest,
+    // and the area could never be opened again.
+    if (keyElement == indexname::kKeyFile) {
+        for (const std::string& folder : folders) {
+            if (isSameOrBelow(key, folder)) {
+                context.setResultCode(secure::kResultNoUsableKey);
+                return 0;
+            }
         }
     }
 

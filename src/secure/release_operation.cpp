@@ -85,16 +85,15 @@ void setAttributes(const std::string& path, DWORD attributes) {
 }
 
 enum class Restore {
-    Done,     // the file is back at its place
-    Kept,     // the stored file stays in the store; its record must be kept
-    Lost,     // nothing in the store to restore
+    Done, // the file is back at its place
+    Kept, // the stored file stays in the store; its record must be kept
+    Lost, // nothing in the store to restore
 };
 
 // Moves one stored file back and gives it its attributes again. The folder is looked for
 // only when the move fails, so a release costs one move per file, and no folder is made
 // for a stored file that is not there.
-Restore restoreRecord(const std::string& source, const std::string& destination,
-                      DWORD attributes) {
+Restore restoreRecord(const std::string& source, const std::string& destination, DWORD attributes) {
     bool moved = MoveFileA(source.c_str(), destination.c_str()) != FALSE;
     if (!moved && entryExists(source) && makeFolderOf(destination)) {
         moved = MoveFileA(source.c_str(), destination.c_str()) != FALSE;
@@ -206,8 +205,8 @@ unsigned releaseFolders(SecureContext& context, const std::string& storeFolder,
             const bool hasStore = record.select("/file/store");
             const std::string destination = drive + record.value();
             DWORD attributes = 0;
-            const bool hasAttributes =
-                record.select("/file/file-attribute") && parseAttributes(record.value(), attributes);
+            const bool hasAttributes = record.select("/file/file-attribute") &&
+                                       parseAttributes(record.value(), attributes);
 
             Restore outcome = Restore::Lost;
             if (hasSecure && hasStore && hasAttributes) {
@@ -238,8 +237,8 @@ unsigned releaseFolders(SecureContext& context, const std::string& storeFolder,
         const std::string rewritten = kIndexHeaderLine + indextag::startLine(indexname::kRoot) +
                                       indextag::valueLine(keyElement, recordedKey) + keptRecords +
                                       indextag::endLine(indexname::kRoot);
-        if (replaceFileContent(indexPath, context.indexScrambling() ? scrambleBytes(rewritten)
-                                                                    : rewritten)) {
+        if (replaceFileContent(indexPath,
+                               context.indexScrambling() ? scrambleBytes(rewritten) : rewritten)) {
             SetFileAttributesA(indexPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
         }
     }

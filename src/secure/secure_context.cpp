@@ -81,7 +81,9 @@ void SecureContext::setResultCode(int code) {
     resultCode_ = code;
 }
 
-std::string SecureContext::indexPath() const { return storeFolder_ + "\\" + store::kIndexName; }
+std::string SecureContext::indexPath() const {
+    return storeFolder_ + "\\" + store::kIndexName;
+}
 
 void SecureContext::post(UINT message, WPARAM wParam, LPARAM lParam) const {
     if (window_ != nullptr) {
@@ -89,9 +91,13 @@ void SecureContext::post(UINT message, WPARAM wParam, LPARAM lParam) const {
     }
 }
 
-int SecureContext::startProtect() { return startOperation(&protectThread); }
+int SecureContext::startProtect() {
+    return startOperation(&protectThread);
+}
 
-int SecureContext::startRelease() { return startOperation(&releaseThread); }
+int SecureContext::startRelease() {
+    return startOperation(&releaseThread);
+}
 
 int SecureContext::startOperation(WorkerThread::Body body) {
     // The holder would stop a registered worker before starting another one; a secure

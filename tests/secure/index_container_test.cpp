@@ -13,7 +13,9 @@
 
 namespace {
 
-std::string header() { return "PWSF0123"; }
+std::string header() {
+    return "PWSF0123";
+}
 
 // Takes the right to add, rename or remove entries off a folder for the object's life.
 class FolderWithoutNewNames {
@@ -36,9 +38,12 @@ class FolderWithoutNewNames {
     }
     ~FolderWithoutNewNames() {
         support::runUnixCommand("chmod 755 '" + unixPath_ + "'");
-        support::pumpMessagesUntil([&] { return DeleteFileA((path_ + "\\index.tmp").c_str()) ||
-                                                 !support::pathExists(path_ + "\\index.tmp"); },
-                                   5000);
+        support::pumpMessagesUntil(
+            [&] {
+                return DeleteFileA((path_ + "\\index.tmp").c_str()) ||
+                       !support::pathExists(path_ + "\\index.tmp");
+            },
+            5000);
     }
     bool effective() const { return effective_; }
 

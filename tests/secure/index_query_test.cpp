@@ -68,9 +68,9 @@ TEST(IndexQueryTest, SelectsValuesAndCountsAsTheIndexIsRead) {
         {"no key file element", &kIndex, "/vaultrowan/sckeyf", false, "", 0},
         {"records, not file-attribute", &kIndex, "/vaultrowan/file", true, kFirstRecord, 3},
         {"first record", &kIndex, "/vaultrowan/file[0]", true, kFirstRecord, 3},
-        {"third record", &kIndex, "/vaultrowan/file[2]",
-         true, "<store>\\Doc\\c.txt</store>\r\n<secure>\\Vaultrowan00003.exe</secure>\r\n"
-               "<file-attribute>1</file-attribute>",
+        {"third record", &kIndex, "/vaultrowan/file[2]", true,
+         "<store>\\Doc\\c.txt</store>\r\n<secure>\\Vaultrowan00003.exe</secure>\r\n"
+         "<file-attribute>1</file-attribute>",
          3},
         {"index past the last record", &kIndex, "/vaultrowan/file[3]", false, "", 0},
         {"notes", &kIndex, "/vaultrowan/notetag", true, "\\Doc\\ソ\\note", 2},

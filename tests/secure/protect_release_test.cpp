@@ -328,8 +328,8 @@ TEST(SecureProtectTest, NumbersDepthFirstAndReportsEachFolder) {
     ASSERT_TRUE(support::pumpMessagesUntil([&] { return context.workerFinished(); }, 10000));
     EXPECT_EQ(context.exitCode(), 3u);
     EXPECT_EQ(context.resultCode(), secure::kResultDone);
-    EXPECT_EQ(messagesOf(window), (std::vector<std::vector<unsigned>>{{77, 1, 2}, {77, 2, 2},
-                                                                     {79, 0, 0}}));
+    EXPECT_EQ(messagesOf(window),
+              (std::vector<std::vector<unsigned>>{{77, 1, 2}, {77, 2, 2}, {79, 0, 0}}));
     EXPECT_EQ(support::utf8(plainIndex(fixture)),
               support::utf8(kIndexHeader + "<vaultrowan>\r\n<sckeyw>pw</sckeyw>\r\n" + records +
                             "</vaultrowan>\r\n"));
@@ -363,16 +363,16 @@ TEST(SecureReleaseTest, ReportsEveryRecordThenEveryNote) {
     ASSERT_TRUE(support::pumpMessagesUntil([&] { return context.workerFinished(); }, 10000));
     EXPECT_EQ(context.exitCode(), 3u);
     EXPECT_EQ(context.resultCode(), secure::kResultDone);
-    EXPECT_EQ(messagesOf(window), (std::vector<std::vector<unsigned>>{
-                                      {78, 1, 5}, {78, 2, 5}, {78, 3, 5}, {78, 4, 5}, {78, 5, 5},
-                                      {79, 0, 0}}));
+    EXPECT_EQ(messagesOf(window),
+              (std::vector<std::vector<unsigned>>{
+                  {78, 1, 5}, {78, 2, 5}, {78, 3, 5}, {78, 4, 5}, {78, 5, 5}, {79, 0, 0}}));
     EXPECT_EQ(support::listFolder(temp.at("A")), (std::vector<std::string>{"a.txt", "b.txt"}));
     EXPECT_EQ(support::listFolder(temp.at("B")), std::vector<std::string>{"c.txt"});
 }
 
 struct ProtectRefusal {
     const char* what;
-    std::string key;         // "@key" stands for the fixture's key file
+    std::string key;                  // "@key" stands for the fixture's key file
     std::vector<std::string> folders; // "@doc" stands for the fixture's folder
     int result;
 };
@@ -385,6 +385,11 @@ TEST(SecureProtectTest, RefusesBeforeAnythingIsWrittenOrMoved) {
         {"key word with <", "pass<word", {"@doc"}, secure::kResultNoUsableKey},
         {"key word with >", "pass>word", {"@doc"}, secure::kResultNoUsableKey},
         {"key word with a line end", "password\r\n", {"@doc"}, secure::kResultNoUsableKey},
+        {"key file inside a protected folder", "@inside", {"@doc"}, secure::kResultNoUsableKey},
+        {"key file deeper inside, other case",
+         "@insideUpper",
+         {"@doc"},
+         secure::kResultNoUsableKey},
         {"folder on another drive", "pw", {"E:\\Doc"}, secure::kResultOtherDrive},
         {"drive letter in lower case", "pw", {"@lower"}, secure::kResultOtherDrive},
         {"second folder on another drive", "pw", {"@doc", "E:\\Doc"}, secure::kResultOtherDrive},
@@ -403,6 +408,11 @@ TEST(SecureProtectTest, RefusesBeforeAnythingIsWrittenOrMoved) {
             key = fixture.temp().at("nokey.dat");
         } else if (key == "@folder") {
             key = doc;
+        } else if (key == "@inside") {
+            key = fixture.temp().file("Doc\\key.dat", "k");
+        } else if (key == "@insideUpper") {
+            const std::string inside = fixture.temp().file("Doc\\sub\\key.dat", "k");
+            key = inside.substr(0, inside.size() - 15) + "DOC\\sub\\key.dat";
         }
         std::vector<std::string> folders;
         for (const std::string& folder : c.folders) {
@@ -502,8 +512,7 @@ TEST(SecureProtectTest, TheStoreIsNeverWalked) {
     EXPECT_EQ(result, secure::kResultDone);
     EXPECT_EQ(support::readFile(fixture.temp().at("program.ini")), "ini");
     EXPECT_EQ(support::readFile(fixture.temp().at("data\\d.txt")), "d");
-    EXPECT_EQ(support::listFolder(fixture.storeFolder()),
-              std::vector<std::string>{"Desktop.ini"});
+    EXPECT_EQ(support::listFolder(fixture.storeFolder()), std::vector<std::string>{"Desktop.ini"});
 }
 
 TEST(SecureReleaseTest, AWrongKeyMovesNothingAndLeavesTheContainer) {
@@ -522,9 +531,9 @@ TEST(SecureReleaseTest, AWrongKeyMovesNothingAndLeavesTheContainer) {
     EXPECT_EQ(release(fixture, "", 1, &result), 0);
     EXPECT_EQ(result, secure::kResultWrongKey);
     EXPECT_EQ(support::readFile(fixture.index()), container);
-    EXPECT_EQ(support::listFolder(fixture.storeFolder()),
-              (std::vector<std::string>{"Desktop.ini", "Vaultrowan00000.exe",
-                                        "Vaultrowan00001.exe"}));
+    EXPECT_EQ(
+        support::listFolder(fixture.storeFolder()),
+        (std::vector<std::string>{"Desktop.ini", "Vaultrowan00000.exe", "Vaultrowan00001.exe"}));
     EXPECT_FALSE(support::pathExists(doc));
 
     EXPECT_EQ(release(fixture, "Secret", 1, &result), 1);
@@ -568,8 +577,8 @@ TEST(SecureReleaseTest, NoIndexAndIndexWithoutKey) {
     EXPECT_EQ(release(fixture, "pw", 1, &result), 0);
     EXPECT_EQ(result, secure::kResultNoIndex);
 
-    const std::string noKey = kIndexHeader + "<vaultrowan>\r\n" +
-                              record("\\x\\a.txt", 1, 32) + "</vaultrowan>\r\n";
+    const std::string noKey =
+        kIndexHeader + "<vaultrowan>\r\n" + record("\\x\\a.txt", 1, 32) + "</vaultrowan>\r\n";
     ASSERT_TRUE(support::writeFile(fixture.index(), noKey));
     SecureContext context(fixture.root());
     context.setIndexScrambling(1);
@@ -647,7 +656,9 @@ TEST(SecureReleaseTest, IncompleteAndOrphanRecords) {
     // Record 1 loses its place; the stored file of record 2 is gone; record 3 is whole.
     const std::size_t store1 = index.find("<store>");
     const std::size_t store1End = index.find("\r\n", store1) + 2;
-    const std::string incomplete = "<file>\r\n" + index.substr(store1End, index.find("</file>", store1) - store1End) + "</file>\r\n";
+    const std::string incomplete =
+        "<file>\r\n" + index.substr(store1End, index.find("</file>", store1) - store1End) +
+        "</file>\r\n";
     index.erase(store1, store1End - store1);
     SetFileAttributesA(fixture.index().c_str(), FILE_ATTRIBUTE_NORMAL);
     ASSERT_TRUE(support::writeFile(fixture.index(), index));
@@ -770,9 +781,8 @@ TEST(SecureReleaseTest, ALargeIndexIsReadInOnePass) {
     { SecureContext create(fixture.root()); }
     std::string index = kIndexHeader + "<vaultrowan>\r\n<sckeyw>pw</sckeyw>\r\n";
     for (unsigned long i = 1; i <= 20000; ++i) {
-        index += record(fixture.temp().path().substr(2) + "\\nowhere\\f" + std::to_string(i) +
-                            ".txt",
-                        i, 32);
+        index += record(
+            fixture.temp().path().substr(2) + "\\nowhere\\f" + std::to_string(i) + ".txt", i, 32);
     }
     index += "</vaultrowan>\r\n";
     ASSERT_TRUE(support::writeFile(fixture.index(), scrambleBytes(index)));
@@ -860,12 +870,14 @@ TEST(SecureProtectTest, LinkedFoldersAreNotFollowed) {
         std::string folder;
         ~Links() { support::runUnixCommand("rm -f '" + folder + "/outside' '" + folder + "/up'"); }
     } links{unixDoc};
-    ASSERT_TRUE(support::runUnixCommand("ln -s '" + support::unixPathOf(fixture.temp().at("Other")) +
-                                        "' '" + unixDoc + "/outside' && ln -s .. '" + unixDoc +
-                                        "/up'"));
+    ASSERT_TRUE(support::runUnixCommand("ln -s '" +
+                                        support::unixPathOf(fixture.temp().at("Other")) + "' '" +
+                                        unixDoc + "/outside' && ln -s .. '" + unixDoc + "/up'"));
     ASSERT_TRUE(support::pumpMessagesUntil(
-        [&] { return support::pathExists(doc + "\\outside\\o.txt") &&
-                     support::pathExists(doc + "\\up"); },
+        [&] {
+            return support::pathExists(doc + "\\outside\\o.txt") &&
+                   support::pathExists(doc + "\\up");
+        },
         5000));
 
     int result = -1;

@@ -41,7 +41,9 @@ struct ToolRun {
     std::string err;
 };
 
-std::string quoted(const std::string& argument) { return "\"" + argument + "\""; }
+std::string quoted(const std::string& argument) {
+    return "\"" + argument + "\"";
+}
 
 std::string readAll(HANDLE pipe) {
     std::string text;
@@ -195,9 +197,8 @@ TEST(SecureAreaToolTest, AnIndexThatCannotBeWrittenPutsEveryFileBack) {
     const std::string output = support::unixPathOf(temp.path()) + "/out.txt";
     ASSERT_FALSE(output.empty());
     const std::string command = "ulimit -f 2; trap '' XFSZ; exec '" SYNCORAVEL_WINE_EXEC "' '" +
-                                std::string(SECUREAREA_UNIX_PATH) + "' protect '" +
-                                fixture.root() + "' pw 1 '" + folder + "' > '" + output +
-                                "' 2>/dev/null";
+                                std::string(SECUREAREA_UNIX_PATH) + "' protect '" + fixture.root() +
+                                "' pw 1 '" + folder + "' > '" + output + "' 2>/dev/null";
     ASSERT_TRUE(support::runUnixCommand(command));
     ASSERT_TRUE(support::pumpMessagesUntil(
         [&] { return !support::readFile(temp.at("out.txt")).empty(); }, 60000));

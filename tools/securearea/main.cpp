@@ -73,7 +73,8 @@ int main() {
         if (count != 2) {
             return wrongArguments("one file expected");
         }
-        const bool done = verb == "scramble" ? scrambleFile(arguments[1]) : restoreFile(arguments[1]);
+        const bool done =
+            verb == "scramble" ? scrambleFile(arguments[1]) : restoreFile(arguments[1]);
         std::printf("%s\n", done ? "true" : "false");
         return 0;
     }
