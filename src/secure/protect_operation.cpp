@@ -4,6 +4,7 @@
 
 #include "base/path.h"
 #include "run/text_file_writer.h"
+#include "secure/file_attributes.h"
 #include "secure/index_container.h"
 #include "secure/index_tags.h"
 #include "secure/secure_context.h"
@@ -83,40 +84,30 @@ bool keyReadsBack(const std::string& key) {
 ProtectJournal::ProtectJournal(FileHandle index, bool hideFolders, std::string storeRoot)
     : index_(std::move(index)), hideFolders_(hideFolders), storeRoot_(std::move(storeRoot)) {}
 
-bool ProtectJournal::write(const std::string& text) {
-    if (failed_) {
-        return false;
-    }
-    pending_ += text;
-    return flush();
-}
-
 // Each record goes to the disk right after its move, so an index cut short by a crash
 // still names every file that was moved before it.
-bool ProtectJournal::flush() {
+bool ProtectJournal::write(const std::string& text) {
     if (failed_ || !index_) {
         failed_ = true;
         return false;
     }
     std::size_t done = 0;
-    while (done < pending_.size()) {
+    while (done < text.size()) {
         DWORD wrote = 0;
-        if (!WriteFile(index_.get(), pending_.data() + done,
-                       static_cast<DWORD>(pending_.size() - done), &wrote, nullptr) ||
+        if (!WriteFile(index_.get(), text.data() + done, static_cast<DWORD>(text.size() - done),
+                       &wrote, nullptr) ||
             wrote == 0) {
             failed_ = true;
-            break;
+            return false;
         }
         done += wrote;
     }
-    pending_.clear();
-    return !failed_;
+    return true;
 }
 
 bool ProtectJournal::close() {
-    const bool written = flush();
     index_.reset();
-    return written;
+    return !failed_;
 }
 
 void ProtectJournal::movedIntoStore(const std::string& source, const std::string& stored,
@@ -135,7 +126,7 @@ bool ProtectJournal::undo() {
             }
         }
         if (MoveFileA(move->stored.c_str(), move->source.c_str())) {
-            SetFileAttributesA(move->source.c_str(), move->attributes);
+            restoreFileAttributes(move->source, move->attributes);
         } else {
             allBack = false;
         }

@@ -19,12 +19,11 @@ class ProtectJournal {
     ProtectJournal(const ProtectJournal&) = delete;
     ProtectJournal& operator=(const ProtectJournal&) = delete;
 
-    // Appends to the index; records are written in batches. Once a write has failed every
-    // later write fails too and nothing more is moved.
+    // Appends to the index. Once a write has failed every later write fails too, and the
+    // walk moves nothing more.
     bool write(const std::string& text);
-    bool flush();
     bool failed() const { return failed_; }
-    // Writes what is left and closes the index.
+    // Closes the index; false when any write failed.
     bool close();
 
     void movedIntoStore(const std::string& source, const std::string& stored, DWORD attributes);
@@ -46,7 +45,6 @@ class ProtectJournal {
     };
 
     FileHandle index_;
-    std::string pending_;
     bool failed_ = false;
     bool hideFolders_;
     std::string storeRoot_;
@@ -56,12 +54,14 @@ class ProtectJournal {
 
 // Protects the folders in order (worker thread): checks the key and every folder before
 // anything is moved, writes the index while moving every file into the store, and stores
-// the index. Returns the number of files handled and sets the context's result code.
+// the index. Returns the number of files met (a file that could not be moved stays in
+// place without a record) and sets the context's result code.
 unsigned protectFolders(SecureContext& context, const std::string& storeFolder,
                         const std::vector<std::string>& folders, const std::string& key);
 
 // Moves every file below the folder into the store, depth first in the order the folder is
 // listed, numbering the stored files from `firstNumber`; then removes the emptied folder
-// (hide switch on) or leaves a note in it. Returns how many numbers were used.
+// (hide switch on) or leaves a note in it. Returns how many numbers were used: one per
+// file met, moved or not.
 unsigned long protectTree(const std::string& storeFolder, const std::string& folder,
                           unsigned long firstNumber, ProtectJournal& journal);

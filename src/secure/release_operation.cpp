@@ -4,6 +4,7 @@
 
 #include "base/file_reader.h"
 #include "base/path.h"
+#include "secure/file_attributes.h"
 #include "secure/index_container.h"
 #include "secure/index_query.h"
 #include "secure/index_tags.h"
@@ -42,6 +43,19 @@ bool parseAttributes(const std::string& text, DWORD& attributes) {
     return true;
 }
 
+// A stored name is one name in the store folder: "\" and no other separator. A damaged
+// record must not take a file from anywhere else.
+bool isStoredName(const std::string& value) {
+    return value.size() > 1 && value[0] == '\\' && path::lastSeparator(value) == 0;
+}
+
+// Only the note files themselves are deleted, whatever a damaged record says.
+bool isNotePath(const std::string& value) {
+    const std::size_t separator = path::lastSeparator(value);
+    return separator != std::string::npos &&
+           value.compare(separator + 1, std::string::npos, store::kNoteName) == 0;
+}
+
 bool entryExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -73,17 +87,6 @@ bool deleteFile(const std::string& path) {
     return DeleteFileA(path.c_str()) != FALSE;
 }
 
-// Gives the file its recorded attributes. The other bits go first while the file can
-// still be written: a file system that keeps them apart from the read-only flag (Wine keeps
-// them in an extended attribute) cannot change them on a read-only file.
-void setAttributes(const std::string& path, DWORD attributes) {
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        const DWORD writable = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-        SetFileAttributesA(path.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
-    }
-    SetFileAttributesA(path.c_str(), attributes);
-}
-
 enum class Restore {
     Done, // the file is back at its place
     Kept, // the stored file stays in the store; its record must be kept
@@ -99,7 +102,7 @@ Restore restoreRecord(const std::string& source, const std::string& destination,
         moved = MoveFileA(source.c_str(), destination.c_str()) != FALSE;
     }
     if (moved) {
-        setAttributes(destination, attributes);
+        restoreFileAttributes(destination, attributes);
         return Restore::Done;
     }
     // Something now stands at the file's place, or its folder cannot be made: the stored
@@ -110,7 +113,7 @@ Restore restoreRecord(const std::string& source, const std::string& destination,
     // The stored file has gone; when the file stands at its place an earlier release was
     // cut short after moving it.
     if (entryExists(destination)) {
-        setAttributes(destination, attributes);
+        restoreFileAttributes(destination, attributes);
         return Restore::Done;
     }
     return Restore::Lost;
@@ -200,7 +203,7 @@ unsigned releaseFolders(SecureContext& context, const std::string& storeFolder,
             const std::string inner = document.value();
             record.load(indextag::start(indexname::kFile) + inner +
                         indextag::end(indexname::kFile));
-            const bool hasSecure = record.select("/file/secure");
+            const bool hasSecure = record.select("/file/secure") && isStoredName(record.value());
             const std::string source = storeFolder + record.value();
             const bool hasStore = record.select("/file/store");
             const std::string destination = drive + record.value();
@@ -244,7 +247,8 @@ unsigned releaseFolders(SecureContext& context, const std::string& storeFolder,
     }
 
     for (unsigned j = 0; j < notes; ++j) {
-        if (document.select(kNotesPath + "[" + std::to_string(j) + "]")) {
+        if (document.select(kNotesPath + "[" + std::to_string(j) + "]") &&
+            isNotePath(document.value())) {
             DeleteFileA((drive + document.value()).c_str());
         }
         context.post(kMsgReleaseProgress, files + j + 1, items);

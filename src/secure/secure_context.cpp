@@ -17,18 +17,6 @@ constexpr DWORD kWaitSliceMs = 1000;
 
 } // namespace
 
-namespace store {
-
-std::string storedName(unsigned long number) {
-    std::string digits = std::to_string(number);
-    if (digits.size() < 5) {
-        digits.insert(0, 5 - digits.size(), '0');
-    }
-    return "\\" + kStoredPrefix + digits + kStoredSuffix;
-}
-
-} // namespace store
-
 SecureContext::SecureContext(const std::string& storeRoot)
     : ended_(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {
     if (!fileExists(storeRoot)) {

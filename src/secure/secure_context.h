@@ -33,7 +33,7 @@ constexpr int kProbeKeyWord = 2;
 // starts one protect or release, and reads the result code after the finished message.
 //
 // Everything is called on the user-interface thread except the operations themselves,
-// which run on the worker and reach the context through the accessors marked "worker".
+// which run on the worker and reach the context through the worker-side accessors.
 class SecureContext {
   public:
     // Creates the hidden store root, the hidden system store folder inside it and, once,
@@ -81,7 +81,7 @@ class SecureContext {
     const std::string& storeFolder() const { return storeFolder_; }
     std::string indexPath() const;
 
-    // Worker side.
+    // Worker side: what the operations read and report through.
     void setResultCode(int code);
     bool indexScrambling() const { return indexScrambling_ != 0; }
     bool hideFolders() const { return hideFolders_ != 0; }

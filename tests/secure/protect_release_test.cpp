@@ -775,6 +775,27 @@ TEST(SecureReleaseTest, ABrokenIndexMovesNothing) {
     EXPECT_EQ(result, secure::kResultDone);
 }
 
+TEST(SecureReleaseTest, DamagedRecordsReachNothingOutsideTheStore) {
+    // Records pointing out of the store folder, and a note that is no note file.
+    StoreFixture fixture;
+    { SecureContext create(fixture.root()); }
+    const std::string victim = fixture.temp().file("victim.txt", "keep me");
+    const std::string other = fixture.temp().file("other.txt", "keep me too");
+    const std::string relative = fixture.temp().path().substr(2);
+    const std::string index =
+        kIndexHeader + "<vaultrowan>\r\n<sckeyw>pw</sckeyw>\r\n<file>\r\n<store>" + relative +
+        "\\moved.txt</store>\r\n<secure>\\..\\..\\victim.txt</secure>\r\n"
+        "<file-attribute>32</file-attribute>\r\n</file>\r\n<notetag>" +
+        relative + "\\other.txt</notetag>\r\n</vaultrowan>\r\n";
+    ASSERT_TRUE(support::writeFile(fixture.index(), index));
+    int result = -1;
+    EXPECT_EQ(release(fixture, "pw", 1, &result), 1);
+    EXPECT_EQ(result, secure::kResultNotAllRestored);
+    EXPECT_EQ(support::readFile(victim), "keep me");
+    EXPECT_EQ(support::readFile(other), "keep me too");
+    EXPECT_FALSE(support::pathExists(fixture.temp().at("moved.txt")));
+}
+
 TEST(SecureReleaseTest, ALargeIndexIsReadInOnePass) {
     // 20,000 records whose stored files are gone: each is looked at once.
     StoreFixture fixture;
