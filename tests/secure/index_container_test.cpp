@@ -17,40 +17,36 @@ std::string header() {
     return "PWSF0123";
 }
 
-// Takes the right to add, rename or remove entries off a folder for the object's life.
-class FolderWithoutNewNames {
+// Makes renaming another file onto the target impossible for the object's life: the
+// target is made immutable (as root), or else its folder takes no new names. Either way the
+// target itself can still be read. `marker` is a path outside the folder that shows when
+// the Linux side is done.
+class UnreplaceableFile {
   public:
-    explicit FolderWithoutNewNames(const std::string& path)
-        : path_(path), unixPath_(support::unixPathOf(path)) {
-        if (unixPath_.empty() || !support::runUnixCommand("chmod 555 '" + unixPath_ + "'")) {
+    UnreplaceableFile(const std::string& target, const std::string& marker)
+        : marker_(marker), unixTarget_(support::unixPathOf(target)),
+          unixFolder_(unixTarget_.substr(0, unixTarget_.rfind('/'))),
+          unixMarker_(support::unixPathOf(marker)) {
+        if (unixTarget_.empty() || unixMarker_.empty() ||
+            !support::runUnixCommand("chattr +i '" + unixTarget_ + "' 2>/dev/null || chmod 555 '" +
+                                     unixFolder_ + "'; touch '" + unixMarker_ + "'")) {
             return;
         }
-        const std::string probe = path_ + "\\probe";
-        effective_ = support::pumpMessagesUntil(
-            [&] {
-                if (support::writeFile(probe, "")) {
-                    DeleteFileA(probe.c_str());
-                    return false;
-                }
-                return true;
-            },
-            5000);
+        done_ = support::pumpMessagesUntil([&] { return support::pathExists(marker_); }, 10000);
     }
-    ~FolderWithoutNewNames() {
-        support::runUnixCommand("chmod 755 '" + unixPath_ + "'");
-        support::pumpMessagesUntil(
-            [&] {
-                return DeleteFileA((path_ + "\\index.tmp").c_str()) ||
-                       !support::pathExists(path_ + "\\index.tmp");
-            },
-            5000);
+    ~UnreplaceableFile() {
+        support::runUnixCommand("chattr -i '" + unixTarget_ + "' 2>/dev/null; chmod 755 '" +
+                                unixFolder_ + "'; rm -f '" + unixMarker_ + "'");
+        support::pumpMessagesUntil([&] { return !support::pathExists(marker_); }, 10000);
     }
-    bool effective() const { return effective_; }
+    bool done() const { return done_; }
 
   private:
-    std::string path_;
-    std::string unixPath_;
-    bool effective_ = false;
+    std::string marker_;
+    std::string unixTarget_;
+    std::string unixFolder_;
+    std::string unixMarker_;
+    bool done_ = false;
 };
 
 TEST(IndexContainerTest, ShiftsFollowTheFixedSineSequence) {
@@ -162,15 +158,15 @@ TEST(IndexContainerTest, AFailedReplaceLeavesTheTargetAsItWas) {
     EXPECT_FALSE(scrambleFile(blocked));
     EXPECT_EQ(support::readFile(blocked), "plain text");
 
-    // The target cannot be replaced: its folder takes no new names, yet the temporary
-    // file of an earlier attempt is there to be rewritten.
+    // The target cannot be replaced, though it can be read and the temporary file of an
+    // earlier attempt is there to be rewritten.
     {
         support::TempFolder locked(temp.path());
         const std::string target = locked.file("index", "plain text");
         locked.file("index.tmp", "earlier");
-        FolderWithoutNewNames frozen(locked.path());
-        ASSERT_TRUE(frozen.effective());
-        EXPECT_FALSE(scrambleFile(target));
+        UnreplaceableFile frozen(target, temp.at("frozen"));
+        ASSERT_TRUE(frozen.done());
+        EXPECT_FALSE(scrambleFile(target)) << "the target was replaced after all";
         EXPECT_EQ(support::readFile(target), "plain text");
     }
 
