@@ -1,0 +1,281 @@
+#include "secure/protect_operation.h"
+
+#include <utility>
+
+#include "base/path.h"
+#include "run/text_file_writer.h"
+#include "secure/file_attributes.h"
+#include "secure/index_container.h"
+#include "secure/index_tags.h"
+#include "secure/secure_context.h"
+#include "secure/secure_messages.h"
+#include "secure/store_layout.h"
+#include "sync/file_operations.h"
+#include "sync/path_tests.h"
+
+namespace {
+
+struct Entry {
+    std::string name;
+    DWORD attributes;
+};
+
+// The folder's entries as listed at the start. Files moved out meanwhile, and anything
+// that appears while the walk runs, cannot change what is walked.
+std::vector<Entry> listEntries(const std::string& folder) {
+    std::vector<Entry> entries;
+    WIN32_FIND_DATAA found;
+    FindHandle search(FindFirstFileA((folder + "\\*").c_str(), &found));
+    if (!search) {
+        return entries;
+    }
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..") {
+            entries.push_back(Entry{name, found.dwFileAttributes});
+        }
+    } while (FindNextFileA(search.get(), &found));
+    return entries;
+}
+
+// Whether the first `length` bytes of the text end on a character boundary.
+bool endsOnCharacter(const std::string& text, std::size_t length) {
+    std::size_t i = 0;
+    while (i < length) {
+        i += (path::isLeadByte(text[i]) && i + 1 < text.size()) ? 2 : 1;
+    }
+    return i == length;
+}
+
+bool sameText(const char* a, const char* b, std::size_t length) {
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a, static_cast<int>(length), b,
+                          static_cast<int>(length)) == CSTR_EQUAL;
+}
+
+// Whether the path is the folder or lies below it, letters compared without regard to case.
+bool isSameOrBelow(const std::string& path, const std::string& folder) {
+    const std::size_t length = folder.size();
+    if (length == 0 || path.size() < length) {
+        return false;
+    }
+    if (path.size() > length && (path[length] != '\\' || !endsOnCharacter(path, length))) {
+        return false;
+    }
+    return sameText(path.data(), folder.data(), length);
+}
+
+std::string fileRecord(const std::string& storeValue, const std::string& secureValue,
+                       DWORD attributes) {
+    return indextag::startLine(indexname::kFile) +
+           indextag::valueLine(indexname::kStore, storeValue) +
+           indextag::valueLine(indexname::kSecure, secureValue) +
+           indextag::valueLine(indexname::kAttributes, std::to_string(attributes)) +
+           indextag::endLine(indexname::kFile);
+}
+
+// A key the index could not give back as it was written is never used: "<" and ">" would
+// be taken for tags, and line ends next to the tags are dropped when the index is read.
+bool keyReadsBack(const std::string& key) {
+    return key.find_first_of("<>\r\n") == std::string::npos;
+}
+
+} // namespace
+
+ProtectJournal::ProtectJournal(FileHandle index, bool hideFolders, std::string storeRoot)
+    : index_(std::move(index)), hideFolders_(hideFolders), storeRoot_(std::move(storeRoot)) {}
+
+// Each record goes to the disk right after its move, so an index cut short by a crash
+// still names every file that was moved before it.
+bool ProtectJournal::write(const std::string& text) {
+    if (failed_ || !index_) {
+        failed_ = true;
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < text.size()) {
+        DWORD wrote = 0;
+        if (!WriteFile(index_.get(), text.data() + done, static_cast<DWORD>(text.size() - done),
+                       &wrote, nullptr) ||
+            wrote == 0) {
+            failed_ = true;
+            return false;
+        }
+        done += wrote;
+    }
+    return true;
+}
+
+bool ProtectJournal::close() {
+    index_.reset();
+    return !failed_;
+}
+
+void ProtectJournal::movedIntoStore(const std::string& source, const std::string& stored,
+                                    DWORD attributes) {
+    moves_.push_back(Move{source, stored, attributes});
+}
+
+bool ProtectJournal::undo() {
+    bool allBack = true;
+    for (auto move = moves_.rbegin(); move != moves_.rend(); ++move) {
+        const std::size_t separator = path::lastSeparator(move->source);
+        if (separator != std::string::npos) {
+            const std::string folder = move->source.substr(0, separator);
+            if (!folderExists(folder)) {
+                createFolderPath(folder); // removed when the hide switch is on
+            }
+        }
+        if (MoveFileA(move->stored.c_str(), move->source.c_str())) {
+            restoreFileAttributes(move->source, move->attributes);
+        } else {
+            allBack = false;
+        }
+    }
+    moves_.clear();
+    for (const std::string& note : notes_) {
+        DeleteFileA(note.c_str());
+    }
+    notes_.clear();
+    return allBack;
+}
+
+bool ProtectJournal::isStoreFolder(const std::string& folder) const {
+    return isSameOrBelow(folder, storeRoot_);
+}
+
+unsigned long protectTree(const std::string& storeFolder, const std::string& folder,
+                          unsigned long firstNumber, ProtectJournal& journal) {
+    // Walking the store would move stored files again under new names, endlessly.
+    if (journal.isStoreFolder(folder)) {
+        return 0;
+    }
+    unsigned long number = firstNumber;
+    for (const Entry& entry : listEntries(folder)) {
+        if (journal.failed()) {
+            return number - firstNumber;
+        }
+        const std::string source = folder + "\\" + entry.name;
+        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            // A linked folder leads out of the tree, possibly back into it.
+            if ((entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+                number += protectTree(storeFolder, source, number, journal);
+            }
+            continue;
+        }
+        const std::string secureValue = store::storedName(number);
+        const std::string destination = storeFolder + secureValue;
+        ++number;
+        // A file that cannot be moved stays where it is, without a record: a record would
+        // name a stored file that holds nothing, or another file.
+        if (!MoveFileA(source.c_str(), destination.c_str())) {
+            continue;
+        }
+        journal.movedIntoStore(source, destination, entry.attributes);
+        SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_HIDDEN);
+        journal.write(
+            fileRecord(folder.substr(2) + "\\" + entry.name, secureValue, entry.attributes));
+    }
+    if (journal.failed()) {
+        return number - firstNumber;
+    }
+
+    if (journal.hideFolders()) {
+        RemoveDirectoryA(folder.c_str()); // fails while a file that could not move is left
+    } else {
+        const std::string note = folder + "\\" + store::kNoteName;
+        TextFileWriter writer;
+        writer.setText(store::kNoteContent);
+        if (writer.writeTo(note)) {
+            journal.wroteNote(note);
+        }
+        journal.write(
+            indextag::valueLine(indexname::kNote, folder.substr(2) + "\\" + store::kNoteName));
+    }
+    return number - firstNumber;
+}
+
+unsigned protectFolders(SecureContext& context, const std::string& storeFolder,
+                        const std::vector<std::string>& folders, const std::string& key) {
+    // The key, then every folder, before anything is written or moved.
+    std::string keyElement;
+    if (key.size() >= 3 && key[1] == ':' && key[2] == '\\') {
+        if (!fileExists(key)) {
+            context.setResultCode(secure::kResultNoUsableKey);
+            return 0;
+        }
+        keyElement = indexname::kKeyFile;
+    } else if (!key.empty()) {
+        keyElement = indexname::kKeyWord;
+    } else {
+        context.setResultCode(secure::kResultNoUsableKey);
+        return 0;
+    }
+    if (!keyReadsBack(key)) {
+        context.setResultCode(secure::kResultNoUsableKey);
+        return 0;
+    }
+    for (const std::string& folder : folders) {
+        if (folder.empty() || folder[0] != storeFolder[0]) {
+            context.setResultCode(secure::kResultOtherDrive);
+            return 0;
+        }
+        if (folder.size() < 4) {
+            context.setResultCode(secure::kResultShortPath);
+            return 0;
+        }
+    }
+    // A key file inside a protected folder would be moved into the store with the rest,
+    // and the area could never be opened again.
+    if (keyElement == indexname::kKeyFile) {
+        for (const std::string& folder : folders) {
+            if (isSameOrBelow(key, folder)) {
+                context.setResultCode(secure::kResultNoUsableKey);
+                return 0;
+            }
+        }
+    }
+
+    // The index exists exactly while the area is set.
+    const std::string indexPath = storeFolder + "\\" + store::kIndexName;
+    if (fileExists(indexPath)) {
+        context.setResultCode(secure::kResultAlreadySet);
+        return 0;
+    }
+    FileHandle index(CreateFileA(indexPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!index) {
+        context.setResultCode(secure::kResultIndexNotWritten);
+        return 0;
+    }
+
+    const std::size_t rootEnd = path::lastSeparator(storeFolder);
+    ProtectJournal journal(std::move(index), context.hideFolders(),
+                           rootEnd == std::string::npos ? std::string()
+                                                        : storeFolder.substr(0, rootEnd));
+    journal.write(kIndexHeaderLine + indextag::startLine(indexname::kRoot) +
+                  indextag::valueLine(keyElement, key));
+
+    unsigned long number = 1;
+    for (std::size_t j = 0; j < folders.size() && !journal.failed(); ++j) {
+        number += protectTree(storeFolder, folders[j], number, journal);
+        context.post(kMsgProtectProgress, j + 1, static_cast<LPARAM>(folders.size()));
+    }
+    journal.write(indextag::endLine(indexname::kRoot));
+
+    // An index that could not be written whole would leave the moved files without a
+    // readable record: everything goes back, and the area is not set.
+    if (!journal.close()) {
+        if (journal.undo()) {
+            DeleteFileA(indexPath.c_str());
+        }
+        context.setResultCode(secure::kResultIndexNotWritten);
+        return 0;
+    }
+
+    if (context.indexScrambling()) {
+        scrambleFile(indexPath);
+    }
+    SetFileAttributesA(indexPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    context.setResultCode(secure::kResultDone);
+    return static_cast<unsigned>(number - 1);
+}

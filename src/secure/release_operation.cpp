@@ -1,0 +1,259 @@
+#include "secure/release_operation.h"
+
+#include <windows.h>
+
+#include "base/file_reader.h"
+#include "base/path.h"
+#include "secure/file_attributes.h"
+#include "secure/index_container.h"
+#include "secure/index_query.h"
+#include "secure/index_tags.h"
+#include "secure/secure_context.h"
+#include "secure/secure_messages.h"
+#include "secure/store_layout.h"
+#include "sync/file_operations.h"
+#include "sync/path_tests.h"
+
+namespace {
+
+const std::string kKeyFilePath = "/vaultrowan/sckeyf";
+const std::string kKeyWordPath = "/vaultrowan/sckeyw";
+const std::string kNotesPath = "/vaultrowan/notetag";
+const std::string kFilesPath = "/vaultrowan/file";
+
+// Attribute bits written as plain decimal digits; blanks around them are allowed.
+bool parseAttributes(const std::string& text, DWORD& attributes) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return false;
+    }
+    const std::size_t last = text.find_last_not_of(' ');
+    const std::string digits = text.substr(first, last - first + 1);
+    if (digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    unsigned long long value = 0;
+    for (char digit : digits) {
+        value = value * 10 + static_cast<unsigned>(digit - '0');
+    }
+    if (value > 0xFFFFFFFFull) {
+        return false;
+    }
+    attributes = static_cast<DWORD>(value);
+    return true;
+}
+
+// A stored name is one name in the store folder: "\" and no other separator. A damaged
+// record must not take a file from anywhere else.
+bool isStoredName(const std::string& value) {
+    return value.size() > 1 && value[0] == '\\' && path::lastSeparator(value) == 0;
+}
+
+// Only the note files themselves are deleted, whatever a damaged record says.
+bool isNotePath(const std::string& value) {
+    const std::size_t separator = path::lastSeparator(value);
+    return separator != std::string::npos &&
+           value.compare(separator + 1, std::string::npos, store::kNoteName) == 0;
+}
+
+bool entryExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Creates the missing folders a file goes back into; false when its folder was there.
+// Folders that a protect with the hide switch on removed come back this way.
+bool makeFolderOf(const std::string& file) {
+    const std::size_t separator = path::lastSeparator(file);
+    if (separator == std::string::npos) {
+        return false;
+    }
+    const std::string folder = file.substr(0, separator);
+    if (folderExists(folder)) {
+        return false;
+    }
+    createFolderPath(folder);
+    return true;
+}
+
+bool deleteFile(const std::string& path) {
+    if (DeleteFileA(path.c_str())) {
+        return true;
+    }
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0) {
+        return false;
+    }
+    SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    return DeleteFileA(path.c_str()) != FALSE;
+}
+
+enum class Restore {
+    Done, // the file is back at its place
+    Kept, // the stored file stays in the store; its record must be kept
+    Lost, // nothing in the store to restore
+};
+
+// Moves one stored file back and gives it its attributes again. The folder is looked for
+// only when the move fails, so a release costs one move per file, and no folder is made
+// for a stored file that is not there.
+Restore restoreRecord(const std::string& source, const std::string& destination, DWORD attributes) {
+    bool moved = MoveFileA(source.c_str(), destination.c_str()) != FALSE;
+    if (!moved && entryExists(source) && makeFolderOf(destination)) {
+        moved = MoveFileA(source.c_str(), destination.c_str()) != FALSE;
+    }
+    if (moved) {
+        restoreFileAttributes(destination, attributes);
+        return Restore::Done;
+    }
+    // Something now stands at the file's place, or its folder cannot be made: the stored
+    // file waits for a later release, and whatever stands there is not touched.
+    if (entryExists(source)) {
+        return Restore::Kept;
+    }
+    // The stored file has gone; when the file stands at its place an earlier release was
+    // cut short after moving it.
+    if (entryExists(destination)) {
+        restoreFileAttributes(destination, attributes);
+        return Restore::Done;
+    }
+    return Restore::Lost;
+}
+
+} // namespace
+
+bool readIndexText(const std::string& indexPath, bool scrambled, std::string& text) {
+    FileContent content;
+    if (!readWholeFile(indexPath, content)) {
+        return false;
+    }
+    if (scrambled && restoreBytes(content.text(), content.size, text)) {
+        return true;
+    }
+    text.assign(content.text(), content.size);
+    return true;
+}
+
+int keyRecordOf(const std::string& indexText) {
+    IndexQuery query;
+    query.load(indexText);
+    if (query.select(kKeyFilePath)) {
+        return secure::kProbeKeyFile;
+    }
+    if (query.select(kKeyWordPath)) {
+        return secure::kProbeKeyWord;
+    }
+    return secure::kProbeNoKey;
+}
+
+unsigned releaseFolders(SecureContext& context, const std::string& storeFolder,
+                        const std::string& key) {
+    const std::string drive = storeFolder.substr(0, 2);
+    const std::string indexPath = storeFolder + "\\" + store::kIndexName;
+
+    // The key is checked on a restored copy in memory: after a wrong key the index on
+    // disk is still in its container form.
+    std::string text;
+    if (!readIndexText(indexPath, context.indexScrambling(), text)) {
+        context.setResultCode(secure::kResultNoIndex);
+        return 0;
+    }
+    IndexQuery document;
+    document.load(std::move(text)); // selects never change the document
+
+    std::string recordedKey;
+    std::string keyElement;
+    if (document.select(kKeyFilePath)) {
+        recordedKey = document.value();
+        keyElement = indexname::kKeyFile;
+        if (!fileExists(recordedKey)) {
+            context.setResultCode(secure::kResultWrongKey);
+            return 0;
+        }
+    } else if (document.select(kKeyWordPath)) {
+        recordedKey = document.value();
+        keyElement = indexname::kKeyWord;
+        if (recordedKey != key) {
+            context.setResultCode(secure::kResultWrongKey);
+            return 0;
+        }
+    } else {
+        context.setResultCode(secure::kResultWrongKey);
+        return 0;
+    }
+    context.setKeyText(recordedKey);
+
+    const unsigned notes = document.select(kNotesPath) ? document.count() : 0;
+    unsigned files = 0;
+    bool recordUnreadable = false;
+    if (document.select(kFilesPath)) {
+        files = document.count();
+    } else if (document.select("/vaultrowan/secure")) {
+        // No record can be told apart, yet a stored name stands in the index: deleting it
+        // would leave stored files that nothing leads back to.
+        recordUnreadable = true;
+    }
+    const LPARAM items = static_cast<LPARAM>(files) + static_cast<LPARAM>(notes);
+
+    // Records of files that stay in the store, as they stood in the index.
+    std::string keptRecords;
+    bool allRestored = !recordUnreadable;
+    IndexQuery record;
+    for (unsigned i = 0; i < files; ++i) {
+        if (document.select(kFilesPath + "[" + std::to_string(i) + "]")) {
+            const std::string inner = document.value();
+            record.load(indextag::start(indexname::kFile) + inner +
+                        indextag::end(indexname::kFile));
+            const bool hasSecure = record.select("/file/secure") && isStoredName(record.value());
+            const std::string source = storeFolder + record.value();
+            const bool hasStore = record.select("/file/store");
+            const std::string destination = drive + record.value();
+            DWORD attributes = 0;
+            const bool hasAttributes = record.select("/file/file-attribute") &&
+                                       parseAttributes(record.value(), attributes);
+
+            Restore outcome = Restore::Lost;
+            if (hasSecure && hasStore && hasAttributes) {
+                outcome = restoreRecord(source, destination, attributes);
+            } else if (hasSecure && entryExists(source)) {
+                outcome = Restore::Kept; // an incomplete record is never guessed at
+            }
+            if (outcome != Restore::Done) {
+                allRestored = false;
+            }
+            if (outcome == Restore::Kept) {
+                keptRecords += indextag::startLine(indexname::kFile) + inner + "\r\n" +
+                               indextag::endLine(indexname::kFile);
+            }
+        } else {
+            allRestored = false;
+            recordUnreadable = true;
+        }
+        context.post(kMsgReleaseProgress, i + 1, items);
+    }
+
+    // The index goes once nothing is left to restore. Records that failed are written
+    // back under the same key, so a later release tries them again; a record that could
+    // not even be read keeps the whole index as it was.
+    if (keptRecords.empty() && !recordUnreadable) {
+        deleteFile(indexPath);
+    } else if (!recordUnreadable) {
+        const std::string rewritten = kIndexHeaderLine + indextag::startLine(indexname::kRoot) +
+                                      indextag::valueLine(keyElement, recordedKey) + keptRecords +
+                                      indextag::endLine(indexname::kRoot);
+        if (replaceFileContent(indexPath,
+                               context.indexScrambling() ? scrambleBytes(rewritten) : rewritten)) {
+            SetFileAttributesA(indexPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
+        }
+    }
+
+    for (unsigned j = 0; j < notes; ++j) {
+        if (document.select(kNotesPath + "[" + std::to_string(j) + "]") &&
+            isNotePath(document.value())) {
+            DeleteFileA((drive + document.value()).c_str());
+        }
+        context.post(kMsgReleaseProgress, files + j + 1, items);
+    }
+
+    context.setResultCode(allRestored ? secure::kResultDone : secure::kResultNotAllRestored);
+    return files;
+}

@@ -1,0 +1,60 @@
+#include "secure_fixture.h"
+
+#include "base/scoped_handle.h"
+#include "support/files.h"
+
+namespace securetest {
+
+const std::string kNoteName = "このフォルダは保護されています。";
+
+namespace {
+
+void collect(const std::string& root, const std::string& relative, TreeState& state) {
+    const std::string folder = relative.empty() ? root : root + "\\" + relative;
+    for (const std::string& name : support::listFolder(folder)) {
+        const std::string childRelative = relative.empty() ? name : relative + "\\" + name;
+        const std::string child = root + "\\" + childRelative;
+        const DWORD attributes = GetFileAttributesA(child.c_str());
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            state.folders.insert(childRelative);
+            collect(root, childRelative, state);
+        } else {
+            state.files[childRelative] = FileState{support::readFile(child), attributes};
+        }
+    }
+}
+
+} // namespace
+
+TreeState treeState(const std::string& root) {
+    TreeState state;
+    collect(root, "", state);
+    return state;
+}
+
+std::vector<std::string> listingOrder(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    FindHandle search(FindFirstFileA((folder + "\\*").c_str(), &found));
+    if (search) {
+        do {
+            const std::string name = found.cFileName;
+            if (name != "." && name != "..") {
+                names.push_back(name);
+            }
+        } while (FindNextFileA(search.get(), &found));
+    }
+    return names;
+}
+
+std::vector<std::string> StoreFixture::storedFiles() const {
+    std::vector<std::string> stored;
+    for (const std::string& name : support::listFolder(storeFolder())) {
+        if (name.rfind("Vaultrowan", 0) == 0 && name != "Vaultrowan00000.exe") {
+            stored.push_back(name);
+        }
+    }
+    return stored;
+}
+
+} // namespace securetest

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/temp_folder.h"
+
+namespace securetest {
+
+// One file of a tree: its bytes and attribute bits.
+struct FileState {
+    std::string content;
+    DWORD attributes = 0;
+
+    bool operator==(const FileState& other) const {
+        return content == other.content && attributes == other.attributes;
+    }
+};
+
+// Every file below a folder by its path relative to it, and every folder.
+struct TreeState {
+    std::map<std::string, FileState> files;
+    std::set<std::string> folders;
+};
+
+TreeState treeState(const std::string& root);
+
+// The names in a folder in the order the file system lists them.
+std::vector<std::string> listingOrder(const std::string& folder);
+
+// A program folder of its own with the store root "_PWSD" in it.
+class StoreFixture {
+  public:
+    const support::TempFolder& temp() const { return temp_; }
+    std::string root() const { return temp_.at("_PWSD"); }
+    std::string storeFolder() const { return root() + "\\VRSYS"; }
+    std::string index() const { return storeFolder() + "\\Vaultrowan00000.exe"; }
+    // Stored files ("Vaultrowan" and digits) in the store, without the index, sorted.
+    std::vector<std::string> storedFiles() const;
+
+  private:
+    support::TempFolder temp_;
+};
+
+// The note file's name.
+extern const std::string kNoteName;
+
+} // namespace securetest

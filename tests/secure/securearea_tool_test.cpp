@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "base/scoped_handle.h"
+#include "secure_fixture.h"
+#include "support/files.h"
+#include "support/report_window.h"
+#include "secure/secure_context.h"
+#include "support/unix_access.h"
+
+namespace {
+
+using securetest::StoreFixture;
+
+// The console tool of this build: next to the tests in the build tree, or where the build
+// put it when the tree is laid out otherwise.
+std::string toolPath() {
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, module, MAX_PATH);
+    std::string folder = module;
+    folder = folder.substr(0, folder.rfind('\\'));
+    const std::string sibling = folder + "\\..\\tools\\securearea\\securearea.exe";
+    if (support::pathExists(sibling)) {
+        return sibling;
+    }
+    std::string unixPath = SECUREAREA_UNIX_PATH;
+    for (char& c : unixPath) {
+        c = c == '/' ? '\\' : c;
+    }
+    return "Z:" + unixPath;
+}
+
+struct ToolRun {
+    bool started = false;
+    DWORD exitCode = 0;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& argument) {
+    return "\"" + argument + "\"";
+}
+
+std::string readAll(HANDLE pipe) {
+    std::string text;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(pipe, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        text.append(chunk, got);
+    }
+    return text;
+}
+
+// Runs the tool with the arguments (each quoted) and collects what it prints.
+ToolRun runTool(const std::vector<std::string>& arguments) {
+    ToolRun run;
+    std::string line = quoted(toolPath());
+    for (const std::string& argument : arguments) {
+        line += " " + quoted(argument);
+    }
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
+    if (!CreatePipe(&outRead, &outWrite, &inherit, 1 << 16) ||
+        !CreatePipe(&errRead, &errWrite, &inherit, 1 << 16)) {
+        return run;
+    }
+    KernelHandle outReader(outRead), outWriter(outWrite), errReader(errRead), errWriter(errWrite);
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = outWrite;
+    startup.hStdError = errWrite;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return run;
+    }
+    KernelHandle processHandle(process.hProcess);
+    KernelHandle threadHandle(process.hThread);
+    outWriter.reset();
+    errWriter.reset();
+    run.started = true;
+    run.out = readAll(outRead); // ends when the tool has closed its end
+    run.err = readAll(errRead);
+    WaitForSingleObject(process.hProcess, 120000);
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    return run;
+}
+
+TEST(SecureAreaToolTest, ProtectsProbesAndReleases) {
+    StoreFixture fixture;
+    const support::TempFolder& temp = fixture.temp();
+    // The folder name ends in ソ, whose second byte is "\", right before the closing quote.
+    const std::string folder = temp.folder("保護ソ");
+    temp.file("保護ソ\\a.txt", "a");
+    temp.file("保護ソ\\表\\b.txt", "b");
+
+    ToolRun run = runTool({"probe", fixture.root()});
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(run.out, "probe 0\n");
+    EXPECT_EQ(run.exitCode, 0u);
+
+    run = runTool({"protect", fixture.root(), "pass word", "1", folder});
+    EXPECT_EQ(run.out, "result 1 files 2\n");
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_FALSE(support::pathExists(folder));
+    EXPECT_EQ(support::readFile(fixture.index()).substr(0, 8), "PWSF0123");
+
+    EXPECT_EQ(runTool({"probe", fixture.root()}).out, "probe 2\n");
+    EXPECT_EQ(runTool({"--plain", "probe", fixture.root()}).out, "probe 0\n");
+
+    run = runTool({"release", fixture.root(), "Pass word"});
+    EXPECT_EQ(run.out, "result 3 files 0\n");
+    EXPECT_EQ(run.exitCode, 0u);
+
+    run = runTool({"release", fixture.root(), "pass word"});
+    EXPECT_EQ(run.out, "result 1 files 2\n");
+    EXPECT_EQ(support::readFile(temp.at("保護ソ\\表\\b.txt")), "b");
+
+    run = runTool({"release", fixture.root(), "pass word"});
+    EXPECT_EQ(run.out, "result 9 files 0\n");
+
+    // A plain index and a key file.
+    const std::string key = temp.file("key.dat", "k");
+    run = runTool({"--plain", "protect", fixture.root(), key, "0", folder});
+    EXPECT_EQ(run.out, "result 1 files 2\n");
+    EXPECT_EQ(support::readFile(fixture.index()).substr(0, 5), "<?xml");
+    EXPECT_EQ(runTool({"--plain", "probe", fixture.root()}).out, "probe 1\n");
+    EXPECT_EQ(runTool({"--plain", "release", fixture.root(), ""}).out, "result 1 files 2\n");
+
+    run = runTool({"protect", fixture.root(), "", "1", folder});
+    EXPECT_EQ(run.out, "result 2 files 0\n");
+    EXPECT_EQ(run.exitCode, 0u);
+}
+
+TEST(SecureAreaToolTest, ScramblesAndRestoresFiles) {
+    StoreFixture fixture;
+    const std::string file = fixture.temp().file("index.txt", "<?xml?>");
+    EXPECT_EQ(runTool({"restore", file}).out, "false\n");
+    EXPECT_EQ(runTool({"scramble", file}).out, "true\n");
+    EXPECT_EQ(support::readFile(file).substr(0, 8), "PWSF0123");
+    EXPECT_EQ(runTool({"restore", file}).out, "true\n");
+    EXPECT_EQ(support::readFile(file), "<?xml?>");
+    ToolRun run = runTool({"scramble", fixture.temp().at("missing")});
+    EXPECT_EQ(run.out, "false\n");
+    EXPECT_EQ(run.exitCode, 0u);
+}
+
+TEST(SecureAreaToolTest, WrongArgumentsGetOneLineAndCodeTwo) {
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"--plain"},
+        {"hide", "D:\\_PWSD"},
+        {"protect", "D:\\_PWSD", "pw", "2", "D:\\Doc"},
+        {"protect", "D:\\_PWSD", "pw", "1"},
+        {"release", "D:\\_PWSD"},
+        {"release", "D:\\_PWSD", "pw", "extra"},
+        {"probe"},
+        {"scramble"},
+        {"restore", "a", "b"},
+    };
+    for (const std::vector<std::string>& arguments : wrong) {
+        std::string shown;
+        for (const std::string& argument : arguments) {
+            shown += argument + " ";
+        }
+        SCOPED_TRACE(shown);
+        const ToolRun run = runTool(arguments);
+        ASSERT_TRUE(run.started);
+        EXPECT_EQ(run.exitCode, 2u);
+        EXPECT_EQ(run.out, "");
+        ASSERT_FALSE(run.err.empty());
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1);
+    }
+}
+
+TEST(SecureAreaToolTest, AnIndexThatCannotBeWrittenPutsEveryFileBack) {
+    // The tool runs with a limit of 1,024 bytes per file written: the index fails after a
+    // few records, once files are already in the store.
+    StoreFixture fixture;
+    const support::TempFolder& temp = fixture.temp();
+    const std::string folder = temp.folder("Doc");
+    for (int i = 0; i < 30; ++i) {
+        temp.file("Doc\\sub" + std::to_string(i % 3) + "\\file" + std::to_string(i) + ".txt",
+                  "content " + std::to_string(i));
+    }
+    { SecureContext create(fixture.root()); }
+    const securetest::TreeState before = securetest::treeState(folder);
+    const std::string output = support::unixPathOf(temp.path()) + "/out.txt";
+    ASSERT_FALSE(output.empty());
+    const std::string command = "ulimit -f 2; trap '' XFSZ; exec '" SYNCORAVEL_WINE_EXEC "' '" +
+                                std::string(SECUREAREA_UNIX_PATH) + "' protect '" + fixture.root() +
+                                "' pw 1 '" + folder + "' > '" + output + "' 2>/dev/null";
+    ASSERT_TRUE(support::runUnixCommand(command));
+    ASSERT_TRUE(support::pumpMessagesUntil(
+        [&] { return !support::readFile(temp.at("out.txt")).empty(); }, 60000));
+    EXPECT_EQ(support::readFile(temp.at("out.txt")), "result 7 files 0\n");
+
+    const securetest::TreeState after = securetest::treeState(folder);
+    EXPECT_EQ(after.files, before.files);
+    EXPECT_EQ(after.folders, before.folders);
+    EXPECT_TRUE(fixture.storedFiles().empty());
+    EXPECT_FALSE(support::pathExists(fixture.index()));
+}
+
+} // namespace
