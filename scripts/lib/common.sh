@@ -5,6 +5,8 @@
 SYNCORAVEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 SYNCORAVEL_BUILD="${SYNCORAVEL_BUILD:-$SYNCORAVEL_ROOT/build}"
 WINE64=/usr/lib/wine/wine64
+# Raised whenever wine_prefix_prepare learns a new setting, so existing prefixes get it.
+WINE_PREFIX_VERSION=2
 
 SYNCORAVEL_PACKAGES=(
     g++-mingw-w64-x86-64-posix
@@ -17,6 +19,7 @@ SYNCORAVEL_PACKAGES=(
     xauth
     fonts-ipafont-gothic
     imagemagick
+    x11-utils
 )
 
 say() { printf '[syncoravel] %s\n' "$*" >&2; }
@@ -87,13 +90,18 @@ wine_prefix_prepare() {
     mkdir -p "$SYNCORAVEL_BUILD/wine"
     (
         flock 9
-        if [ ! -f "$WINEPREFIX/.syncoravel-ready" ]; then
-            say "creating the Wine prefix $WINEPREFIX"
-            "$WINE64" wineboot -i >/dev/null 2>&1
+        local marker="$WINEPREFIX/.syncoravel-ready"
+        if [ "$(cat "$marker" 2>/dev/null)" != "$WINE_PREFIX_VERSION" ]; then
+            say "preparing the Wine prefix $WINEPREFIX"
+            restricted "$WINE64" wineboot -i >/dev/null 2>&1
             # A crash must fail a test, not wait for someone to close a dialog.
-            "$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD \
-                /d 0 /f >/dev/null 2>&1
-            touch "$WINEPREFIX/.syncoravel-ready"
+            restricted "$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
+                /t REG_DWORD /d 0 /f >/dev/null 2>&1
+            # Under Xvfb there is no window manager: Wine then draws captions and frames
+            # itself, so that screenshots show them.
+            restricted "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N \
+                /f >/dev/null 2>&1
+            echo "$WINE_PREFIX_VERSION" >"$marker"
         fi
         wine_map_drives
     ) 9>"$SYNCORAVEL_BUILD/wine/prefix.lock"
@@ -128,6 +136,9 @@ XVFB_PID=""
 
 # A persistent server makes each Wine process start in a tenth of a second.
 wineserver_start() {
+    # A server left from earlier could hold root's file rights; ours never does.
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
     restricted wineserver -p >/dev/null 2>&1 </dev/null || true
     WINESERVER_STARTED=1
     # The first Wine process starts Wine's background services, which keep the standard
@@ -138,19 +149,6 @@ wineserver_start() {
 wineserver_stop() {
     if [ -n "$WINESERVER_STARTED" ]; then
         wineserver -k 2>/dev/null || true
-        # As root, a test could read a folder it has made unreadable, and write a read-only file;
-# without the two rights that let root read and write anything, Wine (client and server,
-# which opens the files) sees permissions as any user does.
-RESTRICTED=(setpriv --bounding-set -dac_override,-dac_read_search)
-restricted() {
-    if [ "$(id -u)" = 0 ] && "${RESTRICTED[@]}" true 2>/dev/null; then
-        "${RESTRICTED[@]}" "$@"
-    else
-        "$@"
-    fi
-}
-
-WINESERVER_STARTED=""
     fi
 }
 

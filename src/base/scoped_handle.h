@@ -72,3 +72,34 @@ using KernelHandle = ScopedHandle<KernelHandleTraits>;
 using FileHandle = ScopedHandle<FileHandleTraits>;
 using FindHandle = ScopedHandle<FindHandleTraits>;
 using PrivateHeap = ScopedHandle<HeapHandleTraits>;
+
+// Window-manager and graphics objects.
+template <typename T> struct GdiObjectTraits {
+    using Type = T;
+    static Type invalid() { return nullptr; }
+    static void close(Type h) { DeleteObject(h); }
+};
+
+struct MenuTraits {
+    using Type = HMENU;
+    static Type invalid() { return nullptr; }
+    static void close(Type h) { DestroyMenu(h); }
+};
+
+struct IconTraits {
+    using Type = HICON;
+    static Type invalid() { return nullptr; }
+    static void close(Type h) { DestroyIcon(h); }
+};
+
+struct MappedViewTraits {
+    using Type = void*;
+    static Type invalid() { return nullptr; }
+    static void close(Type view) { UnmapViewOfFile(view); }
+};
+
+using FontHandle = ScopedHandle<GdiObjectTraits<HFONT>>;
+using BrushHandle = ScopedHandle<GdiObjectTraits<HBRUSH>>;
+using MenuHandle = ScopedHandle<MenuTraits>;
+using IconHandle = ScopedHandle<IconTraits>;
+using MappedView = ScopedHandle<MappedViewTraits>;

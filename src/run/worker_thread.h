@@ -33,6 +33,10 @@ class WorkerThread {
     // file-system call can leave a lock held for good.
     void stopWorker(DWORD graceMs = 0);
 
+    // Asks the worker to stop without waiting for it; a caller that must keep handling
+    // messages meanwhile waits with waitWorkerFinished.
+    void requestStop() { stopRequested_ = true; }
+
     // Whether a stop was asked for since the worker started; a body that checks it between
     // steps can end early and cleanly.
     bool stopRequested() const { return stopRequested_.load(); }

@@ -1,0 +1,237 @@
+#include "run/run_controller.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "run/log_file.h"
+#include "settings/settings_file.h"
+#include "sync/definition_parser.h"
+#include "ui/definition_file.h"
+#include "ui/dialog_host.h"
+#include "ui/secure_state.h"
+#include "ui/ui_ids.h"
+
+namespace {
+
+const char kRunCaptionPrefix[] = "*同期コピー中･･･By";
+
+// How long a forced quit lets a worker end on its own before it is terminated.
+constexpr DWORD kQuitGraceMs = 5000;
+
+} // namespace
+
+void setMenusEnabled(HWND mainWindow, bool enabled) {
+    HMENU menu = GetMenu(mainWindow);
+    const UINT state = enabled ? MF_ENABLED : MF_GRAYED;
+    for (int id : {kCmdOpenDefinitionFile, kCmdOpenLogFile, kCmdRunSync}) {
+        EnableMenuItem(menu, static_cast<UINT>(id), MF_BYCOMMAND | state);
+    }
+    EnableMenuItem(menu, 1, MF_BYPOSITION | state);
+    DrawMenuBar(mainWindow);
+}
+
+RunController::RunController(HWND mainWindow, const ProgramLocation& location)
+    : window_(mainWindow), location_(location) {}
+
+RunController::~RunController() {
+    // The worker may be waiting in a sent message for this very thread; those messages are
+    // handled while it winds down, so it reaches its next stop check instead of being
+    // terminated in the middle of a file operation.
+    WorkerThread& worker = context_.worker();
+    if (worker.registered()) {
+        worker.requestStop();
+        const DWORD start = GetTickCount();
+        while (!worker.waitWorkerFinished() && GetTickCount() - start < kQuitGraceMs) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_SENDMESSAGE);
+            MSG message;
+            PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+        worker.stopWorker(0);
+    }
+}
+
+void RunController::setText(int id, const std::string& text) const {
+    SetWindowTextA(GetDlgItem(window_, id), text.c_str());
+}
+
+std::string RunController::logPath() const { return logFilePath(location_.folder); }
+
+std::string RunController::lastLogUseText() const { return ::lastLogUseText(logPath()); }
+
+void RunController::openLogFile() {
+    std::string text;
+    if (::openLogFile(logPath(), text)) {
+        setText(kIdLogSummary, text);
+    }
+}
+
+bool RunController::secureAreaConfigured() const {
+    StringList folders;
+    return SettingsFile(location_).ReadSecurePaths(folders) > 0;
+}
+
+int RunController::runSecureWindow(int mode) {
+    SecureMode = mode;
+    return RunDialog(window_, "SecureProg");
+}
+
+void RunController::setControlsForRun(bool running) {
+    SendMessageA(GetDlgItem(window_, kIdEditor), EM_SETREADONLY, running ? TRUE : FALSE, 0);
+    for (int id : {kIdRunButton, kIdIdentifierButton, kIdOpenLogButton, kIdNoSubfolderButton}) {
+        EnableWindow(GetDlgItem(window_, id), running ? FALSE : TRUE);
+    }
+    setMenusEnabled(window_, !running);
+}
+
+void RunController::startSyncRun() {
+    if (runActive_) {
+        return;
+    }
+    setControlsForRun(true);
+    HWND progress = GetDlgItem(window_, kIdProgress);
+    SendMessageA(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SendMessageA(progress, PBM_SETSTEP, 1, 0);
+    SendMessageA(progress, PBM_SETPOS, 0, 0);
+
+    bool released = false;
+    if (secureAreaConfigured()) {
+        if (runSecureWindow(kSecureModeRelease) != 1) {
+            MessageBoxA(window_, "暗号化領域の解除に失敗しました。\r\n同期処理を中止します。",
+                        kProductTitle, MB_OK | MB_ICONERROR);
+            abandonStart(false);
+            return;
+        }
+        released = true;
+    }
+
+    std::string text = windowText(GetDlgItem(window_, kIdEditor));
+    validDefinitions_ = countSyncDefinitions(text);
+    completedPasses_ = 0;
+    const int offset = startDefinition(context_, &text[0], window_);
+    parseOffset_ = offset;
+    if (offset <= 0) {
+        abandonStart(released);
+        return;
+    }
+    setText(kIdFolderStatus, "【最新のディレクトリ】･･･調査中･･･");
+    setText(kIdLogSummary, "ミラーコピー中･･･");
+    const std::string caption = kRunCaptionPrefix + windowText(window_);
+    SetWindowTextA(window_, caption.c_str());
+    runActive_ = true;
+}
+
+void RunController::abandonStart(bool released) {
+    setControlsForRun(false);
+    parseOffset_ = -1;
+    if (released) {
+        runSecureWindow(kSecureModeSetAgain);
+    }
+}
+
+int RunController::startNextDefinition() {
+    // The editor is read-only during the run, so this is the text the run started with.
+    std::string text = windowText(GetDlgItem(window_, kIdEditor));
+    if (parseOffset_ < 0 || static_cast<std::size_t>(parseOffset_) > text.size()) {
+        return 0;
+    }
+    return startDefinition(context_, &text[0] + parseOffset_, window_);
+}
+
+void RunController::onNextDefinition(WPARAM wParam) {
+    if (!runActive_) {
+        return;
+    }
+    // The worker posts this as its last act, so the wait is short.
+    while (!context_.worker().waitWorkerFinished()) {
+        Sleep(100);
+    }
+    if (wParam == 1) {
+        ++completedPasses_;
+        // More passes than counted can complete when folders appear during the run.
+        int position = 100;
+        if (validDefinitions_ > 0) {
+            position = static_cast<int>(static_cast<float>(completedPasses_) * 100.0f /
+                                        static_cast<float>(validDefinitions_));
+        }
+        position = position < 0 ? 0 : (position > 100 ? 100 : position);
+        SendMessageA(GetDlgItem(window_, kIdProgress), PBM_SETPOS, static_cast<WPARAM>(position),
+                     0);
+    }
+    const int offset = startNextDefinition();
+    if (offset > 0) {
+        parseOffset_ += offset;
+    } else {
+        finishSyncRun();
+    }
+}
+
+void RunController::finishSyncRun() {
+    if (secureAreaConfigured()) {
+        runSecureWindow(kSecureModeSetAgain);
+    }
+    setControlsForRun(false);
+    const std::string caption = windowText(window_);
+    const std::size_t prefixLength = std::strlen(kRunCaptionPrefix);
+    if (caption.compare(0, prefixLength, kRunCaptionPrefix) == 0) {
+        SetWindowTextA(window_, caption.substr(prefixLength).c_str());
+    }
+
+    std::string text;
+    if (writeRunLog(context_.pass(), logPath(), text)) {
+        setText(kIdLogSummary, text);
+        if (MessageBoxA(window_, "同期処理が完了しました。\r\n\r\nログファイルを開きますか？",
+                        kProductTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
+            openLogFile();
+        }
+    } else {
+        setText(kIdLogSummary, "更新なし");
+        setText(kIdFolderStatus, "【調査結果】更新されたファイルは存在しない");
+        MessageBoxA(window_, "同期処理が完了しました。\r\n（更新されたファイルは存在しません）",
+                    kProductTitle, MB_OK | MB_ICONINFORMATION);
+    }
+    parseOffset_ = -1;
+    runActive_ = false;
+}
+
+LRESULT RunController::onRunMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const char* text = reinterpret_cast<const char*>(lParam);
+    // The sender owns the text: it is copied before anything else happens.
+    const std::string copied = text != nullptr && message != kMsgNextDefinition ? text : "";
+    switch (message) {
+    case kMsgNextDefinition:
+        onNextDefinition(wParam);
+        break;
+    case kMsgDeleting:
+        setText(kIdFileStatus, "【削除】" + copied);
+        break;
+    case kMsgCopying:
+        setText(kIdFileStatus, "【コピー】" + copied);
+        break;
+    case kMsgMasterFolder:
+        setText(kIdFolderStatus, "【最新ディレクトリ】" + copied);
+        break;
+    case kMsgRunCommand:
+        ShellExecuteA(nullptr, "open", copied.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        setText(kIdFolderStatus, "【外部コマンド】" + copied);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+bool RunController::allowClose() {
+    if (!runActive_) {
+        return true;
+    }
+    const int answer = MessageBoxA(window_, "同期処理中です。\r\n\r\n強制終了しますか？",
+                                   kProductTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    // The box lets messages through, so the run may have ended meanwhile.
+    if (answer != IDYES || !runActive_) {
+        return false;
+    }
+    context_.worker().requestStop();
+    return true;
+}

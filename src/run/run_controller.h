@@ -1,0 +1,65 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "run/run_context.h"
+#include "settings/program_location.h"
+#include "sync/messages.h"
+
+constexpr UINT kRunMessageFirst = kMsgNextDefinition;
+constexpr UINT kRunMessageLast = kMsgRunCommand;
+
+// A sync run on the main window's thread: the definitions of the editor's text, one after
+// another, each mirrored by one worker; the status lines, the progress bar, the end-of-run
+// report and the log. The main window hands it the run messages and its close request.
+class RunController {
+  public:
+    RunController(HWND mainWindow, const ProgramLocation& location);
+    // Stops a worker that is still running, handling the messages it sends meanwhile.
+    ~RunController();
+
+    RunController(const RunController&) = delete;
+    RunController& operator=(const RunController&) = delete;
+
+    // The "sync" command.
+    void startSyncRun();
+
+    // WM_USER+1 to WM_USER+5.
+    LRESULT onRunMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // The close request: during a run the user is asked whether to quit anyway. True when
+    // the window may be destroyed.
+    bool allowClose();
+
+    bool runActive() const { return runActive_; }
+
+    // The last-use text of the log, for the log summary box.
+    std::string lastLogUseText() const;
+
+    // Opens the log and shows its last-use text in the log summary box.
+    void openLogFile();
+
+  private:
+    void abandonStart(bool released);
+    void finishSyncRun();
+    void onNextDefinition(WPARAM wParam);
+    void setControlsForRun(bool running);
+    int startNextDefinition();
+    bool secureAreaConfigured() const;
+    int runSecureWindow(int mode);
+    void setText(int id, const std::string& text) const;
+    std::string logPath() const;
+
+    HWND window_;
+    ProgramLocation location_;
+    RunContext context_;
+    bool runActive_ = false;
+    int parseOffset_ = -1;
+    int validDefinitions_ = 0;
+    int completedPasses_ = 0;
+};
+
+// Greys or enables the run-sensitive menu items (1047, 1048, 1049) and the Tools menu.
+void setMenusEnabled(HWND mainWindow, bool enabled);

@@ -1,0 +1,38 @@
+#include "ui/application.h"
+
+#include <commctrl.h>
+
+#include "ui/main_window.h"
+#include "ui/ui_resources.h"
+
+void registerDialogs() {}
+
+int runApplication(HINSTANCE instance, const ProgramLocation& location) {
+    INITCOMMONCONTROLSEX controls = {};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = 0xFF;
+    InitCommonControlsEx(&controls);
+
+    if (!createSharedResources()) {
+        releaseSharedResources();
+        return 0;
+    }
+    if (!registerWindowClasses(instance, &mainWindowProcedure)) {
+        releaseSharedResources();
+        return 0;
+    }
+    registerDialogs();
+    if (createMainWindow(instance, location) == nullptr) {
+        // A second instance has closed itself (posting its quit message on the way), or the
+        // window could not be made at all.
+        releaseSharedResources();
+        return 0;
+    }
+
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 0;
+}

@@ -1,0 +1,48 @@
+#include "ui/definition_file.h"
+
+#include "base/file_reader.h"
+#include "run/text_file_writer.h"
+#include "settings/program_location.h"
+#include "ui/ui_ids.h"
+
+bool loadDefinitionFile(HWND mainWindow, HWND editor, const std::string& path) {
+    FileContent content;
+    if (!readWholeFile(path, content)) {
+        return false;
+    }
+    SetWindowTextA(editor, content.text());
+    const std::string caption =
+        std::string(kProductTitle) + " - 【定義ファイル】" + fileNamePart(path);
+    SetWindowTextA(mainWindow, caption.c_str());
+    return true;
+}
+
+void setReadErrorCaption(HWND mainWindow) {
+    const std::string caption = std::string(kProductTitle) + " - 【定義ファイル読み込みエラー】";
+    SetWindowTextA(mainWindow, caption.c_str());
+}
+
+void showReadErrorBox(HWND mainWindow) {
+    const std::string caption = std::string(kProductTitle) + " - エラー";
+    MessageBoxA(mainWindow, "定義ファイルの読み込みに失敗しました。", caption.c_str(), MB_OK);
+}
+
+std::string windowText(HWND window) {
+    const int length = GetWindowTextLengthA(window);
+    if (length <= 0) {
+        return std::string();
+    }
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const int copied = GetWindowTextA(window, &text[0], length + 1);
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
+}
+
+bool saveDefinitionFile(HWND editor, const std::string& path) {
+    const std::string text = windowText(editor);
+    if (text.empty()) {
+        return false;
+    }
+    TextFileWriter writer;
+    return writer.setText(text) && writer.writeTo(path);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The definition editor's file: read whole at start-up or when another file is opened,
+// written back whole at exit.
+
+// Reads the file into the editor (up to its first zero byte) and sets the caption with
+// the file's name. False, with editor and caption untouched, when it cannot be read.
+bool loadDefinitionFile(HWND mainWindow, HWND editor, const std::string& path);
+
+// The caption after a failed start-up read.
+void setReadErrorCaption(HWND mainWindow);
+
+// The read-error box, owned by the main window.
+void showReadErrorBox(HWND mainWindow);
+
+// Writes the editor's whole text to the file; an empty editor leaves the file alone.
+bool saveDefinitionFile(HWND editor, const std::string& path);
+
+// The whole text of a window, however long.
+std::string windowText(HWND window);

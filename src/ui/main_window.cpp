@@ -1,0 +1,218 @@
+#include "ui/main_window.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "ui/definition_file.h"
+#include "ui/main_window_state.h"
+#include "ui/ui_ids.h"
+#include "ui/ui_resources.h"
+
+namespace {
+
+HWND theMainWindow = nullptr;
+
+struct ControlSpec {
+    int id;
+    const char* className;
+    const char* text;
+    DWORD extendedStyle;
+    DWORD style;
+    int x, y, width, height;
+};
+
+constexpr DWORD kEditorStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
+                               ES_AUTOVSCROLL | ES_AUTOHSCROLL;
+constexpr DWORD kStatusStyle = WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL;
+constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON;
+
+const ControlSpec kControls[] = {
+    {kIdEditor, "EDIT", "", WS_EX_CLIENTEDGE, kEditorStyle, 0, 0, 472, 132},
+    {kIdRunButton, "BUTTON", "同期実行", 0, kButtonStyle, 16, 209, 74, 24},
+    {kIdLogSummary, "EDIT", "", WS_EX_CLIENTEDGE, kEditorStyle, 195, 196, 277, 150},
+    {kIdFolderStatus, "EDIT", "", WS_EX_STATICEDGE, kStatusStyle, 1, 155, 471, 20},
+    {kIdFileStatus, "EDIT", "", WS_EX_STATICEDGE, kStatusStyle, 1, 177, 471, 19},
+    {kIdOpenLogButton, "BUTTON", "ログファイルを開く", 0, kButtonStyle, 17, 243, 105, 22},
+    {kIdIdentifierButton, "BUTTON", "定義識別子を入力", 0, kButtonStyle, 19, 274, 146, 23},
+    {kIdNoSubfolderButton, "BUTTON", "サブフォルダ非同期を設定", 0, kButtonStyle, 18, 309, 145, 20},
+    {kIdProgress, PROGRESS_CLASSA, "", WS_EX_STATICEDGE, WS_CHILD | WS_VISIBLE, 0, 130, 472, 21},
+};
+
+MainWindowState* stateOf(HWND window) {
+    return reinterpret_cast<MainWindowState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+void createControls(MainWindowState& state) {
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(state.window, GWLP_HINSTANCE));
+    for (const ControlSpec& spec : kControls) {
+        HWND control = CreateWindowExA(spec.extendedStyle, spec.className, spec.text, spec.style,
+                                       spec.x, spec.y, spec.width, spec.height, state.window,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+                                       instance, nullptr);
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont(FontSlot::Main)),
+                     FALSE);
+    }
+    // The definition file may be far longer than an edit control takes by default.
+    SendMessageA(state.control(kIdEditor), EM_SETLIMITTEXT, 0, 0);
+    SendMessageA(state.control(kIdLogSummary), EM_SETLIMITTEXT, 0, 0);
+}
+
+// The 8-byte block named after the program's file name holds the first instance's main
+// window handle, so that a second start can bring that window forward. Returns true for
+// the first instance.
+bool claimInstanceBlock(MainWindowState& state) {
+    HANDLE block = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 8,
+                                      state.location.fileName.c_str());
+    if (block == nullptr) {
+        return false;
+    }
+    KernelHandle owner(block);
+    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    MappedView view(MapViewOfFile(block, FILE_MAP_WRITE, 0, 0, 8));
+    if (!view) {
+        return false;
+    }
+    auto* handle = static_cast<DWORD*>(view.get());
+    if (existed) {
+        // Window handles carry 32 significant bits, so four bytes hold one.
+        const HWND first = reinterpret_cast<HWND>(static_cast<INT_PTR>(static_cast<LONG>(*handle)));
+        if (first != nullptr) {
+            BringToFront(first);
+        }
+        return false;
+    }
+    *handle = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(state.window));
+    FlushViewOfFile(view.get(), 4);
+    state.instanceBlock = std::move(owner);
+    return true;
+}
+
+LRESULT onCreate(MainWindowState& state) {
+    state.menu = createMainMenu();
+    SetMenu(state.window, state.menu);
+    createControls(state);
+
+    state.firstInstance = claimInstanceBlock(state);
+    if (!state.firstInstance) {
+        return -1; // the window is destroyed at once and the program ends
+    }
+    state.definitionPath = state.settings.ReadDefSyncFile();
+    if (!loadDefinitionFile(state.window, state.control(kIdEditor), state.definitionPath)) {
+        showReadErrorBox(state.window);
+        setReadErrorCaption(state.window);
+    }
+    state.settings.LoadWindowSize(state.window);
+    state.run.reset(new RunController(state.window, state.location));
+    SetWindowTextA(state.control(kIdLogSummary), state.run->lastLogUseText().c_str());
+    state.savedErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    return 0;
+}
+
+void onDestroy(MainWindowState& state) {
+    if (state.firstInstance) {
+        SetErrorMode(state.savedErrorMode);
+        state.instanceBlock.reset();
+        saveDefinitionFile(state.control(kIdEditor), state.definitionPath);
+        state.settings.SaveWindowSize(state.window);
+        state.settings.WriteDefSyncFile(state.definitionPath);
+        state.run.reset(); // stops a worker that is still running
+    }
+    SetMenu(state.window, nullptr);
+    if (state.menu != nullptr) {
+        DestroyMenu(state.menu); // with its drop-down menus
+        state.menu = nullptr;
+    }
+    releaseSharedResources();
+    if (theMainWindow == state.window) {
+        theMainWindow = nullptr;
+    }
+    PostQuitMessage(0);
+}
+
+} // namespace
+
+void layoutMainWindow(HWND window, int width, int height) {
+    auto place = [window](int id, int x, int y, int w, int h) {
+        MoveWindow(GetDlgItem(window, id), x, y, w, h, TRUE);
+    };
+    const int t = static_cast<int>(height * 0.5);
+    place(kIdEditor, 0, 0, width, t);
+    place(kIdProgress, 0, t + 1, width, 21);
+    place(kIdFolderStatus, 0, t + 22, width, 21);
+    place(kIdFileStatus, 0, t + 44, width, 21);
+    const int b = t + 66;
+    place(kIdLogSummary, static_cast<int>(width * 0.4), b, static_cast<int>(width * 0.6),
+          height - b);
+    place(kIdRunButton, 16, b + 16, 160, 22);
+    place(kIdOpenLogButton, 16, b + 48, 160, 22);
+    place(kIdIdentifierButton, 16, b + 80, 160, 22);
+    place(kIdNoSubfolderButton, 16, b + 112, 160, 22);
+}
+
+void BringToFront(HWND window) {
+    ShowWindow(window, IsIconic(window) ? SW_RESTORE : SW_SHOW);
+    const UINT keep = SWP_NOMOVE | SWP_NOSIZE;
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, keep);
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, keep);
+    SetForegroundWindow(window);
+}
+
+HWND mainWindow() { return theMainWindow; }
+
+LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        auto* state = static_cast<MainWindowState*>(create->lpCreateParams);
+        state->window = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+        theMainWindow = window;
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    MainWindowState* state = stateOf(window);
+    if (state == nullptr) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    if (message >= kRunMessageFirst && message <= kRunMessageLast) {
+        return state->run ? state->run->onRunMessage(message, wParam, lParam) : 0;
+    }
+    switch (message) {
+    case WM_CREATE:
+        return onCreate(*state);
+    case WM_SIZE:
+        layoutMainWindow(window, static_cast<short>(LOWORD(lParam)),
+                         static_cast<short>(HIWORD(lParam)));
+        return 0;
+    case WM_CLOSE:
+        if (state->run && !state->run->allowClose()) {
+            return 0;
+        }
+        DestroyWindow(window);
+        return 0;
+    case WM_COMMAND:
+        onMainCommand(*state, LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return 0;
+    case WM_DESTROY:
+        onDestroy(*state);
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        delete state;
+        return DefWindowProcA(window, message, wParam, lParam);
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+HWND createMainWindow(HINSTANCE instance, const ProgramLocation& location) {
+    auto* state = new MainWindowState(location);
+    // The record belongs to the window from WM_NCCREATE on and is deleted at WM_NCDESTROY;
+    // a window that fails before WM_NCCREATE leaves it to us.
+    HWND window = CreateWindowExA(0, kMainClass, "Pairwarden", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, 480, 400, nullptr, nullptr,
+                                  instance, state);
+    if (window == nullptr && state->window == nullptr) {
+        delete state;
+    }
+    return window;
+}

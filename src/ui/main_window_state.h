@@ -1,0 +1,31 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "base/scoped_handle.h"
+#include "run/run_controller.h"
+#include "settings/program_location.h"
+#include "settings/settings_file.h"
+
+// The record of the main window, stored with the window from its first message on.
+struct MainWindowState {
+    explicit MainWindowState(const ProgramLocation& where) : location(where), settings(where) {}
+
+    HWND window = nullptr;
+    HMENU menu = nullptr;
+    ProgramLocation location;
+    SettingsFile settings;
+    std::string definitionPath;
+    bool firstInstance = false;
+    KernelHandle instanceBlock;
+    UINT savedErrorMode = 0;
+    std::unique_ptr<RunController> run;
+
+    HWND control(int id) const { return GetDlgItem(window, id); }
+};
+
+// The command table: buttons act on the click notification only, menu items on any.
+void onMainCommand(MainWindowState& state, int id, int notification, HWND source);

@@ -1,0 +1,159 @@
+#include "support/message_boxes.h"
+
+#include <algorithm>
+
+#include "support/report_window.h"
+
+namespace support {
+
+namespace {
+
+struct Search {
+    DWORD processId;
+    std::vector<HWND> boxes;
+};
+
+BOOL CALLBACK collectBox(HWND window, LPARAM argument) {
+    auto* search = reinterpret_cast<Search*>(argument);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (process == search->processId && std::string(className) == "#32770" &&
+        IsWindowVisible(window)) {
+        search->boxes.push_back(window);
+    }
+    return TRUE;
+}
+
+struct Controls {
+    std::vector<HWND> buttons;
+    std::vector<HWND> statics;
+};
+
+BOOL CALLBACK collectControl(HWND window, LPARAM argument) {
+    auto* controls = reinterpret_cast<Controls*>(argument);
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    const std::string name = className;
+    if (lstrcmpiA(className, "Button") == 0 && IsWindowVisible(window)) {
+        controls->buttons.push_back(window);
+    } else if (lstrcmpiA(className, "Static") == 0) {
+        controls->statics.push_back(window);
+    }
+    return TRUE;
+}
+
+} // namespace
+
+std::string windowTextOf(HWND window) {
+    char text[4096] = {};
+    // WM_GETTEXT works across processes for the standard controls.
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 2000, nullptr);
+    return text;
+}
+
+MessageBoxWatcher::MessageBoxWatcher(DWORD processId)
+    : processId_(processId), thread_([this] { watch(); }) {}
+
+MessageBoxWatcher::~MessageBoxWatcher() {
+    stop_ = true;
+    thread_.join();
+}
+
+void MessageBoxWatcher::answer(int button) {
+    std::lock_guard<std::mutex> guard(lock_);
+    answers_.push_back(button);
+}
+
+std::vector<SeenBox> MessageBoxWatcher::seen() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return seen_;
+}
+
+bool MessageBoxWatcher::waitForBoxes(std::size_t count, DWORD timeoutMs) const {
+    return pumpMessagesUntil(
+        [&] {
+            std::lock_guard<std::mutex> guard(lock_);
+            return seen_.size() >= count;
+        },
+        timeoutMs);
+}
+
+void MessageBoxWatcher::watch() {
+    while (!stop_) {
+        Search search{processId_, {}};
+        EnumWindows(&collectBox, reinterpret_cast<LPARAM>(&search));
+        for (HWND box : search.boxes) {
+            if (std::find(handled_.begin(), handled_.end(), box) == handled_.end()) {
+                handled_.push_back(box);
+                handle(box);
+            }
+        }
+        Sleep(20);
+    }
+}
+
+void MessageBoxWatcher::handle(HWND box) {
+    // Give the box a moment to finish building its controls.
+    Sleep(50);
+    SeenBox seen;
+    seen.caption = windowTextOf(box);
+    Controls controls;
+    EnumChildWindows(box, &collectControl, reinterpret_cast<LPARAM>(&controls));
+    for (HWND control : controls.statics) {
+        const LONG style = GetWindowLongA(control, GWL_STYLE);
+        if ((style & SS_TYPEMASK) == SS_ICON) {
+            const HICON icon =
+                reinterpret_cast<HICON>(SendMessageA(control, STM_GETICON, 0, 0));
+            if (icon != nullptr) {
+                seen.anyIcon = true;
+                seen.questionIcon = icon == LoadIconA(nullptr, IDI_QUESTION);
+                seen.informationIcon = icon == LoadIconA(nullptr, IDI_INFORMATION);
+                seen.errorIcon = icon == LoadIconA(nullptr, IDI_ERROR);
+            }
+        } else {
+            const std::string text = windowTextOf(control);
+            if (!text.empty()) {
+                seen.text = text;
+            }
+        }
+    }
+    for (HWND button : controls.buttons) {
+        seen.buttons.push_back(GetDlgCtrlID(button));
+    }
+    std::sort(seen.buttons.begin(), seen.buttons.end());
+    const LRESULT defaultId = SendMessageA(box, DM_GETDEFID, 0, 0);
+    if (HIWORD(defaultId) == DC_HASDEFID) {
+        seen.defaultButton = LOWORD(defaultId);
+    }
+
+    int press = 0;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!answers_.empty()) {
+            press = answers_.front();
+            answers_.pop_front();
+            seen.expected = true;
+        }
+    }
+    if (press == 0) {
+        for (int fallback : {IDCANCEL, IDNO, IDOK}) {
+            if (std::find(seen.buttons.begin(), seen.buttons.end(), fallback) !=
+                seen.buttons.end()) {
+                press = fallback;
+                break;
+            }
+        }
+    }
+    seen.pressed = press;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        seen_.push_back(seen);
+    }
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, press)));
+}
+
+} // namespace support
