@@ -44,60 +44,7 @@ BOOL CALLBACK collectControl(HWND window, LPARAM argument) {
     return TRUE;
 }
 
-} // namespace
-
-std::string windowTextOf(HWND window) {
-    char text[4096] = {};
-    // WM_GETTEXT works across processes for the standard controls.
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, 2000, nullptr);
-    return text;
-}
-
-MessageBoxWatcher::MessageBoxWatcher(DWORD processId)
-    : processId_(processId), thread_([this] { watch(); }) {}
-
-MessageBoxWatcher::~MessageBoxWatcher() {
-    stop_ = true;
-    thread_.join();
-}
-
-void MessageBoxWatcher::answer(int button) {
-    std::lock_guard<std::mutex> guard(lock_);
-    answers_.push_back(button);
-}
-
-std::vector<SeenBox> MessageBoxWatcher::seen() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return seen_;
-}
-
-bool MessageBoxWatcher::waitForBoxes(std::size_t count, DWORD timeoutMs) const {
-    return pumpMessagesUntil(
-        [&] {
-            std::lock_guard<std::mutex> guard(lock_);
-            return seen_.size() >= count;
-        },
-        timeoutMs);
-}
-
-void MessageBoxWatcher::watch() {
-    while (!stop_) {
-        Search search{processId_, {}};
-        EnumWindows(&collectBox, reinterpret_cast<LPARAM>(&search));
-        for (HWND box : search.boxes) {
-            if (std::find(handled_.begin(), handled_.end(), box) == handled_.end()) {
-                handled_.push_back(box);
-                handle(box);
-            }
-        }
-        Sleep(20);
-    }
-}
-
-void MessageBoxWatcher::handle(HWND box) {
-    // Give the box a moment to finish building its controls.
-    Sleep(50);
+SeenBox read(HWND box) {
     SeenBox seen;
     seen.caption = windowTextOf(box);
     Controls controls;
@@ -122,12 +69,96 @@ void MessageBoxWatcher::handle(HWND box) {
     }
     for (HWND button : controls.buttons) {
         seen.buttons.push_back(GetDlgCtrlID(button));
+        // The default button carries the default push-button style.
+        if ((GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+            seen.defaultButton = GetDlgCtrlID(button);
+        }
     }
     std::sort(seen.buttons.begin(), seen.buttons.end());
-    const LRESULT defaultId = SendMessageA(box, DM_GETDEFID, 0, 0);
-    if (HIWORD(defaultId) == DC_HASDEFID) {
-        seen.defaultButton = LOWORD(defaultId);
+    return seen;
+}
+
+} // namespace
+
+std::string windowTextOf(HWND window) {
+    char text[4096] = {};
+    // WM_GETTEXT works across processes for the standard controls.
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 2000, nullptr);
+    return text;
+}
+
+MessageBoxWatcher::MessageBoxWatcher(DWORD processId)
+    : processId_(processId), thread_([this] { watch(); }) {}
+
+MessageBoxWatcher::~MessageBoxWatcher() {
+    stop_ = true;
+    thread_.join();
+}
+
+void MessageBoxWatcher::answer(int button) {
+    std::lock_guard<std::mutex> guard(lock_);
+    answers_.push_back(button);
+}
+
+void MessageBoxWatcher::ignoreCaption(const std::string& caption) {
+    std::lock_guard<std::mutex> guard(lock_);
+    ignored_.push_back(caption);
+}
+
+std::vector<SeenBox> MessageBoxWatcher::seen() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return seen_;
+}
+
+bool MessageBoxWatcher::waitForBoxes(std::size_t count, DWORD timeoutMs) const {
+    return pumpMessagesUntil(
+        [&] {
+            std::lock_guard<std::mutex> guard(lock_);
+            return seen_.size() >= count;
+        },
+        timeoutMs);
+}
+
+void MessageBoxWatcher::watch() {
+    while (!stop_) {
+        handled_.erase(std::remove_if(handled_.begin(), handled_.end(),
+                                      [](HWND box) { return !IsWindow(box); }),
+                       handled_.end());
+        Search search{processId_, {}};
+        EnumWindows(&collectBox, reinterpret_cast<LPARAM>(&search));
+        for (HWND box : search.boxes) {
+            if (std::find(handled_.begin(), handled_.end(), box) != handled_.end()) {
+                continue;
+            }
+            bool ignore = false;
+            {
+                const std::string caption = windowTextOf(box);
+                std::lock_guard<std::mutex> guard(lock_);
+                ignore = std::find(ignored_.begin(), ignored_.end(), caption) != ignored_.end();
+            }
+            if (!ignore) {
+                handled_.push_back(box);
+                handle(box);
+            }
+        }
+        Sleep(20);
     }
+}
+
+void MessageBoxWatcher::handle(HWND box) {
+    // A box is found as soon as its window exists; its caption, text and buttons may come
+    // a little later, more so on a busy machine.
+    SeenBox seen;
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        seen = read(box);
+        if (!seen.caption.empty() && !seen.text.empty() && !seen.buttons.empty()) {
+            break;
+        }
+        Sleep(20);
+    }
+    Sleep(50);
+    seen = read(box);
 
     int press = 0;
     {

@@ -39,6 +39,10 @@ class MessageBoxWatcher {
     // The next box is answered with this button.
     void answer(int button);
 
+    // Windows of the class with this caption are left alone (a file dialog a test fills in
+    // itself, say).
+    void ignoreCaption(const std::string& caption);
+
     std::vector<SeenBox> seen() const;
 
     // Waits (handling the calling thread's messages) until `count` boxes have been seen.
@@ -53,6 +57,7 @@ class MessageBoxWatcher {
     std::deque<int> answers_;
     std::vector<SeenBox> seen_;
     std::vector<HWND> handled_;
+    std::vector<std::string> ignored_;
     volatile bool stop_ = false;
     std::thread thread_;
 };

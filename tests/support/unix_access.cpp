@@ -60,6 +60,23 @@ std::string unixPathOf(const std::string& windowsPath) {
     return result;
 }
 
+std::string windowsPathOfUnix(const char* unixPath) {
+    using DosName = WCHAR*(CDECL*)(const char*);
+    static const auto convert = reinterpret_cast<DosName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
+    if (convert == nullptr) {
+        return std::string();
+    }
+    WCHAR* dos = convert(unixPath);
+    if (dos == nullptr) {
+        return std::string();
+    }
+    char path[MAX_PATH * 2] = {};
+    WideCharToMultiByte(CP_ACP, 0, dos, -1, path, sizeof path, nullptr, nullptr);
+    HeapFree(GetProcessHeap(), 0, dos);
+    return path;
+}
+
 bool runUnixCommand(const std::string& commandLine) {
     // Wine starts a Linux program for CreateProcess; the line goes to it as UTF-8 words.
     std::wstring line = L"/bin/sh -c \"" + wideFromUtf8(commandLine) + L"\"";

@@ -29,4 +29,7 @@ class UnreadableFolder {
 bool runUnixCommand(const std::string& commandLine);
 std::string unixPathOf(const std::string& windowsPath);
 
+// The Windows path under which Wine shows a Linux path (such as a build output).
+std::string windowsPathOfUnix(const char* unixPath);
+
 } // namespace support

@@ -1,0 +1,284 @@
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "main_window_fixture.h"
+#include "support/files.h"
+#include "ui/main_window.h"
+#include "ui/ui_ids.h"
+
+namespace {
+
+RECT placeOf(HWND parent, HWND control) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+TEST_F(MainWindowTest, LayoutFollowsTheClientSize) {
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    SendMessageA(window(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(600, 401));
+    struct Expected {
+        int id, x, y, width, height;
+    } const expected[] = {
+        {kIdEditor, 0, 0, 600, 200},           {kIdProgress, 0, 201, 600, 21},
+        {kIdFolderStatus, 0, 222, 600, 21},    {kIdFileStatus, 0, 244, 600, 21},
+        {kIdLogSummary, 240, 266, 360, 135},   {kIdRunButton, 16, 282, 160, 22},
+        {kIdOpenLogButton, 16, 314, 160, 22},  {kIdIdentifierButton, 16, 346, 160, 22},
+        {kIdNoSubfolderButton, 16, 378, 160, 22},
+    };
+    for (const Expected& e : expected) {
+        const RECT rect = placeOf(window(), control(e.id));
+        EXPECT_EQ(rect.left, e.x) << e.id;
+        EXPECT_EQ(rect.top, e.y) << e.id;
+        EXPECT_EQ(rect.right - rect.left, e.width) << e.id;
+        EXPECT_EQ(rect.bottom - rect.top, e.height) << e.id;
+    }
+}
+
+std::string menuText(HMENU menu, UINT position) {
+    char text[256] = {};
+    GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
+    return text;
+}
+
+TEST_F(MainWindowTest, MenuBarTextsAndCommands) {
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    HMENU bar = GetMenu(window());
+    ASSERT_EQ(GetMenuItemCount(bar), 3);
+    EXPECT_EQ(menuText(bar, 0), "ファイル(&F)");
+    EXPECT_EQ(menuText(bar, 1), "ツール(&T)");
+    EXPECT_EQ(menuText(bar, 2), "ヘルプ(&H)");
+
+    struct Item {
+        int id; // -1: separator
+        const char* text;
+    };
+    const std::vector<std::vector<Item>> expected = {
+        {{kCmdOpenDefinitionFile, "定義ファイルを開く(&O)"},
+         {kCmdOpenLogFile, "ログファイルを開く(&L)"},
+         {-1, ""},
+         {kCmdRunSync, "同期実行（&E）"},
+         {-1, ""},
+         {kCmdExit, "終了(&X)\tAlt+F4"}},
+        {{kCmdAddMirrorDefinition, "ミラーリングの定義を追加(&A)"},
+         {kCmdAddProgramDefinition, "外部実行プログラムの定義を追加(&P)"},
+         {-1, ""},
+         {kCmdSecureArea, "暗号化領域を設定／解除する(&S)"}},
+        {{kCmdVersion, "バージョン情報(&V)"}},
+    };
+    for (int entry = 0; entry < 3; ++entry) {
+        HMENU dropDown = GetSubMenu(bar, entry);
+        ASSERT_NE(dropDown, nullptr);
+        ASSERT_EQ(GetMenuItemCount(dropDown), static_cast<int>(expected[entry].size()));
+        for (std::size_t i = 0; i < expected[entry].size(); ++i) {
+            const Item& item = expected[entry][i];
+            MENUITEMINFOA info = {};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_FTYPE | MIIM_ID;
+            ASSERT_TRUE(GetMenuItemInfoA(dropDown, static_cast<UINT>(i), TRUE, &info));
+            if (item.id < 0) {
+                EXPECT_TRUE(info.fType & MFT_SEPARATOR) << entry << "/" << i;
+            } else {
+                EXPECT_EQ(static_cast<int>(info.wID), item.id);
+                EXPECT_EQ(menuText(dropDown, static_cast<UINT>(i)), item.text);
+            }
+        }
+    }
+}
+
+TEST_F(MainWindowTest, FirstStartWithoutDefinitionFile) {
+    boxes_.answer(IDOK);
+    ASSERT_NE(start(nullptr), nullptr);
+    ASSERT_TRUE(boxes_.waitForBoxes(1, 10000));
+    const support::SeenBox box = boxes_.seen().at(0);
+    EXPECT_EQ(box.caption, "Syncoravel - エラー");
+    EXPECT_EQ(box.text, "定義ファイルの読み込みに失敗しました。");
+    EXPECT_FALSE(box.anyIcon);
+    EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+    EXPECT_EQ(caption(), "Syncoravel - 【定義ファイル読み込みエラー】");
+
+    setEditorText("Sync.D:\\新しい\r\nSync.E:\\新しい\r\n");
+    close();
+    EXPECT_EQ(support::readFile(programFile("SyncDef.txt")), "Sync.D:\\新しい\r\nSync.E:\\新しい\r\n");
+    char stored[1284] = {};
+    GetPrivateProfileStringA("DefSyncFile", "Name", "", stored, sizeof stored,
+                             programFile("Pairwarden.ini").c_str());
+    EXPECT_EQ(std::string(stored), programFile("SyncDef.txt"));
+    EXPECT_EQ(GetFileAttributesA(programFile("Pairwarden.ini").c_str()) & FILE_ATTRIBUTE_HIDDEN,
+              DWORD(FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(boxes_.seen().size(), 1u);
+}
+
+TEST_F(MainWindowTest, LoadsShowsAndSavesTheDefinitionFile) {
+    const std::string definitions = "Sync.D:\\表\r\nSync.E:\\ソ\r\n";
+    ASSERT_NE(start(definitions.c_str()), nullptr);
+    EXPECT_EQ(caption(), "Syncoravel - 【定義ファイル】SyncDef.txt");
+    EXPECT_EQ(text(kIdEditor), definitions);
+    EXPECT_TRUE(boxes_.seen().empty());
+
+    // An editor emptied completely leaves the file as it was.
+    setEditorText("");
+    close();
+    EXPECT_EQ(support::readFile(programFile("SyncDef.txt")), definitions);
+}
+
+TEST_F(MainWindowTest, AHiddenDefinitionFileKeepsItsAttributes) {
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    ASSERT_TRUE(SetFileAttributesA(programFile("SyncDef.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    setEditorText("Sync.E:\r\n");
+    close();
+    EXPECT_EQ(support::readFile(programFile("SyncDef.txt")), "Sync.E:\r\n");
+    EXPECT_TRUE(GetFileAttributesA(programFile("SyncDef.txt").c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesA(programFile("SyncDef.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(MainWindowTest, IdentifierButtonLooksAtTheLineAbove) {
+    struct Case {
+        const char* text;
+        int caret; // byte offset, all text before it ASCII
+        const char* expected;
+    } const cases[] = {
+        {"Sync.D:\\A\r\n", 11, "Sync.D:\\A\r\nSync."},
+        {"Sync.D:\\A\r\n\r\n", 13, "Sync.D:\\A\r\n\r\nSync.\r\nSync."},
+        {"sync.D:\\A\r\n", 11, "sync.D:\\A\r\nSync.\r\nSync."},
+        {"", 0, "Sync.\r\nSync."},
+        {"x", 0, "Sync.\r\nSync.x"},
+    };
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    for (const Case& c : cases) {
+        setEditorText(c.text);
+        SendMessageA(control(kIdEditor), EM_SETSEL, c.caret, c.caret);
+        click(kIdIdentifierButton);
+        EXPECT_TRUE(waitFor([&] { return text(kIdEditor) != c.text; }, 5000)) << c.text;
+        EXPECT_EQ(text(kIdEditor), c.expected) << c.text;
+        EXPECT_EQ(GetFocus(), control(kIdEditor));
+    }
+
+    setEditorText("Sync.D:\\A\r\n");
+    SendMessageA(control(kIdEditor), EM_SETSEL, 0, 0);
+    click(kIdNoSubfolderButton);
+    ASSERT_TRUE(waitFor([&] { return text(kIdEditor) != "Sync.D:\\A\r\n"; }, 5000));
+    EXPECT_EQ(text(kIdEditor), "Sync.Option.NoSubDirectory\r\nSync.D:\\A\r\n");
+    // Undoable as one edit.
+    SendMessageA(control(kIdEditor), EM_UNDO, 0, 0);
+    EXPECT_EQ(text(kIdEditor), "Sync.D:\\A\r\n");
+
+    // Only the click acts: another notification from the button does nothing.
+    const std::string before = text(kIdEditor);
+    SendMessageA(window(), WM_COMMAND, MAKEWPARAM(kIdNoSubfolderButton, BN_SETFOCUS),
+                 reinterpret_cast<LPARAM>(control(kIdNoSubfolderButton)));
+    EXPECT_EQ(text(kIdEditor), before);
+}
+
+// Fills in the file-open dialog as a user would: types the name and presses OK.
+class FileDialogAnswer {
+  public:
+    explicit FileDialogAnswer(std::string path) : path_(std::move(path)) {
+        thread_ = CreateThread(nullptr, 0, &run, this, 0, nullptr);
+    }
+    ~FileDialogAnswer() {
+        stop_ = true;
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
+    bool answered() const { return answered_; }
+
+  private:
+    static DWORD WINAPI run(void* argument) {
+        auto* self = static_cast<FileDialogAnswer*>(argument);
+        while (!self->stop_ && !self->answered_) {
+            HWND dialog = FindWindowA("#32770", "定義ファイルを選択してください。");
+            if (dialog != nullptr && IsWindowVisible(dialog)) {
+                Sleep(200);
+                // The name box of the file dialog (a combo box in the newer form).
+                HWND name = GetDlgItem(dialog, 0x47C);
+                if (name == nullptr) {
+                    name = GetDlgItem(dialog, 0x480);
+                }
+                SetWindowTextA(name, self->path_.c_str());
+                PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+                self->answered_ = true;
+            }
+            Sleep(50);
+        }
+        return 0;
+    }
+
+    std::string path_;
+    HANDLE thread_ = nullptr;
+    volatile bool stop_ = false;
+    volatile bool answered_ = false;
+};
+
+TEST_F(MainWindowTest, OpeningAnotherDefinitionFile) {
+    boxes_.ignoreCaption("定義ファイルを選択してください。");
+    const std::string other = temp_.file("別の定義.txt", "Sync.E:\\別\r\n");
+    ASSERT_NE(start("Sync.D:\\元\r\n"), nullptr);
+    setEditorText("Sync.D:\\編集した\r\n");
+    {
+        FileDialogAnswer answer(other);
+        menu(kCmdOpenDefinitionFile);
+        ASSERT_TRUE(waitFor([&] { return text(kIdEditor) == "Sync.E:\\別\r\n"; }, 20000));
+        EXPECT_TRUE(answer.answered());
+    }
+    EXPECT_EQ(caption(), "Syncoravel - 【定義ファイル】別の定義.txt");
+    close();
+    // The edits are gone and the first file is unchanged; the new one is current.
+    EXPECT_EQ(support::readFile(programFile("SyncDef.txt")), "Sync.D:\\元\r\n");
+    char stored[1284] = {};
+    GetPrivateProfileStringA("DefSyncFile", "Name", "", stored, sizeof stored,
+                             programFile("Pairwarden.ini").c_str());
+    EXPECT_EQ(std::string(stored), other);
+}
+
+TEST_F(MainWindowTest, AChosenFileThatCannotBeReadChangesNothing) {
+    boxes_.ignoreCaption("定義ファイルを選択してください。");
+    boxes_.answer(IDOK);
+    const std::string busy = temp_.file("使用中.txt", "Sync.E:\\使用中\r\n");
+    ASSERT_NE(start("Sync.D:\\元\r\n"), nullptr);
+    setEditorText("Sync.D:\\編集中\r\n");
+    const std::string captionBefore = caption();
+    {
+        // Another program holds the file open without sharing it.
+        HANDLE holder = CreateFileA(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                    nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        FileDialogAnswer answer(busy);
+        menu(kCmdOpenDefinitionFile);
+        ASSERT_TRUE(boxes_.waitForBoxes(1, 20000));
+        CloseHandle(holder);
+    }
+    const support::SeenBox box = boxes_.seen().at(0);
+    EXPECT_EQ(box.caption, "Syncoravel - エラー");
+    EXPECT_EQ(box.text, "定義ファイルの読み込みに失敗しました。");
+    EXPECT_EQ(text(kIdEditor), "Sync.D:\\編集中\r\n");
+    EXPECT_EQ(caption(), captionBefore);
+    close();
+    EXPECT_EQ(support::readFile(busy), "Sync.E:\\使用中\r\n");
+    EXPECT_EQ(support::readFile(programFile("SyncDef.txt")), "Sync.D:\\編集中\r\n");
+}
+
+TEST_F(MainWindowTest, BadDefinitionFilesLoadUpToTheirFirstZeroByte) {
+    // Ten megabytes of long lines, then a zero byte, then more; invalid Shift-JIS at the
+    // very end of the readable part.
+    std::string big;
+    const std::string line = "Sync.D:\\" + std::string(3000, 'a') + "\r\n";
+    while (big.size() < 10 * 1024 * 1024) {
+        big += line;
+    }
+    const std::string head = "Sync.D:\\\x81\x20\xFF\r\n" + big;
+    ASSERT_TRUE(support::writeFile(programFile("SyncDef.txt"),
+                                   head + std::string(1, '\0') + "after the zero byte"));
+    ASSERT_NE(start(nullptr), nullptr);
+    EXPECT_TRUE(boxes_.seen().empty());
+    const int length = GetWindowTextLengthA(control(kIdEditor));
+    EXPECT_GT(length, 10 * 1024 * 1024 - 10);
+    EXPECT_LE(length, static_cast<int>(head.size()) + 8);
+    EXPECT_EQ(text(kIdEditor).find("after the zero byte"), std::string::npos);
+}
+
+} // namespace

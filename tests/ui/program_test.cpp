@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "base/scoped_handle.h"
+#include "support/files.h"
+#include "support/message_boxes.h"
+#include "support/report_window.h"
+#include "support/temp_folder.h"
+#include "support/unix_access.h"
+
+namespace {
+
+using support::windowTextOf;
+
+struct Program {
+    KernelHandle process;
+    DWORD id = 0;
+};
+
+bool startProgram(const std::string& exe, const std::string& folder, Program& program) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    std::string line = "\"" + exe + "\"";
+    if (!CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &info)) {
+        return false;
+    }
+    CloseHandle(info.hThread);
+    program.process.reset(info.hProcess);
+    program.id = info.dwProcessId;
+    return true;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK findMainWindow(HWND window, LPARAM argument) {
+    auto* search = reinterpret_cast<WindowSearch*>(argument);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[32] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (process == search->processId && std::string(className) == "NORMAL0") {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND waitForMainWindow(DWORD processId) {
+    WindowSearch search{processId, nullptr};
+    support::pumpMessagesUntil(
+        [&] {
+            EnumWindows(&findMainWindow, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr && IsWindowVisible(search.found);
+        },
+        30000);
+    return search.found;
+}
+
+DWORD waitForExit(const Program& program, DWORD timeoutMs) {
+    if (WaitForSingleObject(program.process.get(), timeoutMs) != WAIT_OBJECT_0) {
+        return STILL_ACTIVE;
+    }
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(program.process.get(), &code);
+    return code;
+}
+
+std::string profileValue(const std::string& file, const char* section, const char* key) {
+    char value[1284] = {};
+    GetPrivateProfileStringA(section, key, "", value, sizeof value, file.c_str());
+    return value;
+}
+
+// The real program in a program folder of its own, driven through its windows as a user
+// drives it: type definitions, press the run button, answer the box, close the window.
+TEST(ProgramTest, ARunFromStartToExit) {
+    support::TempFolder temp;
+    const std::string folder = temp.folder("アプリ表");
+    const std::string exe = folder + "\\Syncoravel.exe";
+    ASSERT_TRUE(CopyFileA(support::windowsPathOfUnix(SYNCORAVEL_EXE).c_str(), exe.c_str(), FALSE));
+    const std::string definitionFile = folder + "\\SyncDef.txt";
+    const std::string settingsFile = folder + "\\Pairwarden.ini";
+    ASSERT_TRUE(support::writeFile(definitionFile, "Sync.D:\\前の定義\r\n"));
+    const FileTime t = support::fileTimeUtc(2024, 3, 3, 12, 0, 0);
+    temp.file("元\\ソ\\資料.txt", "資料", t);
+    temp.file("先\\古い.txt", "古い", t - support::kSecond * 60);
+
+    Program first;
+    ASSERT_TRUE(startProgram(exe, folder, first));
+    support::MessageBoxWatcher boxes(first.id);
+    HWND main = waitForMainWindow(first.id);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(windowTextOf(main), "Syncoravel - 【定義ファイル】SyncDef.txt");
+
+    // A second start brings the first window forward and ends without touching a file.
+    ShowWindow(main, SW_MINIMIZE);
+    ASSERT_TRUE(support::pumpMessagesUntil([&] { return IsIconic(main) != FALSE; }, 10000));
+    Program second;
+    ASSERT_TRUE(startProgram(exe, folder, second));
+    EXPECT_EQ(waitForExit(second, 30000), 0u);
+    EXPECT_TRUE(support::pumpMessagesUntil([&] { return !IsIconic(main); }, 10000));
+    EXPECT_FALSE(support::pathExists(settingsFile));
+    EXPECT_EQ(support::readFile(definitionFile), "Sync.D:\\前の定義\r\n");
+
+    const std::string definitions =
+        "Sync." + temp.at("元") + "\r\nSync." + temp.at("先") + "\r\n";
+    HWND editor = GetDlgItem(main, 1000);
+    SendMessageA(editor, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(definitions.c_str()));
+    boxes.answer(IDNO);
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(main, 1001)));
+    ASSERT_TRUE(boxes.waitForBoxes(1, 60000));
+    EXPECT_EQ(boxes.seen().at(0).text, "同期処理が完了しました。\r\n\r\nログファイルを開きますか？");
+    ASSERT_TRUE(support::pumpMessagesUntil(
+        [&] { return IsWindowEnabled(GetDlgItem(main, 1001)) != FALSE; }, 10000));
+
+    const std::string log = "【最新更新ファイル】" + temp.at("元\\ソ\\資料.txt") + "\r\n" +
+                            "【削除】" + temp.at("先\\古い.txt") + "\r\n" + "【コピー】" +
+                            temp.at("先\\ソ\\資料.txt") + "\r\n";
+    EXPECT_EQ(windowTextOf(GetDlgItem(main, 1002)), log);
+    EXPECT_EQ(windowTextOf(GetDlgItem(main, 1003)), "【最新ディレクトリ】" + temp.at("元"));
+    EXPECT_EQ(windowTextOf(GetDlgItem(main, 1004)), "【コピー】" + temp.at("先\\ソ\\資料.txt"));
+
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(waitForExit(first, 30000), 0u);
+
+    EXPECT_EQ(support::readFile(temp.at("先\\ソ\\資料.txt")), "資料");
+    EXPECT_EQ(support::writeTimeOf(temp.at("先\\ソ\\資料.txt")), t);
+    EXPECT_FALSE(support::pathExists(temp.at("先\\古い.txt")));
+    EXPECT_EQ(support::readFile(folder + "\\Pairwarden.log"), log);
+    EXPECT_EQ(support::readFile(definitionFile), definitions);
+    EXPECT_EQ(profileValue(settingsFile, "DefSyncFile", "Name"), definitionFile);
+    EXPECT_FALSE(profileValue(settingsFile, "Pairwarden-WH-Size", "Width").empty());
+    EXPECT_FALSE(profileValue(settingsFile, "Pairwarden-WH-Size", "Height").empty());
+    EXPECT_TRUE(GetFileAttributesA(settingsFile.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    for (const support::SeenBox& box : boxes.seen()) {
+        EXPECT_TRUE(box.expected) << box.text;
+    }
+}
+
+} // namespace

@@ -1,0 +1,212 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "main_window_fixture.h"
+#include "support/files.h"
+#include "ui/ui_ids.h"
+
+namespace {
+
+using support::fileTimeUtc;
+
+const char kRunPrefix[] = "*同期コピー中･･･By";
+
+bool contains(const std::vector<std::string>& texts, const std::string& text) {
+    for (const std::string& t : texts) {
+        if (t == text) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What the window looks like at one moment of a run.
+struct Sample {
+    bool runButton, logButton, identifierButton, optionButton;
+    bool editorReadOnly;
+    UINT openItem, logItem, runItem, toolsEntry, helpEntry;
+    std::string caption;
+};
+
+class RunControllerTest : public MainWindowTest {
+  protected:
+    Sample sample() const {
+        Sample s;
+        s.runButton = IsWindowEnabled(control(kIdRunButton)) != FALSE;
+        s.logButton = IsWindowEnabled(control(kIdOpenLogButton)) != FALSE;
+        s.identifierButton = IsWindowEnabled(control(kIdIdentifierButton)) != FALSE;
+        s.optionButton = IsWindowEnabled(control(kIdNoSubfolderButton)) != FALSE;
+        s.editorReadOnly = (GetWindowLongA(control(kIdEditor), GWL_STYLE) & ES_READONLY) != 0;
+        HMENU bar = GetMenu(window());
+        s.openItem = GetMenuState(bar, kCmdOpenDefinitionFile, MF_BYCOMMAND) & MF_GRAYED;
+        s.logItem = GetMenuState(bar, kCmdOpenLogFile, MF_BYCOMMAND) & MF_GRAYED;
+        s.runItem = GetMenuState(bar, kCmdRunSync, MF_BYCOMMAND) & MF_GRAYED;
+        s.toolsEntry = GetMenuState(bar, 1, MF_BYPOSITION) & MF_GRAYED;
+        s.helpEntry = GetMenuState(bar, 2, MF_BYPOSITION) & MF_GRAYED;
+        s.caption = caption();
+        return s;
+    }
+
+    static void expectIdle(const Sample& s) {
+        EXPECT_TRUE(s.runButton && s.logButton && s.identifierButton && s.optionButton);
+        EXPECT_FALSE(s.editorReadOnly);
+        EXPECT_EQ(s.openItem | s.logItem | s.runItem | s.toolsEntry | s.helpEntry, 0u);
+        EXPECT_NE(s.caption.rfind(kRunPrefix, 0), 0u);
+    }
+};
+
+TEST_F(RunControllerTest, AWholeRunWithSkippedDefinition) {
+    const FileTime old = fileTimeUtc(2024, 1, 1, 9, 0, 0);
+    const FileTime newer = fileTimeUtc(2024, 1, 1, 10, 0, 0);
+    temp_.file("A1\\x.txt", "new x", newer);
+    temp_.file("A2\\x.txt", "old", old);
+    temp_.file("A2\\y表.txt", "only here", old);
+    temp_.file("B1\\b.txt", "b", old);
+    temp_.file("C1\\ソ\\c.txt", "c", newer);
+    temp_.folder("C2");
+    temp_.folder("C3");
+    const std::string command = temp_.at("存在しない.exe");
+    const std::string definitions =
+        "Sync." + temp_.at("A1") + "\r\nSync." + temp_.at("A2") + "\r\n\r\n" +
+        "Sync." + temp_.at("B1") + "\r\nSync." + temp_.at("ない") + "\r\nSync.Run." + command +
+        "\r\n\r\n" + "Sync." + temp_.at("C1") + "\r\nSync." + temp_.at("C2") + "\r\nSync." +
+        temp_.at("C3") + "\r\n";
+    ASSERT_NE(start(definitions.c_str()), nullptr);
+    const std::string idleCaption = caption();
+    ControlRecorder progress(control(kIdProgress));
+    ControlRecorder folderStatus(control(kIdFolderStatus));
+    ControlRecorder fileStatus(control(kIdFileStatus));
+    std::vector<Sample> during;
+    fileStatus.setProbe([&](const std::string&) { during.push_back(sample()); });
+
+    boxes_.answer(IDNO);
+    click(kIdRunButton);
+    ASSERT_TRUE(boxes_.waitForBoxes(1, 60000));
+    ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(control(kIdRunButton)) != FALSE; }));
+
+    const support::SeenBox box = boxes_.seen().at(0);
+    EXPECT_EQ(box.caption, "Syncoravel");
+    EXPECT_EQ(box.text, "同期処理が完了しました。\r\n\r\nログファイルを開きますか？");
+    EXPECT_TRUE(box.questionIcon);
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_EQ(box.defaultButton, IDNO);
+
+    // A is mirrored (50), B is skipped without moving the bar, C ends it (100).
+    EXPECT_EQ(progress.positions(), (std::vector<int>{0, 50, 100}));
+    EXPECT_TRUE(contains(folderStatus.texts(), "【最新のディレクトリ】･･･調査中･･･"));
+    EXPECT_TRUE(contains(folderStatus.texts(), "【外部コマンド】" + command));
+    EXPECT_TRUE(contains(folderStatus.texts(), "【最新ディレクトリ】" + temp_.at("A1")));
+    EXPECT_TRUE(contains(folderStatus.texts(), "【最新ディレクトリ】" + temp_.at("C1")));
+    EXPECT_TRUE(contains(fileStatus.texts(), "【削除】" + temp_.at("A2\\y表.txt")));
+    EXPECT_TRUE(contains(fileStatus.texts(), "【コピー】" + temp_.at("A2\\x.txt")));
+    EXPECT_TRUE(contains(fileStatus.texts(), "【コピー】" + temp_.at("C3\\ソ\\c.txt")));
+
+    ASSERT_FALSE(during.empty());
+    for (const Sample& s : during) {
+        EXPECT_FALSE(s.runButton || s.logButton || s.identifierButton || s.optionButton);
+        EXPECT_TRUE(s.editorReadOnly);
+        EXPECT_NE(s.openItem & s.logItem & s.runItem & s.toolsEntry, 0u);
+        EXPECT_EQ(s.helpEntry, 0u); // Help stays usable
+        EXPECT_EQ(s.caption, kRunPrefix + idleCaption);
+    }
+    expectIdle(sample());
+    EXPECT_EQ(caption(), idleCaption);
+
+    const std::string log = "【最新更新ファイル】" + temp_.at("A1\\x.txt") + "\r\n" +
+                            "【最新更新ファイル】" + temp_.at("C1\\ソ\\c.txt") + "\r\n" +
+                            "【削除】" + temp_.at("A2\\y表.txt") + "\r\n" +
+                            "【コピー】" + temp_.at("A2\\x.txt") + "\r\n" +
+                            "【コピー】" + temp_.at("C2\\ソ\\c.txt") + "\r\n" +
+                            "【コピー】" + temp_.at("C3\\ソ\\c.txt") + "\r\n";
+    EXPECT_EQ(support::readFile(programFile("Pairwarden.log")), log);
+    EXPECT_EQ(text(kIdLogSummary), log);
+    EXPECT_EQ(support::readFile(temp_.at("A2\\x.txt")), "new x");
+    EXPECT_EQ(support::readFile(temp_.at("C3\\ソ\\c.txt")), "c");
+
+    // A second run finds everything equal: the log keeps its content and time.
+    const FileTime logTime = support::writeTimeOf(programFile("Pairwarden.log"));
+    boxes_.answer(IDOK);
+    click(kIdRunButton);
+    ASSERT_TRUE(boxes_.waitForBoxes(2, 60000));
+    ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(control(kIdRunButton)) != FALSE; }));
+    const support::SeenBox info = boxes_.seen().at(1);
+    EXPECT_EQ(info.caption, "Syncoravel");
+    EXPECT_EQ(info.text, "同期処理が完了しました。\r\n（更新されたファイルは存在しません）");
+    EXPECT_TRUE(info.informationIcon);
+    EXPECT_EQ(info.buttons, std::vector<int>{IDOK});
+    EXPECT_EQ(text(kIdLogSummary), "更新なし");
+    EXPECT_EQ(text(kIdFolderStatus), "【調査結果】更新されたファイルは存在しない");
+    EXPECT_EQ(support::readFile(programFile("Pairwarden.log")), log);
+    EXPECT_EQ(support::writeTimeOf(programFile("Pairwarden.log")), logTime);
+    expectIdle(sample());
+}
+
+TEST_F(RunControllerTest, ATextWithoutDefinitionsChangesNothing) {
+    ASSERT_NE(start("memo\r\nsyn c\r\n"), nullptr);
+    const std::string idleCaption = caption();
+    const std::string summary = text(kIdLogSummary);
+    ControlRecorder progress(control(kIdProgress));
+    click(kIdRunButton);
+    ASSERT_TRUE(waitFor([&] { return !progress.positions().empty(); }));
+    waitFor([] { return false; }, 300); // anything that would follow has had its chance
+    EXPECT_TRUE(boxes_.seen().empty());
+    EXPECT_EQ(caption(), idleCaption);
+    EXPECT_EQ(text(kIdLogSummary), summary);
+    expectIdle(sample());
+    EXPECT_FALSE(support::pathExists(programFile("Pairwarden.log")));
+}
+
+// A source big enough that its copy is still running when the user closes the window.
+std::string makeLargeSparseFile(const std::string& path, LONGLONG size) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+    return path;
+}
+
+TEST_F(RunControllerTest, ClosingDuringARunAsksAndEndsPromptly) {
+    temp_.folder("M");
+    temp_.folder("T");
+    makeLargeSparseFile(temp_.at("M\\大きい.bin"), 16LL * 1024 * 1024 * 1024);
+    temp_.file("T\\old.txt", "old", fileTimeUtc(2020, 1, 1, 0, 0, 0));
+    const std::string definitions =
+        "Sync." + temp_.at("M") + "\r\nSync." + temp_.at("T") + "\r\n";
+    ASSERT_NE(start(definitions.c_str()), nullptr);
+    ControlRecorder fileStatus(control(kIdFileStatus));
+    click(kIdRunButton);
+    const std::string copying = "【コピー】" + temp_.at("T\\大きい.bin");
+    ASSERT_TRUE(waitFor([&] { return contains(fileStatus.texts(), copying); }));
+
+    // No: the run goes on.
+    boxes_.answer(IDNO);
+    PostMessageA(window(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(boxes_.waitForBoxes(1, 10000));
+    const support::SeenBox box = boxes_.seen().at(0);
+    EXPECT_EQ(box.text, "同期処理中です。\r\n\r\n強制終了しますか？");
+    EXPECT_EQ(box.caption, "Syncoravel");
+    EXPECT_TRUE(box.questionIcon);
+    EXPECT_EQ(box.defaultButton, IDNO);
+    waitFor([] { return false; }, 200);
+    ASSERT_TRUE(IsWindow(window()));
+    EXPECT_FALSE(IsWindowEnabled(control(kIdRunButton)));
+
+    // Yes: the program ends within a few seconds although the copy is far from done.
+    boxes_.answer(IDYES);
+    HWND main = window();
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    const DWORD asked = GetTickCount();
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(main); }, 30000));
+    EXPECT_LT(GetTickCount() - asked, 8000u);
+    EXPECT_FALSE(support::pathExists(temp_.at("T\\大きい.bin")));
+    for (const std::string& name : support::listFolder(temp_.at("T"))) {
+        EXPECT_EQ(name.find(".TMP"), std::string::npos) << name;
+    }
+}
+
+} // namespace
