@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "run/log_file.h"
+#include "secure/secure_context.h"
 #include "settings/settings_file.h"
 #include "sync/definition_parser.h"
 #include "ui/definition_file.h"
@@ -36,6 +37,10 @@ RunController::RunController(HWND mainWindow, const ProgramLocation& location)
     : window_(mainWindow), location_(location) {}
 
 RunController::~RunController() {
+    stopWorker();
+}
+
+void RunController::stopWorker() {
     // The worker may be waiting in a sent message for this very thread; those messages are
     // handled while it winds down, so it reaches its next stop check instead of being
     // terminated in the middle of a file operation.
@@ -74,7 +79,30 @@ bool RunController::secureAreaConfigured() const {
 
 int RunController::runSecureWindow(int mode) {
     SecureMode = mode;
-    return RunDialog(window_, "SecureProg");
+    modalOpen_ = true;
+    const int result = RunDialog(window_, "SecureProg");
+    modalOpen_ = false;
+    return result;
+}
+
+int RunController::showBox(const char* text, UINT type) {
+    modalOpen_ = true;
+    const int answer = MessageBoxA(window_, text, kProductTitle, type);
+    modalOpen_ = false;
+    return answer;
+}
+
+int RunController::setAreaAgain() {
+    areaOpenedByRun_ = false;
+    return runSecureWindow(kSecureModeSetAgain);
+}
+
+// Folders the settings call protected would lie open without a word otherwise. An empty
+// folder list (0) leaves nothing open.
+void RunController::reportSetAgainFailure(int result) {
+    if (result != secure::kResultDone && result != secure::kResultNone) {
+        showBox(secureSetFailedText(result).c_str(), MB_OK);
+    }
 }
 
 void RunController::setControlsForRun(bool running) {
@@ -95,15 +123,18 @@ void RunController::startSyncRun() {
     SendMessageA(progress, PBM_SETSTEP, 1, 0);
     SendMessageA(progress, PBM_SETPOS, 0, 0);
 
-    bool released = false;
+    areaOpenedByRun_ = false;
     if (secureAreaConfigured()) {
-        if (runSecureWindow(kSecureModeRelease) != 1) {
-            MessageBoxA(window_, "暗号化領域の解除に失敗しました。\r\n同期処理を中止します。",
-                        kProductTitle, MB_OK | MB_ICONERROR);
-            abandonStart(false);
+        const int result = runSecureWindow(kSecureModeRelease);
+        // 9: no key record, nothing is locked; a run cut short between its release and its
+        // set-again leaves the area so. The folders are open as after a release.
+        if (result != secure::kResultDone && result != secure::kResultNoIndex) {
+            showBox("暗号化領域の解除に失敗しました。\r\n同期処理を中止します。",
+                    MB_OK | MB_ICONERROR);
+            abandonStart();
             return;
         }
-        released = true;
+        areaOpenedByRun_ = true;
     }
 
     std::string text = windowText(GetDlgItem(window_, kIdEditor));
@@ -112,7 +143,7 @@ void RunController::startSyncRun() {
     const int offset = startDefinition(context_, &text[0], window_);
     parseOffset_ = offset;
     if (offset <= 0) {
-        abandonStart(released);
+        abandonStart();
         return;
     }
     setText(kIdFolderStatus, "【最新のディレクトリ】･･･調査中･･･");
@@ -122,11 +153,11 @@ void RunController::startSyncRun() {
     runActive_ = true;
 }
 
-void RunController::abandonStart(bool released) {
+void RunController::abandonStart() {
     setControlsForRun(false);
     parseOffset_ = -1;
-    if (released) {
-        runSecureWindow(kSecureModeSetAgain);
+    if (areaOpenedByRun_) {
+        reportSetAgainFailure(setAreaAgain());
     }
 }
 
@@ -168,9 +199,11 @@ void RunController::onNextDefinition(WPARAM wParam) {
 }
 
 void RunController::finishSyncRun() {
+    int setAgain = secure::kResultDone;
     if (secureAreaConfigured()) {
-        runSecureWindow(kSecureModeSetAgain);
+        setAgain = setAreaAgain();
     }
+    areaOpenedByRun_ = false;
     setControlsForRun(false);
     const std::string caption = windowText(window_);
     const std::size_t prefixLength = std::strlen(kRunCaptionPrefix);
@@ -181,18 +214,19 @@ void RunController::finishSyncRun() {
     std::string text;
     if (writeRunLog(context_.pass(), logPath(), text)) {
         setText(kIdLogSummary, text);
-        if (MessageBoxA(window_, "同期処理が完了しました。\r\n\r\nログファイルを開きますか？",
-                        kProductTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
+        if (showBox("同期処理が完了しました。\r\n\r\nログファイルを開きますか？",
+                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
             openLogFile();
         }
     } else {
         setText(kIdLogSummary, "更新なし");
         setText(kIdFolderStatus, "【調査結果】更新されたファイルは存在しない");
-        MessageBoxA(window_, "同期処理が完了しました。\r\n（更新されたファイルは存在しません）",
-                    kProductTitle, MB_OK | MB_ICONINFORMATION);
+        showBox("同期処理が完了しました。\r\n（更新されたファイルは存在しません）",
+                MB_OK | MB_ICONINFORMATION);
     }
     parseOffset_ = -1;
     runActive_ = false;
+    reportSetAgainFailure(setAgain);
 }
 
 LRESULT RunController::onRunMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -223,15 +257,26 @@ LRESULT RunController::onRunMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 bool RunController::allowClose() {
+    // The code that opened the box or window still runs below it and needs this object.
+    if (modalOpen_) {
+        return false;
+    }
     if (!runActive_) {
         return true;
     }
-    const int answer = MessageBoxA(window_, "同期処理中です。\r\n\r\n強制終了しますか？",
-                                   kProductTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    const int answer = showBox("同期処理中です。\r\n\r\n強制終了しますか？",
+                               MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
     // The box lets messages through, so the run may have ended meanwhile.
     if (answer != IDYES || !runActive_) {
         return false;
     }
-    context_.worker().requestStop();
+    // From here on the worker's last message starts no further definition. The area is set
+    // again only after the worker has stopped, so that no copy runs into a folder that is
+    // being moved into the store.
+    runActive_ = false;
+    stopWorker();
+    if (areaOpenedByRun_) {
+        reportSetAgainFailure(setAreaAgain());
+    }
     return true;
 }

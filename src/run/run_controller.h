@@ -29,8 +29,9 @@ class RunController {
     // WM_USER+1 to WM_USER+5.
     LRESULT onRunMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-    // The close request: during a run the user is asked whether to quit anyway. True when
-    // the window may be destroyed.
+    // The close request: during a run the user is asked whether to quit anyway; on Yes the
+    // worker is stopped and an area this run released is set again. True when the window
+    // may be destroyed.
     bool allowClose();
 
     bool runActive() const { return runActive_; }
@@ -42,8 +43,12 @@ class RunController {
     void openLogFile();
 
   private:
-    void abandonStart(bool released);
+    void abandonStart();
     void finishSyncRun();
+    void stopWorker();
+    int setAreaAgain();
+    int showBox(const char* text, UINT type);
+    void reportSetAgainFailure(int result);
     void onNextDefinition(WPARAM wParam);
     void setControlsForRun(bool running);
     int startNextDefinition();
@@ -56,6 +61,12 @@ class RunController {
     ProgramLocation location_;
     RunContext context_;
     bool runActive_ = false;
+    // The secure area was released (or found open) at this run's start and has not been
+    // set again yet.
+    bool areaOpenedByRun_ = false;
+    // A box or "SecureProg" of the run is open over the main window; the run's own code
+    // is waiting below it.
+    bool modalOpen_ = false;
     int parseOffset_ = -1;
     int validDefinitions_ = 0;
     int completedPasses_ = 0;

@@ -2,10 +2,16 @@
 
 #include <commctrl.h>
 
+#include "ui/dialog_host.h"
 #include "ui/main_window.h"
+#include "ui/secure_folders_dialog.h"
+#include "ui/secure_prog_window.h"
 #include "ui/ui_resources.h"
 
-void registerDialogs() {}
+void registerDialogs() {
+    setDialogProcedure("SecureFlds", &secureFoldersProcedure);
+    setDialogProcedure("SecureProg", &secureProgProcedure);
+}
 
 int runApplication(HINSTANCE instance, const ProgramLocation& location) {
     INITCOMMONCONTROLSEX controls = {};

@@ -6,6 +6,7 @@
 
 #include "ui/definition_file.h"
 #include "ui/main_window_state.h"
+#include "ui/secure_state.h"
 #include "ui/ui_ids.h"
 #include "ui/ui_resources.h"
 
@@ -97,6 +98,7 @@ LRESULT onCreate(MainWindowState& state) {
     if (!state.firstInstance) {
         return -1; // the window is destroyed at once and the program ends
     }
+    setSecureLocation(state.location);
     state.definitionPath = state.settings.ReadDefSyncFile();
     if (!loadDefinitionFile(state.window, state.control(kIdEditor), state.definitionPath)) {
         showReadErrorBox(state.window);

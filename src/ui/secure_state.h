@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "settings/program_location.h"
+
 // What the next opening of the secure-operation window does.
 constexpr int kSecureModeRelease = 1;
 constexpr int kSecureModeSetAgain = 2;
@@ -13,3 +15,18 @@ extern int SecureMode;
 // The key of the secure area as far as this run of the program knows it: a password or
 // the full path of a key file; empty when unknown.
 extern std::string CurrentKeyText;
+
+// Where the program lives, for the secure windows: the store lies in its folder and the
+// protected folders are kept in its settings file. The main window sets it when it is
+// created; until then it is the running executable's location.
+void setSecureLocation(const ProgramLocation& location);
+const ProgramLocation& secureLocation();
+
+// The store root: the program folder and "_PWSD".
+std::string secureStoreRoot();
+
+// An error code as the program's boxes append it: "\r\n（エラーコード：" code "）".
+std::string errorCodeText(int code);
+
+// The box text of a secure area that could not be set again.
+std::string secureSetFailedText(int code);

@@ -1,0 +1,248 @@
+#include "ui/secure_prog_window.h"
+
+#include <commctrl.h>
+
+#include <memory>
+
+#include "secure/secure_context.h"
+#include "secure/secure_messages.h"
+#include "settings/settings_file.h"
+#include "ui/definition_file.h"
+#include "ui/dialog_host.h"
+#include "ui/secure_state.h"
+#include "ui/ui_resources.h"
+
+namespace {
+
+constexpr UINT kStartDelayMs = 1000;
+// How long the finished message waits for the worker's thread to end before it gives up.
+constexpr DWORD kFinishWaitMs = 1000;
+
+enum class Phase { Waiting, AskingPassword, Running, Finished };
+
+struct SecureProgState {
+    HWND window = nullptr;
+    std::unique_ptr<SecureContext> context;
+    Phase phase = Phase::Waiting;
+};
+
+struct ControlSpec {
+    int id;
+    const char* className;
+    const char* text;
+    DWORD extendedStyle;
+    DWORD style;
+    int x, y, width, height;
+};
+
+const ControlSpec kControls[] = {
+    {kIdSecureProgress, PROGRESS_CLASSA, "", WS_EX_STATICEDGE, WS_CHILD | WS_VISIBLE, 4, 61, 307,
+     21},
+    {kIdSecureStatus, "STATIC", "ユーザー通知", 0, WS_CHILD | WS_VISIBLE, 11, 10, 287, 20},
+    {kIdPasswordLabel, "STATIC", "パスワードを入力してください：", 0, WS_CHILD, 21, 37, 157, 15},
+    {kIdPasswordEdit, "EDIT", "", WS_EX_CLIENTEDGE,
+     WS_CHILD | WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL, 180, 33, 96, 23},
+    {kIdPasswordOk, "BUTTON", "OK", 0, WS_CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON, 281, 34, 29, 21},
+};
+
+SecureProgState* stateOf(HWND window) {
+    return reinterpret_cast<SecureProgState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+void createControls(HWND window) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    for (const ControlSpec& spec : kControls) {
+        HWND control = CreateWindowExA(spec.extendedStyle, spec.className, spec.text, spec.style,
+                                       spec.x, spec.y, spec.width, spec.height, window,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+                                       instance, nullptr);
+        SendMessageA(control, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(dialogFont(FontSlot::SecureProg)), FALSE);
+    }
+}
+
+LRESULT onInitDialog(HWND window) {
+    auto* state = new SecureProgState;
+    state->window = window;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+    createControls(window);
+
+    state->context.reset(new SecureContext(secureStoreRoot()));
+    state->context->setIndexScrambling(1);
+    HWND progress = GetDlgItem(window, kIdSecureProgress);
+    SendMessageA(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SendMessageA(progress, PBM_SETPOS, 0, 0);
+
+    HWND status = GetDlgItem(window, kIdSecureStatus);
+    if (SecureMode == kSecureModeRelease) {
+        SetWindowTextA(status, "暗号化領域を解除中･･･");
+        SetTimer(window, kTimerRelease, kStartDelayMs, nullptr);
+    } else if (SecureMode == kSecureModeSetAgain || SecureMode == kSecureModeSetNew) {
+        SetWindowTextA(status, "暗号化領域を設定中･･･");
+        SetTimer(window, kTimerSet, kStartDelayMs, nullptr);
+    } else {
+        // Nothing to do: the window must not stay open without a way to close it.
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    return 0;
+}
+
+void startOperation(SecureProgState& state, bool release) {
+    state.context->setWindow(state.window);
+    state.phase = Phase::Running;
+    const int started = release ? state.context->startRelease() : state.context->startProtect();
+    if (started != 1) {
+        // No worker runs, so no finished message will come.
+        state.phase = Phase::Finished;
+        CloseDialog(state.window, state.context->resultCode());
+    }
+}
+
+void showPasswordRow(SecureProgState& state) {
+    state.phase = Phase::AskingPassword;
+    for (int id : {kIdPasswordLabel, kIdPasswordEdit, kIdPasswordOk}) {
+        ShowWindow(GetDlgItem(state.window, id), SW_SHOW);
+    }
+    SetFocus(GetDlgItem(state.window, kIdPasswordEdit));
+}
+
+void startRelease(SecureProgState& state) {
+    // The probe reads a copy of the index, so it is quick enough for this thread.
+    switch (state.context->probeKeyRecord()) {
+    case secure::kProbeKeyWord:
+        showPasswordRow(state);
+        break;
+    case secure::kProbeKeyFile:
+        // The engine takes the key file from its own record.
+        startOperation(state, true);
+        break;
+    default:
+        state.phase = Phase::Finished;
+        CloseDialog(state.window, secure::kResultNoIndex);
+        break;
+    }
+}
+
+void startSet(SecureProgState& state) {
+    const SettingsFile settings(secureLocation());
+    state.context->setHideFolders((settings.ReadSecureType() & 1) != 0 ? 1 : 0);
+    StringList folders;
+    settings.ReadSecurePaths(folders);
+    for (const std::string& folder : folders) {
+        state.context->addFolder(folder);
+    }
+    state.context->setKeyText(CurrentKeyText);
+    startOperation(state, false);
+}
+
+LRESULT onTimer(SecureProgState& state, UINT_PTR id) {
+    KillTimer(state.window, id);
+    if (state.phase != Phase::Waiting) {
+        return 0;
+    }
+    if (id == kTimerRelease) {
+        startRelease(state);
+    } else if (id == kTimerSet) {
+        startSet(state);
+    }
+    return 0;
+}
+
+LRESULT onCommand(SecureProgState& state, int id, int notification) {
+    // Only while the password is asked for: a second click must neither start another
+    // operation on the context nor disturb the running one.
+    if (id == kIdPasswordOk && notification == BN_CLICKED && state.phase == Phase::AskingPassword) {
+        state.context->setKeyText(windowText(GetDlgItem(state.window, kIdPasswordEdit)));
+        EnableWindow(GetDlgItem(state.window, kIdPasswordOk), FALSE);
+        SendMessageA(GetDlgItem(state.window, kIdPasswordEdit), EM_SETREADONLY, TRUE, 0);
+        startOperation(state, true);
+    }
+    return 0;
+}
+
+void onProgress(SecureProgState& state, WPARAM done, LPARAM all) {
+    if (all <= 0) {
+        return;
+    }
+    const int position =
+        static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(all));
+    SendMessageA(GetDlgItem(state.window, kIdSecureProgress), PBM_SETPOS,
+                 static_cast<WPARAM>(position), 0);
+}
+
+// The result once the worker's thread has ended; 0 when it does not end in time.
+int finishedResult(SecureContext& context) {
+    const DWORD start = GetTickCount();
+    while (!context.workerFinished()) {
+        if (GetTickCount() - start >= kFinishWaitMs) {
+            return secure::kResultNone;
+        }
+        Sleep(10);
+    }
+    return context.resultCode();
+}
+
+void onFinished(SecureProgState& state) {
+    if (state.phase != Phase::Running) {
+        return;
+    }
+    state.phase = Phase::Finished;
+    const int result = finishedResult(*state.context);
+    if (result == secure::kResultDone) {
+        std::string key;
+        state.context->keyText(key);
+        CurrentKeyText = key;
+    }
+    CloseDialog(state.window, result);
+}
+
+LRESULT onClose(SecureProgState& state) {
+    // The context must not go while its worker runs; the finished message closes the
+    // window then.
+    if (state.phase == Phase::Running || state.phase == Phase::Finished) {
+        return 0;
+    }
+    state.phase = Phase::Finished;
+    CloseDialog(state.window, secure::kResultNone);
+    return 0;
+}
+
+} // namespace
+
+LRESULT CALLBACK secureProgProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        return onInitDialog(window);
+    }
+    SecureProgState* state = stateOf(window);
+    if (state == nullptr) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    switch (message) {
+    case WM_TIMER:
+        return onTimer(*state, wParam);
+    case WM_COMMAND:
+        return onCommand(*state, LOWORD(wParam), HIWORD(wParam));
+    case DM_GETDEFID:
+        // Enter in the password edit presses OK.
+        return MAKELRESULT(kIdPasswordOk, DC_HASDEFID);
+    case kMsgProtectProgress:
+    case kMsgReleaseProgress:
+        onProgress(*state, wParam, lParam);
+        return DefWindowProcA(window, message, wParam, lParam);
+    case kMsgSecureFinished:
+        onFinished(*state);
+        return 0;
+    case WM_CLOSE:
+        return onClose(*state);
+    case WM_DESTROY:
+        // Waits for a worker that still runs (the owner was destroyed under us).
+        state->context.reset();
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        delete state;
+        return DefWindowProcA(window, message, wParam, lParam);
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,278 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "../secure/secure_fixture.h"
+#include "secure/secure_messages.h"
+#include "secure_window_fixture.h"
+#include "support/files.h"
+#include "ui/dialog_host.h"
+#include "ui/definition_file.h"
+#include "ui/secure_prog_window.h"
+#include "ui/secure_state.h"
+#include "ui/ui_resources.h"
+
+namespace {
+
+using securetest::treeState;
+using securetest::TreeState;
+
+RECT placeOf(HWND parent, HWND control) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::string classOf(HWND window) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+int progressOf(HWND window) {
+    return static_cast<int>(SendMessageA(GetDlgItem(window, kIdSecureProgress), PBM_GETPOS, 0, 0));
+}
+
+using SecureProgTest = SecureWindowTest;
+
+// Opens the window with the mode and plays the script in it; returns its result.
+int runSecureProg(HWND owner, int mode) {
+    SecureMode = mode;
+    return RunDialog(owner, "SecureProg");
+}
+
+TEST_F(SecureProgTest, ControlsStatusLineAndOneSecondStartByMode) {
+    ASSERT_NE(start(""), nullptr);
+    struct Case {
+        int mode;
+        const char* status;
+        int result; // nothing is protected and no folder is listed
+    } const cases[] = {
+        {kSecureModeRelease, "暗号化領域を解除中･･･", 9},
+        {kSecureModeSetAgain, "暗号化領域を設定中･･･", 0},
+        {kSecureModeSetNew, "暗号化領域を設定中･･･", 0},
+    };
+    struct Control {
+        int id;
+        const char* className;
+        const char* text;
+        bool visible;
+        RECT place;
+    } const controls[] = {
+        {kIdSecureProgress, "msctls_progress32", "", true, {4, 61, 311, 82}},
+        {kIdSecureStatus, "Static", nullptr, true, {11, 10, 298, 30}},
+        {kIdPasswordLabel, "Static", "パスワードを入力してください：", false, {21, 37, 178, 52}},
+        {kIdPasswordEdit, "Edit", "", false, {180, 33, 276, 56}},
+        {kIdPasswordOk, "Button", "OK", false, {281, 34, 310, 55}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        CurrentKeyText = "unused";
+        DWORD opened = 0;
+        bool rowEverShown = false;
+        std::vector<std::string> statuses;
+        UserScript script;
+        script.everyTick([&] {
+            if (HWND prog = findDialog(kProgCaption)) {
+                rowEverShown = rowEverShown || shown(GetDlgItem(prog, kIdPasswordEdit));
+            }
+        });
+        script.then(
+            "the window is open", [] { return findDialog(kProgCaption) != nullptr; },
+            [&] {
+                opened = GetTickCount();
+                HWND prog = findDialog(kProgCaption);
+                RECT outer;
+                GetWindowRect(prog, &outer);
+                EXPECT_EQ(outer.right - outer.left, 320);
+                EXPECT_EQ(outer.bottom - outer.top, 120);
+                EXPECT_EQ(GetWindowLongA(prog, GWL_STYLE) & WS_SYSMENU, 0);
+                EXPECT_FALSE(IsWindowEnabled(window()));
+                statuses.push_back(windowText(GetDlgItem(prog, kIdSecureStatus)));
+                for (const Control& control : controls) {
+                    HWND item = GetDlgItem(prog, control.id);
+                    ASSERT_NE(item, nullptr) << control.id;
+                    EXPECT_EQ(classOf(item), control.className) << control.id;
+                    if (control.text != nullptr) {
+                        EXPECT_EQ(windowText(item), control.text) << control.id;
+                    }
+                    EXPECT_EQ(shown(item), control.visible) << control.id;
+                    const RECT place = placeOf(prog, item);
+                    EXPECT_EQ(place.left, control.place.left) << control.id;
+                    EXPECT_EQ(place.top, control.place.top) << control.id;
+                    EXPECT_EQ(place.right, control.place.right) << control.id;
+                    EXPECT_EQ(place.bottom, control.place.bottom) << control.id;
+                    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(item, WM_GETFONT, 0, 0)),
+                              dialogFont(FontSlot::SecureProg))
+                        << control.id;
+                }
+                HWND edit = GetDlgItem(prog, kIdPasswordEdit);
+                EXPECT_NE(GetWindowLongA(edit, GWL_STYLE) & ES_PASSWORD, 0);
+                EXPECT_EQ(GetWindowLongA(GetDlgItem(prog, kIdPasswordOk), GWL_STYLE) & BS_TYPEMASK,
+                          static_cast<LONG>(BS_DEFPUSHBUTTON));
+                EXPECT_EQ(progressOf(prog), 0);
+            });
+        script.then(
+            "half a second later", [&] { return GetTickCount() - opened >= 500; },
+            [&] {
+                HWND prog = findDialog(kProgCaption);
+                ASSERT_NE(prog, nullptr) << "closed before its timer";
+                statuses.push_back(windowText(GetDlgItem(prog, kIdSecureStatus)));
+            });
+        const DWORD before = GetTickCount();
+        EXPECT_EQ(runSecureProg(window(), c.mode), c.result);
+        const DWORD took = GetTickCount() - before;
+        EXPECT_TRUE(script.done()) << script.waitingFor();
+        EXPECT_GE(took, 950u);
+        EXPECT_FALSE(rowEverShown);
+        EXPECT_EQ(statuses, (std::vector<std::string>{c.status, c.status}));
+        EXPECT_TRUE(IsWindowEnabled(window()));
+        // Only a successful operation tells the key.
+        EXPECT_EQ(CurrentKeyText, "unused");
+    }
+    // The store is made on the way, hidden.
+    EXPECT_EQ(GetFileAttributesA(storeRoot().c_str()) & FILE_ATTRIBUTE_HIDDEN,
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_FALSE(areaSet());
+}
+
+TEST_F(SecureProgTest, ProgressIsTheShareOfItemsDoneTruncated) {
+    ASSERT_NE(start(""), nullptr);
+    struct Step {
+        UINT message;
+        WPARAM done;
+        LPARAM all;
+        int position;
+    } const steps[] = {
+        {kMsgProtectProgress, 3, 7, 42},  {kMsgReleaseProgress, 2, 3, 66},
+        {kMsgReleaseProgress, 1, 0, 66}, // no items at all: ignored
+        {kMsgProtectProgress, 1, 1, 100}, {kMsgReleaseProgress, 0, 5, 0},
+        {kMsgReleaseProgress, 1, 3, 33},
+    };
+    std::vector<int> positions;
+    UserScript script;
+    script.then(
+        "the window is open", [] { return findDialog(kProgCaption) != nullptr; },
+        [&] {
+            HWND prog = findDialog(kProgCaption);
+            for (const Step& step : steps) {
+                SendMessageA(prog, step.message, step.done, step.all);
+                positions.push_back(progressOf(prog));
+            }
+        });
+    EXPECT_EQ(runSecureProg(window(), kSecureModeSetAgain), 0);
+    EXPECT_TRUE(script.done());
+    std::vector<int> expected;
+    for (const Step& step : steps) {
+        expected.push_back(step.position);
+    }
+    EXPECT_EQ(positions, expected);
+}
+
+TEST_F(SecureProgTest, PasswordRowThenReleaseAndSetAgainWithTheSameKey) {
+    ASSERT_NE(start(""), nullptr);
+    const std::string key = "Pass ソ表word";
+    temp_.file("秘密\\a.txt", "alpha");
+    temp_.file("秘密\\ソ\\表.txt", std::string("\0\x01\x02zz", 5));
+    const std::string readOnly = temp_.file("秘密\\ro.txt", "read only");
+    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string folder = temp_.at("秘密");
+    const TreeState before = treeState(folder);
+    ASSERT_EQ(protectThroughEngine({folder}, key), 1);
+    listInSettings({folder}, 0);
+    ASSERT_FALSE(support::pathExists(folder));
+
+    struct Attempt {
+        const char* what;
+        std::string typed;
+        bool enterKey; // else the OK button
+        int result;
+    } const attempts[] = {
+        {"nothing typed", "", false, 3},
+        {"other letter case", "pass ソ表word", true, 3},
+        {"the password", key, false, 1},
+    };
+    for (const Attempt& attempt : attempts) {
+        SCOPED_TRACE(attempt.what);
+        bool stayedWhileRunning = false;
+        UserScript script;
+        script.then(
+            "the password is asked for", [] { return passwordPrompt() != nullptr; },
+            [&] {
+                HWND prog = passwordPrompt();
+                HWND edit = GetDlgItem(prog, kIdPasswordEdit);
+                EXPECT_TRUE(shown(GetDlgItem(prog, kIdPasswordLabel)));
+                EXPECT_TRUE(shown(GetDlgItem(prog, kIdPasswordOk)));
+                EXPECT_EQ(GetFocus(), edit);
+                typeInto(edit, attempt.typed);
+                EXPECT_EQ(support::utf8(windowText(edit)), support::utf8(attempt.typed));
+                if (attempt.enterKey) {
+                    PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 1);
+                    return;
+                }
+                // The click starts the release; a second click and a close
+                // request while it runs change nothing.
+                SendMessageA(GetDlgItem(prog, kIdPasswordOk), BM_CLICK, 0, 0);
+                SendMessageA(prog, WM_COMMAND, MAKEWPARAM(kIdPasswordOk, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(prog, kIdPasswordOk)));
+                SendMessageA(prog, WM_CLOSE, 0, 0);
+                stayedWhileRunning = IsWindow(prog) != FALSE;
+            });
+        EXPECT_EQ(runSecureProg(window(), kSecureModeRelease), attempt.result);
+        EXPECT_TRUE(script.done()) << script.waitingFor();
+        if (!attempt.enterKey) {
+            EXPECT_TRUE(stayedWhileRunning);
+        }
+        if (attempt.result == 3) {
+            // Still set, with the index in its scrambled form.
+            EXPECT_EQ(support::readFile(indexPath()).substr(0, 4), "PWSF");
+            EXPECT_FALSE(support::pathExists(folder));
+            EXPECT_EQ(CurrentKeyText, "");
+        }
+    }
+    EXPECT_EQ(CurrentKeyText, key);
+    EXPECT_FALSE(areaSet());
+    EXPECT_TRUE(treeState(folder).files == before.files);
+
+    // Setting again takes the key that opened the area, without asking; the settings'
+    // type 0 leaves note files.
+    bool asked = false;
+    UserScript quiet;
+    quiet.everyTick([&] { asked = asked || passwordPrompt() != nullptr; });
+    EXPECT_EQ(runSecureProg(window(), kSecureModeSetAgain), 1);
+    EXPECT_FALSE(asked);
+    EXPECT_TRUE(areaSet());
+    EXPECT_EQ(support::listFolder(folder), (std::vector<std::string>{securetest::kNoteName, "ソ"}));
+    EXPECT_EQ(releaseThroughEngine(key), 1);
+    EXPECT_TRUE(treeState(folder).files == before.files);
+}
+
+TEST_F(SecureProgTest, KeyFileAreaReleasesWithoutAskingUntilTheKeyFileIsGone) {
+    ASSERT_NE(start(""), nullptr);
+    const std::string keyFile = temp_.file("鍵\\予定.key", "key bytes");
+    temp_.file("写真表\\p.jpg", "jpeg");
+    const std::string folder = temp_.at("写真表");
+    ASSERT_EQ(protectThroughEngine({folder}, keyFile), 1);
+    listInSettings({folder});
+
+    bool asked = false;
+    UserScript script;
+    script.everyTick([&] { asked = asked || passwordPrompt() != nullptr; });
+    EXPECT_EQ(runSecureProg(window(), kSecureModeRelease), 1);
+    EXPECT_EQ(CurrentKeyText, keyFile);
+    EXPECT_EQ(support::readFile(folder + "\\p.jpg"), "jpeg");
+
+    ASSERT_EQ(protectThroughEngine({folder}, keyFile), 1);
+    ASSERT_TRUE(DeleteFileA(keyFile.c_str()));
+    CurrentKeyText.clear();
+    EXPECT_EQ(runSecureProg(window(), kSecureModeRelease), 3);
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(CurrentKeyText, "");
+    EXPECT_TRUE(areaSet());
+    EXPECT_FALSE(support::pathExists(folder));
+}
+
+} // namespace

@@ -1,0 +1,212 @@
+#include "user_script.h"
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr UINT_PTR kTickTimer = 1;
+constexpr UINT kTickMs = 15;
+const char kScriptClass[] = "SyncoravelTestUserScript";
+
+struct FindArgument {
+    const char* className;
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM argument) {
+    auto* find = reinterpret_cast<FindArgument*>(argument);
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    char caption[256] = {};
+    GetWindowTextA(window, caption, sizeof caption);
+    if (std::strcmp(className, find->className) == 0 && std::strcmp(caption, find->caption) == 0 &&
+        IsWindowVisible(window)) {
+        find->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND findThreadWindow(const char* className, const char* caption) {
+    FindArgument find{className, caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &matchWindow, reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+} // namespace
+
+UserScript::UserScript() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = &procedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kScriptClass;
+    RegisterClassA(&windowClass);
+    window_ = CreateWindowA(kScriptClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
+    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetTimer(window_, kTickTimer, kTickMs, nullptr);
+}
+
+UserScript::~UserScript() {
+    KillTimer(window_, kTickTimer);
+    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+}
+
+UserScript& UserScript::then(std::string what, std::function<bool()> ready,
+                             std::function<void()> act) {
+    steps_.push_back(Step{std::move(what), std::move(ready), std::move(act)});
+    return *this;
+}
+
+std::string UserScript::waitingFor() const {
+    return done() ? std::string("nothing") : steps_[next_].what;
+}
+
+LRESULT CALLBACK UserScript::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<UserScript*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (message == WM_TIMER && self != nullptr) {
+        self->tick();
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void UserScript::tick() {
+    if (gaveUp_) {
+        endModalWindows();
+        return;
+    }
+    if (acting_) {
+        return;
+    }
+    acting_ = true;
+    if (observe_) {
+        observe_();
+    }
+    if (done()) {
+        acting_ = false;
+        return;
+    }
+    if (waitingSince_ == 0) {
+        waitingSince_ = GetTickCount();
+    }
+    Step& step = steps_[next_];
+    if (step.ready()) {
+        ++next_;
+        waitingSince_ = 0;
+        if (step.act) {
+            step.act();
+        }
+    } else if (GetTickCount() - waitingSince_ > patienceMs_) {
+        gaveUp_ = true;
+    }
+    acting_ = false;
+}
+
+namespace {
+
+BOOL CALLBACK collectModal(HWND window, LPARAM argument) {
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (std::strcmp(className, "NORMALDLG") == 0 && IsWindow(window)) {
+        reinterpret_cast<std::vector<HWND>*>(argument)->push_back(window);
+    }
+    return TRUE;
+}
+
+} // namespace
+
+// One window per tick: each ends one nested loop, and the next tick runs in the loop
+// around it.
+void UserScript::endModalWindows() {
+    std::vector<HWND> windows;
+    EnumThreadWindows(GetCurrentThreadId(), &collectModal, reinterpret_cast<LPARAM>(&windows));
+    if (windows.empty()) {
+        return;
+    }
+    // The last one created is the innermost.
+    HWND innermost = windows.front();
+    for (HWND window : windows) {
+        if (GetWindow(window, GW_OWNER) != nullptr &&
+            std::find(windows.begin(), windows.end(), GetWindow(window, GW_OWNER)) !=
+                windows.end()) {
+            innermost = window;
+        }
+    }
+    HWND owner = GetWindow(innermost, GW_OWNER);
+    if (owner != nullptr) {
+        EnableWindow(owner, TRUE);
+    }
+    DestroyWindow(innermost);
+    PostQuitMessage(0);
+}
+
+HWND findDialog(const char* caption) {
+    return findThreadWindow("NORMALDLG", caption);
+}
+
+HWND findSystemDialog(const char* caption) {
+    return findThreadWindow("#32770", caption);
+}
+
+void typeInto(HWND control, const std::string& text) {
+    // Keystrokes reach a window as characters of the keyboard's (or input method's)
+    // Unicode; the control turns them into its own code page.
+    const int length =
+        MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    for (wchar_t character : wide) {
+        SendMessageW(control, WM_CHAR, character, 1);
+    }
+}
+
+void caretToEnd(HWND edit) {
+    SendMessageA(edit, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);
+}
+
+void clearEdit(HWND edit) {
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    SendMessageA(edit, WM_CLEAR, 0, 0);
+}
+
+void press(HWND button) {
+    PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+void pressCloseBox(HWND window) {
+    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+void dropFiles(HWND window, const std::vector<std::string>& paths) {
+    std::size_t size = sizeof(DROPFILES) + 1;
+    for (const std::string& path : paths) {
+        size += path.size() + 1;
+    }
+    HGLOBAL memory = GlobalAlloc(GHND, size);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = FALSE;
+    char* names = reinterpret_cast<char*>(drop) + sizeof(DROPFILES);
+    for (const std::string& path : paths) {
+        std::memcpy(names, path.c_str(), path.size() + 1);
+        names += path.size() + 1;
+    }
+    *names = '\0';
+    GlobalUnlock(memory);
+    // The receiver finishes the drop and so frees the memory.
+    PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+bool shown(HWND control) {
+    return control != nullptr && (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+bool checkedBox(HWND button) {
+    return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}

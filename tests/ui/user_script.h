@@ -1,0 +1,86 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// What a user does while modal windows run: a list of steps, each waiting for its moment
+// and then acting once. A timer of this thread drives it, so it goes on inside every
+// nested message loop (dialogs, message boxes, file dialogs) without a second thread.
+// Actions post what opens a modal window (a click), so that the script is never nested in
+// its own step.
+class UserScript {
+  public:
+    UserScript();
+    ~UserScript();
+
+    UserScript(const UserScript&) = delete;
+    UserScript& operator=(const UserScript&) = delete;
+
+    // Once every earlier step has acted and `ready` holds, `act` runs.
+    UserScript& then(std::string what, std::function<bool()> ready,
+                     std::function<void()> act = nullptr);
+
+    // Runs at every tick, before the step: to sample what the windows show meanwhile.
+    void everyTick(std::function<void()> observe) { observe_ = std::move(observe); }
+
+    bool done() const { return next_ >= steps_.size(); }
+    // A step waited longer than this: the script gives up and ends the program's modal
+    // windows, so that the test fails instead of hanging.
+    void setPatience(DWORD ms) { patienceMs_ = ms; }
+    bool gaveUp() const { return gaveUp_; }
+    // The step the script waits for, for failure messages.
+    std::string waitingFor() const;
+
+  private:
+    struct Step {
+        std::string what;
+        std::function<bool()> ready;
+        std::function<void()> act;
+    };
+
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void tick();
+    void endModalWindows();
+
+    HWND window_ = nullptr;
+    std::vector<Step> steps_;
+    std::function<void()> observe_;
+    std::size_t next_ = 0;
+    bool acting_ = false;
+    DWORD waitingSince_ = 0;
+    DWORD patienceMs_ = 60000;
+    bool gaveUp_ = false;
+};
+
+// The visible window of this thread with the class NORMALDLG and the caption; null when
+// there is none.
+HWND findDialog(const char* caption);
+
+// The visible window of class "#32770" of this thread with the caption (a file dialog).
+HWND findSystemDialog(const char* caption);
+
+// Types the text (Shift-JIS) into the control as keystrokes reach it: one WM_CHAR per
+// character. "\r" is the Enter key.
+void typeInto(HWND control, const std::string& text);
+
+// Puts the caret after the last character, as Ctrl+End does.
+void caretToEnd(HWND edit);
+
+// Empties an edit as select-all and Delete would.
+void clearEdit(HWND edit);
+
+// A mouse click on a button, posted.
+void press(HWND button);
+
+// A click on the window's close box, posted.
+void pressCloseBox(HWND window);
+
+// Files dragged from the shell and dropped on the window, posted.
+void dropFiles(HWND window, const std::vector<std::string>& paths);
+
+// The control is shown (its own visible style, whatever its parent's state).
+bool shown(HWND control);
+bool checkedBox(HWND button);
