@@ -58,6 +58,8 @@ std::vector<std::string> loggedEvents;
 
 } // namespace
 
+void logTestEvent(const std::string& event) { logEvent(event); }
+
 bool dialogOpen(const char* caption) {
     EnumArgument find{caption, false};
     EnumThreadWindows(GetCurrentThreadId(), &matchCaption, reinterpret_cast<LPARAM>(&find));

@@ -50,5 +50,8 @@ class SecureWindowTest : public MainWindowTest {
     static HWND passwordPrompt();
 };
 
+// Adds an event of the test's own to the log (a copy the main window shows, say).
+void logTestEvent(const std::string& event);
+
 // A window of this thread with the given caption exists (shown or not).
 bool dialogOpen(const char* caption);

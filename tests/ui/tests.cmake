@@ -29,6 +29,7 @@ syncoravel_add_test(secure_folders_tests
     ${CMAKE_CURRENT_LIST_DIR}/secure_folders_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/secure_folders_edit_test.cpp
 )
-foreach(name secure_prog_tests secure_folders_tests)
+syncoravel_add_test(secure_run_tests ${CMAKE_CURRENT_LIST_DIR}/secure_run_test.cpp)
+foreach(name secure_prog_tests secure_folders_tests secure_run_tests)
     target_link_libraries(${name} PRIVATE secure_window_test_support)
 endforeach()

@@ -1,0 +1,244 @@
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "../secure/secure_fixture.h"
+#include "secure_window_fixture.h"
+#include "support/files.h"
+#include "ui/definition_file.h"
+#include "ui/secure_prog_window.h"
+#include "ui/secure_state.h"
+#include "ui/ui_ids.h"
+
+namespace {
+
+using securetest::treeState;
+using securetest::TreeState;
+using support::fileTimeUtc;
+
+const char kReleaseFailed[] = "暗号化領域の解除に失敗しました。\r\n同期処理を中止します。";
+const char kReport[] = "同期処理が完了しました。\r\n\r\nログファイルを開きますか？";
+
+enum class Lock { ListedOnly, Password, KeyFile, KeyFileGone, PlaceTaken };
+
+struct RunCase {
+    const char* name;
+    Lock lock;
+    const char* typedAtPrompt; // null: no password is asked for
+    const char* knownKey;      // what this session of the program knows already
+    bool withDefinitions;
+    std::vector<std::string> events;
+    std::vector<std::string> boxes;
+    bool mirrored;
+    bool areaSetAfter;
+};
+
+const std::string kSetFailed2 = "保護領域の設定に失敗しました。\r\n（エラーコード：2）";
+
+const RunCase kRunCases[] = {
+    {"PasswordTypedOnce", Lock::Password, "pw", "", true,
+     {"SecureProg 1", "SecureProg end", "mirror", "SecureProg 2", "SecureProg end", "box"},
+     {kReport}, true, true},
+    {"WrongPasswordStopsTheRun", Lock::Password, "PW", "", true,
+     {"SecureProg 1", "SecureProg end", "box"}, {kReleaseFailed}, false, true},
+    {"KeyFileWithoutAsking", Lock::KeyFile, nullptr, "", true,
+     {"SecureProg 1", "SecureProg end", "mirror", "SecureProg 2", "SecureProg end", "box"},
+     {kReport}, true, true},
+    {"KeyFileGoneStopsTheRun", Lock::KeyFileGone, nullptr, "", true,
+     {"SecureProg 1", "SecureProg end", "box"}, {kReleaseFailed}, false, true},
+    {"FilesThatCannotGoBackStopTheRun", Lock::PlaceTaken, "pw", "", true,
+     {"SecureProg 1", "SecureProg end", "box"}, {kReleaseFailed}, false, true},
+    {"NothingLockedAndKeyUnknown", Lock::ListedOnly, nullptr, "", true,
+     {"SecureProg 1", "SecureProg end", "mirror", "SecureProg 2", "SecureProg end", "box", "box"},
+     {kReport, kSetFailed2}, true, false},
+    {"NothingLockedAndKeyKnown", Lock::ListedOnly, nullptr, "pw", true,
+     {"SecureProg 1", "SecureProg end", "mirror", "SecureProg 2", "SecureProg end", "box"},
+     {kReport}, true, true},
+    {"NoDefinitionAfterTheRelease", Lock::Password, "pw", "", false,
+     {"SecureProg 1", "SecureProg end", "SecureProg 2", "SecureProg end"}, {}, false, true},
+};
+
+} // namespace
+
+// A run with a secure area: from the click to the end, in a program folder of its own.
+class SecureRunTest : public SecureWindowTest, public testing::WithParamInterface<RunCase> {};
+
+namespace {
+
+TEST_P(SecureRunTest, ReleasesMirrorsAndSetsAgainInOrder) {
+    const RunCase& c = GetParam();
+    const FileTime newer = fileTimeUtc(2024, 5, 1, 12, 0, 0);
+    const FileTime older = fileTimeUtc(2023, 5, 1, 12, 0, 0);
+    temp_.file("秘密表\\a.txt", "alpha", newer);
+    temp_.file("秘密表\\ソ\\b.txt", std::string("\0beta\x5C", 6), newer);
+    temp_.file("写し\\old.txt", "old", older);
+    const std::string secret = temp_.at("秘密表");
+    const std::string copy = temp_.at("写し");
+    const TreeState before = treeState(secret);
+    const std::string keyFile = temp_.file("鍵\\k.key", "key");
+    switch (c.lock) {
+    case Lock::ListedOnly:
+        break;
+    case Lock::Password:
+    case Lock::PlaceTaken:
+        ASSERT_EQ(protectThroughEngine({secret}, "pw"), 1);
+        break;
+    case Lock::KeyFile:
+    case Lock::KeyFileGone:
+        ASSERT_EQ(protectThroughEngine({secret}, keyFile), 1);
+        break;
+    }
+    if (c.lock == Lock::KeyFileGone) {
+        ASSERT_TRUE(DeleteFileA(keyFile.c_str()));
+    }
+    if (c.lock == Lock::PlaceTaken) {
+        temp_.file("秘密表\\a.txt", "in the way");
+    }
+    listInSettings({secret}, 1);
+    CurrentKeyText = c.knownKey;
+    for (const std::string& box : c.boxes) {
+        boxes_.answer(box == kReport ? IDNO : IDOK);
+    }
+    const std::string definitions =
+        c.withDefinitions ? "Sync." + secret + "\r\nSync." + copy + "\r\n" : "memo\r\n";
+    ASSERT_NE(start(definitions.c_str()), nullptr);
+
+    ControlRecorder fileStatus(control(kIdFileStatus));
+    fileStatus.setProbe([&](const std::string&) {
+        if (events().empty() || events().back() != "mirror") {
+            logTestEvent("mirror");
+        }
+    });
+    bool askedTwice = false;
+    UserScript script;
+    if (c.typedAtPrompt != nullptr) {
+        script.then("the password is asked for", [] { return passwordPrompt() != nullptr; },
+                    [&] {
+                        HWND prompt = passwordPrompt();
+                        typeInto(GetDlgItem(prompt, kIdPasswordEdit), c.typedAtPrompt);
+                        press(GetDlgItem(prompt, kIdPasswordOk));
+                    });
+        script.then("the prompt is gone", [] { return passwordPrompt() == nullptr; });
+        script.everyTick([&] {
+            askedTwice = askedTwice || (script.done() && passwordPrompt() != nullptr);
+        });
+    }
+    click(kIdRunButton);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return script.done() && events().size() >= c.events.size() &&
+                   !dialogOpen(kProgCaption) && IsWindowEnabled(control(kIdRunButton)) &&
+                   boxes_.seen().size() >= c.boxes.size();
+        },
+        90000))
+        << script.waitingFor() << " " << events().size();
+    waitFor([] { return false; }, 300); // whatever would follow has had its chance
+
+    EXPECT_EQ(events(), c.events);
+    EXPECT_FALSE(askedTwice);
+    const std::vector<support::SeenBox> seen = boxes_.seen();
+    ASSERT_EQ(seen.size(), c.boxes.size());
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].caption, "Syncoravel") << i;
+        EXPECT_EQ(seen[i].text, c.boxes[i]) << i;
+        const bool failure = c.boxes[i] == kReleaseFailed;
+        EXPECT_EQ(seen[i].errorIcon, failure) << i;
+        if (c.boxes[i] == kSetFailed2) {
+            EXPECT_FALSE(seen[i].anyIcon);
+            EXPECT_EQ(seen[i].buttons, std::vector<int>{IDOK});
+        }
+    }
+    EXPECT_EQ(support::pathExists(copy + "\\a.txt"), c.mirrored);
+    EXPECT_EQ(support::pathExists(copy + "\\old.txt"), !c.mirrored);
+    if (c.mirrored) {
+        EXPECT_EQ(support::readFile(copy + "\\ソ\\b.txt"), std::string("\0beta\x5C", 6));
+    }
+    EXPECT_EQ(areaSet(), c.areaSetAfter);
+    if (c.lock == Lock::PlaceTaken) {
+        // What went back stays; the file whose place was taken waits in the store.
+        EXPECT_EQ(support::readFile(secret + "\\a.txt"), "in the way");
+        EXPECT_EQ(support::readFile(secret + "\\ソ\\b.txt"), std::string("\0beta\x5C", 6));
+        return;
+    }
+    if (c.areaSetAfter) {
+        EXPECT_FALSE(support::pathExists(secret));
+        if (c.lock != Lock::KeyFileGone) {
+            ASSERT_EQ(releaseThroughEngine(c.lock == Lock::KeyFile ? "" : "pw"), 1);
+            EXPECT_TRUE(treeState(secret).files == before.files);
+        }
+    } else {
+        EXPECT_TRUE(treeState(secret).files == before.files);
+    }
+    if (c.lock == Lock::Password && c.areaSetAfter && c.typedAtPrompt == std::string("pw")) {
+        EXPECT_EQ(CurrentKeyText, "pw");
+    }
+}
+
+std::string caseName(const testing::TestParamInfo<RunCase>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(Table, SecureRunTest, testing::ValuesIn(kRunCases), &caseName);
+
+// A source big enough that its copy is still running when the user closes the window.
+void makeLargeSparseFile(const std::string& path, LONGLONG size) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+}
+
+TEST_F(SecureWindowTest, ClosingDuringARunSetsTheAreaAgainBeforeTheEnd) {
+    temp_.file("秘密表\\a.txt", "alpha");
+    temp_.file("秘密表\\予\\b.txt", "beta");
+    const std::string secret = temp_.at("秘密表");
+    const TreeState before = treeState(secret);
+    ASSERT_EQ(protectThroughEngine({secret}, "pw"), 1);
+    listInSettings({secret}, 1);
+    temp_.folder("M");
+    temp_.folder("T");
+    makeLargeSparseFile(temp_.at("M\\大きい.bin"), 16LL * 1024 * 1024 * 1024);
+    temp_.file("T\\old.txt", "old", fileTimeUtc(2020, 1, 1, 0, 0, 0));
+    const std::string definitions = "Sync." + temp_.at("M") + "\r\nSync." + temp_.at("T") +
+                                    "\r\n\r\nSync." + secret + "\r\nSync." + temp_.at("写し") +
+                                    "\r\n";
+    ASSERT_NE(start(definitions.c_str()), nullptr);
+    HWND main = window();
+    ControlRecorder fileStatus(control(kIdFileStatus));
+    const std::string copying = "【コピー】" + temp_.at("T\\大きい.bin");
+    bool copyingSeen = false;
+    fileStatus.setProbe([&](const std::string& text) {
+        if (text == copying && !copyingSeen) {
+            copyingSeen = true;
+            logTestEvent("copying");
+        }
+    });
+    UserScript script;
+    script.then("the password is asked for", [] { return passwordPrompt() != nullptr; }, [] {
+        HWND prompt = passwordPrompt();
+        typeInto(GetDlgItem(prompt, kIdPasswordEdit), "pw");
+        press(GetDlgItem(prompt, kIdPasswordOk));
+    });
+    script.then("the big copy runs", [&] { return copyingSeen; }, [&] {
+        EXPECT_EQ(support::readFile(secret + "\\a.txt"), "alpha");
+        boxes_.answer(IDYES);
+        PostMessageA(main, WM_CLOSE, 0, 0);
+    });
+    click(kIdRunButton);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(main); }, 90000)) << script.waitingFor();
+
+    EXPECT_EQ(events(), (std::vector<std::string>{"SecureProg 1", "SecureProg end", "copying",
+                                                  "box", "SecureProg 2", "SecureProg end"}));
+    ASSERT_EQ(boxes_.seen().size(), 1u);
+    EXPECT_EQ(boxes_.seen().at(0).text, "同期処理中です。\r\n\r\n強制終了しますか？");
+    // The area is set again with the key that released it; the cut copy left nothing.
+    EXPECT_TRUE(areaSet());
+    EXPECT_FALSE(support::pathExists(secret));
+    EXPECT_FALSE(support::pathExists(temp_.at("T\\大きい.bin")));
+    EXPECT_FALSE(support::pathExists(temp_.at("写し")));
+    ASSERT_EQ(releaseThroughEngine("pw"), 1);
+    EXPECT_TRUE(treeState(secret).files == before.files);
+}
+
+} // namespace
