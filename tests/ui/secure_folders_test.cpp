@@ -465,6 +465,9 @@ TEST_P(SecureFoldersApplyTest, ShowsItsMessageAndLeavesTheRightState) {
     EXPECT_TRUE(support::pathExists(paths.otherDrive));
 }
 
+// Failure messages name the row.
+void PrintTo(const ApplyCase& row, std::ostream* out) { *out << row.name; }
+
 std::string caseName(const testing::TestParamInfo<ApplyCase>& info) {
     return info.param.name;
 }

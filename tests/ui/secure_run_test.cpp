@@ -175,6 +175,9 @@ TEST_P(SecureRunTest, ReleasesMirrorsAndSetsAgainInOrder) {
     }
 }
 
+// Failure messages name the row.
+void PrintTo(const RunCase& row, std::ostream* out) { *out << row.name; }
+
 std::string caseName(const testing::TestParamInfo<RunCase>& info) { return info.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(Table, SecureRunTest, testing::ValuesIn(kRunCases), &caseName);

@@ -160,7 +160,7 @@ bool SecureWindowTest::play(const UserScript& script, DWORD timeoutMs) {
                           !dialogOpen(kProgCaption);
                },
                timeoutMs) &&
-           script.done();
+           script.done() && !script.gaveUp();
 }
 
 std::vector<std::string> SecureWindowTest::events() const {

@@ -88,12 +88,16 @@ void UserScript::tick() {
     if (observe_) {
         observe_();
     }
-    if (done()) {
-        acting_ = false;
-        return;
-    }
     if (waitingSince_ == 0) {
         waitingSince_ = GetTickCount();
+    }
+    if (done()) {
+        // Windows that outlive the script by far would keep the test in their loops.
+        if (GetTickCount() - waitingSince_ > patienceMs_ && programWindowOpen()) {
+            gaveUp_ = true;
+        }
+        acting_ = false;
+        return;
     }
     Step& step = steps_[next_];
     if (step.ready()) {
@@ -120,6 +124,12 @@ BOOL CALLBACK collectModal(HWND window, LPARAM argument) {
 }
 
 } // namespace
+
+bool UserScript::programWindowOpen() {
+    std::vector<HWND> windows;
+    EnumThreadWindows(GetCurrentThreadId(), &collectModal, reinterpret_cast<LPARAM>(&windows));
+    return !windows.empty();
+}
 
 // One window per tick: each ends one nested loop, and the next tick runs in the loop
 // around it.

@@ -27,8 +27,9 @@ class UserScript {
     void everyTick(std::function<void()> observe) { observe_ = std::move(observe); }
 
     bool done() const { return next_ >= steps_.size(); }
-    // A step waited longer than this: the script gives up and ends the program's modal
-    // windows, so that the test fails instead of hanging.
+    // A step waited longer than this, or a dialog of the program stayed that long after the
+    // last step: the script gives up and ends the program's modal windows, so that the
+    // test fails instead of hanging.
     void setPatience(DWORD ms) { patienceMs_ = ms; }
     bool gaveUp() const { return gaveUp_; }
     // The step the script waits for, for failure messages.
@@ -44,6 +45,7 @@ class UserScript {
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void tick();
     void endModalWindows();
+    static bool programWindowOpen();
 
     HWND window_ = nullptr;
     std::vector<Step> steps_;
@@ -51,7 +53,7 @@ class UserScript {
     std::size_t next_ = 0;
     bool acting_ = false;
     DWORD waitingSince_ = 0;
-    DWORD patienceMs_ = 60000;
+    DWORD patienceMs_ = 30000;
     bool gaveUp_ = false;
 };
 
