@@ -17,12 +17,14 @@ int runApplication(HINSTANCE instance, const ProgramLocation& location) {
         releaseSharedResources();
         return 0;
     }
+    HMENU menu = createMainMenu();
     if (!registerWindowClasses(instance, &mainWindowProcedure)) {
+        DestroyMenu(menu);
         releaseSharedResources();
         return 0;
     }
     registerDialogs();
-    if (createMainWindow(instance, location) == nullptr) {
+    if (createMainWindow(instance, location, menu) == nullptr) {
         // A second instance has closed itself (posting its quit message on the way), or the
         // window could not be made at all.
         releaseSharedResources();
