@@ -14,3 +14,15 @@ syncoravel_add_test(program_tests
 target_compile_definitions(program_tests PRIVATE
     SYNCORAVEL_EXE="$<TARGET_FILE:Syncoravel>")
 add_dependencies(program_tests Syncoravel)
+
+# The definition dialogs and the version window, driven as a user drives them. The
+# program's resources are linked in for the icons the windows load from their module.
+syncoravel_add_test(dialog_tests
+    ${CMAKE_CURRENT_LIST_DIR}/dialog_user.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/version_window_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/run_soft_edit_dialog_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mirror_edit_dialog_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/main_window_fixture.cpp
+    ${CMAKE_SOURCE_DIR}/res/syncoravel.rc
+)
+target_link_libraries(dialog_tests PRIVATE syncoravel_ui)
