@@ -46,6 +46,25 @@ std::vector<std::string> fieldsOf(HWND dialog) {
     return fields;
 }
 
+TEST(FoldersOfSelectionTest, TheFirstThreeSyncLinesUpToTheirCR) {
+    struct Case {
+        const char* text;
+        std::vector<std::string> folders;
+    } const cases[] = {
+        {"Sync.A\r\nSync.B\r\nSync.C\r\nSync.D\r\n", {"A", "B", "C"}},
+        {"Sync.D:\\ソ\r\nSync.E:\\表", {"D:\\ソ"}},
+        {"x SYNC.D:\\a\r\nmemo\r\nsync.E:\\b\r\n", {"D:\\a", "E:\\b"}},
+        {"Sync.Option.NoSubDirectory\r\nSync.D:\\a\r\n", {"Option.NoSubDirectory", "D:\\a"}},
+        {"Sync.\r\nSync.D:\\a\r\n", {"", "D:\\a"}},
+        // The second byte of ゴ is "S": no "Sync." starts inside a character.
+        {"ゴync.D:\\a\r\n", {}},
+        {"", {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(foldersOfSelection(c.text), c.folders) << support::utf8(c.text);
+    }
+}
+
 class MirrorEditTest : public DialogTest {
   protected:
     MirrorEditTest() {
