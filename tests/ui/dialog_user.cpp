@@ -45,9 +45,15 @@ DialogUser::DialogUser(const char* className, const char* caption, std::function
               script(window);
               // A script that failed half-way must not leave the test's thread in the
               // modal loop for ever.
+              const DWORD windowThread = GetWindowThreadProcessId(window, nullptr);
               if (!waitUntil([&] { return !IsWindow(window); }, 10000)) {
                   leftOpen_ = true;
                   PostMessageA(window, WM_CLOSE, 0, 0);
+              }
+              // Nor in a loop that outlives its window.
+              if (!waitUntil([&] { return modalLoopEnded_.load(); }, 10000)) {
+                  loopStuck_ = true;
+                  PostThreadMessageA(windowThread, WM_QUIT, 0, 0);
               }
           }
           finished_ = true;
@@ -125,16 +131,26 @@ DialogTest::DialogTest() {
 void DialogTest::runAsUser(int command, const char* caption, std::function<void(HWND)> script) {
     DialogUser user(kDialogClass, caption, std::move(script));
     menu(command);
-    EXPECT_TRUE(waitFor([&] { return user.finished(); }, 120000));
+    // The pump looks at the condition only between messages, so only after the command
+    // (and the dialog's loop inside it) has returned.
+    EXPECT_TRUE(waitFor(
+        [&] {
+            user.modalLoopEnded();
+            return user.finished();
+        },
+        120000));
     EXPECT_FALSE(user.leftOpen());
+    EXPECT_FALSE(user.loopStuck());
 }
 
 int DialogTest::runDialogAsUser(const char* name, const char* caption,
                                 std::function<void(HWND)> script) {
     DialogUser user(kDialogClass, caption, std::move(script));
     const int result = RunDialog(window(), name);
+    user.modalLoopEnded();
     EXPECT_TRUE(waitFor([&] { return user.finished(); }, 30000));
     EXPECT_FALSE(user.leftOpen());
+    EXPECT_FALSE(user.loopStuck());
     return result;
 }
 

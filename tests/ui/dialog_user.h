@@ -27,13 +27,22 @@ class DialogUser {
 
     bool finished() const { return finished_; }
 
+    // Called by the test's thread once the modal loop of the window has returned.
+    void modalLoopEnded() { modalLoopEnded_ = true; }
+
     // Whether the window the script acted on was still open after the script and had to be
     // closed by force.
     bool leftOpen() const { return leftOpen_; }
 
+    // Whether the window was gone but its modal loop went on, so that it had to be ended
+    // with a quit message of the user's own.
+    bool loopStuck() const { return loopStuck_; }
+
   private:
     std::atomic<bool> finished_{false};
+    std::atomic<bool> modalLoopEnded_{false};
     std::atomic<bool> leftOpen_{false};
+    std::atomic<bool> loopStuck_{false};
     std::thread thread_;
 };
 
