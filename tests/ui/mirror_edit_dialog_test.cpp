@@ -8,6 +8,7 @@
 
 #include "dialog_user.h"
 #include "support/files.h"
+#include "sync/definition_parser.h"
 #include "ui/definition_file.h"
 #include "ui/dialog_host.h"
 #include "ui/mirror_edit_dialog.h"
@@ -92,6 +93,7 @@ struct AddCase {
 TEST_F(MirrorEditTest, TheTextHandedBack) {
     const std::string missing = temp_.at("新しい\\深い\\表");
     const std::string declined = temp_.at("断る表");
+    const std::string trailing = temp_.at("後ろに区切り");
     const std::string file = temp_.file("ただのファイル.txt");
     const std::string underFile = file + "\\下";
     const std::string k = kKeep;
@@ -175,6 +177,17 @@ TEST_F(MirrorEditTest, TheTextHandedBack) {
          "",
          {},
          {declined}},
+        {"trailing backslashes, as a run reads the lines; a drive root",
+         "",
+         "",
+         "",
+         none,
+         {a_ + "\\", "D:\\", trailing + "\\"},
+         false,
+         {{createQuestion(trailing + "\\"), IDYES}},
+         false,
+         "\r\nSync." + a_ + "\\\r\nSync.D:\\\r\nSync." + trailing + "\\\r\n",
+         {trailing}},
         {"cancel after opening with a selection",
          "前\r\n",
          "Sync." + a_ + "\r\nSync." + b_ + "\r\n",
@@ -272,6 +285,10 @@ TEST_F(MirrorEditTest, TheTextHandedBack) {
                 }
             }
             EXPECT_EQ(fieldsAfterBoxes, typedFields);
+        }
+        if (!c.inserted.empty()) {
+            // What the dialog hands back is one definition that a run mirrors.
+            EXPECT_EQ(countSyncDefinitions(c.inserted), 1);
         }
         const std::string expected =
             c.before + (c.inserted.empty() ? c.selected : c.inserted) + c.after;
