@@ -12,6 +12,7 @@
 namespace {
 
 struct Search {
+    DWORD processId;
     const char* className;
     const char* caption;
     HWND found;
@@ -21,7 +22,7 @@ BOOL CALLBACK matchWindow(HWND window, LPARAM argument) {
     auto* search = reinterpret_cast<Search*>(argument);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId() || !IsWindowVisible(window)) {
+    if (process != search->processId || !IsWindowVisible(window)) {
         return TRUE;
     }
     char className[64] = {};
@@ -64,7 +65,11 @@ DialogUser::~DialogUser() {
 }
 
 HWND waitForOwnWindow(const char* className, const char* caption, DWORD timeoutMs) {
-    Search search{className, caption, nullptr};
+    return waitForWindowOf(GetCurrentProcessId(), className, caption, timeoutMs);
+}
+
+HWND waitForWindowOf(DWORD processId, const char* className, const char* caption, DWORD timeoutMs) {
+    Search search{processId, className, caption, nullptr};
     waitUntil(
         [&] {
             EnumWindows(&matchWindow, reinterpret_cast<LPARAM>(&search));

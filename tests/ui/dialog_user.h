@@ -50,6 +50,10 @@ class DialogUser {
 // when null); null when none appears within the time.
 HWND waitForOwnWindow(const char* className, const char* caption, DWORD timeoutMs = 20000);
 
+// The same for a window of another process.
+HWND waitForWindowOf(DWORD processId, const char* className, const char* caption,
+                     DWORD timeoutMs = 20000);
+
 // Sleeps until the condition holds or the time is up.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 20000);
 

@@ -19,10 +19,14 @@ add_dependencies(program_tests Syncoravel)
 # program's resources are linked in for the icons the windows load from their module.
 syncoravel_add_test(dialog_tests
     ${CMAKE_CURRENT_LIST_DIR}/dialog_user.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/version_window_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/run_soft_edit_dialog_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/mirror_edit_dialog_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/main_window_fixture.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mirror_edit_dialog_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/program_dialogs_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/run_soft_edit_dialog_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/version_window_test.cpp
     ${CMAKE_SOURCE_DIR}/res/syncoravel.rc
 )
 target_link_libraries(dialog_tests PRIVATE syncoravel_ui)
+target_compile_definitions(dialog_tests PRIVATE
+    SYNCORAVEL_EXE="$<TARGET_FILE:Syncoravel>")
+add_dependencies(dialog_tests Syncoravel)
