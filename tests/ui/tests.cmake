@@ -30,3 +30,7 @@ target_link_libraries(dialog_tests PRIVATE syncoravel_ui)
 target_compile_definitions(dialog_tests PRIVATE
     SYNCORAVEL_EXE="$<TARGET_FILE:Syncoravel>")
 add_dependencies(dialog_tests Syncoravel)
+
+# The window tests share one screen: the keyboard focus, the active window and the mouse
+# pointer of one program would be taken by another's windows. They run one at a time.
+set_tests_properties(ui_tests program_tests dialog_tests PROPERTIES RESOURCE_LOCK screen)
