@@ -4,14 +4,14 @@
 
 #include "ui/definition_file.h"
 
-void createControls(HWND dialog, const ControlSpec* specs, std::size_t count, HFONT font) {
+void createControls(HWND dialog, const ControlEntry* entries, std::size_t count, HFONT font) {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
     for (std::size_t i = 0; i < count; ++i) {
-        const ControlSpec& spec = specs[i];
-        HWND control = CreateWindowExA(spec.extendedStyle, spec.className, spec.text, spec.style,
-                                       spec.x, spec.y, spec.width, spec.height, dialog,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
-                                       instance, nullptr);
+        const ControlEntry& entry = entries[i];
+        HWND control = CreateWindowExA(
+            entry.extendedStyle, entry.className, entry.text, entry.style, entry.x, entry.y,
+            entry.width, entry.height, dialog,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance, nullptr);
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
 }

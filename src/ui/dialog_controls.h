@@ -6,7 +6,7 @@
 #include <string>
 
 // One control of a dialog, as the dialog's table gives it.
-struct ControlSpec {
+struct ControlEntry {
     int id;
     const char* className;
     const char* text;
@@ -16,11 +16,11 @@ struct ControlSpec {
 };
 
 // Creates the controls in table order as children of the dialog and gives each the font.
-void createControls(HWND dialog, const ControlSpec* specs, std::size_t count, HFONT font);
+void createControls(HWND dialog, const ControlEntry* entries, std::size_t count, HFONT font);
 
 template <std::size_t N>
-void createControls(HWND dialog, const ControlSpec (&specs)[N], HFONT font) {
-    createControls(dialog, specs, N, font);
+void createControls(HWND dialog, const ControlEntry (&entries)[N], HFONT font) {
+    createControls(dialog, entries, N, font);
 }
 
 // The text of a control, however long.

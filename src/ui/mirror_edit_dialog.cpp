@@ -19,7 +19,7 @@ namespace {
 constexpr DWORD kFieldStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 
-const ControlSpec kControls[] = {
+const ControlEntry kControls[] = {
     {kIdMirrorGroup, "BUTTON", "同期するフォルダ", 0, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 14, 17,
      445, 152},
     {kIdMirrorFolder1, "EDIT", "", WS_EX_CLIENTEDGE, kFieldStyle, 27, 39, 368, 22},

@@ -14,7 +14,7 @@ namespace {
 
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 
-const ControlSpec kControls[] = {
+const ControlEntry kControls[] = {
     {kIdRunSoftLabel, "STATIC", "外部実行プログラムのパス", 0, WS_CHILD | WS_VISIBLE, 11, 8, 142,
      19},
     {kIdRunSoftPath, "EDIT", "", WS_EX_CLIENTEDGE,
