@@ -2,10 +2,18 @@
 
 #include <commctrl.h>
 
+#include "ui/dialog_host.h"
 #include "ui/main_window.h"
+#include "ui/mirror_edit_dialog.h"
+#include "ui/run_soft_edit_dialog.h"
 #include "ui/ui_resources.h"
+#include "ui/version_window.h"
 
-void registerDialogs() {}
+void registerDialogs() {
+    setDialogProcedure("MirrorEdit", &mirrorEditProcedure);
+    setDialogProcedure("RunSoftEdit", &runSoftEditProcedure);
+    setDialogProcedure("VersionInfo", &versionWindowProcedure);
+}
 
 int runApplication(HINSTANCE instance, const ProgramLocation& location) {
     INITCOMMONCONTROLSEX controls = {};
