@@ -4,11 +4,17 @@
 
 #include "ui/dialog_host.h"
 #include "ui/main_window.h"
+#include "ui/mirror_edit_dialog.h"
+#include "ui/run_soft_edit_dialog.h"
 #include "ui/secure_folders_dialog.h"
 #include "ui/secure_prog_window.h"
 #include "ui/ui_resources.h"
+#include "ui/version_window.h"
 
 void registerDialogs() {
+    setDialogProcedure("MirrorEdit", &mirrorEditProcedure);
+    setDialogProcedure("RunSoftEdit", &runSoftEditProcedure);
+    setDialogProcedure("VersionInfo", &versionWindowProcedure);
     setDialogProcedure("SecureFlds", &secureFoldersProcedure);
     setDialogProcedure("SecureProg", &secureProgProcedure);
 }
@@ -23,12 +29,14 @@ int runApplication(HINSTANCE instance, const ProgramLocation& location) {
         releaseSharedResources();
         return 0;
     }
+    HMENU menu = createMainMenu();
     if (!registerWindowClasses(instance, &mainWindowProcedure)) {
+        DestroyMenu(menu);
         releaseSharedResources();
         return 0;
     }
     registerDialogs();
-    if (createMainWindow(instance, location) == nullptr) {
+    if (createMainWindow(instance, location, menu) == nullptr) {
         // A second instance has closed itself (posting its quit message on the way), or the
         // window could not be made at all.
         releaseSharedResources();

@@ -90,7 +90,6 @@ bool claimInstanceBlock(MainWindowState& state) {
 }
 
 LRESULT onCreate(MainWindowState& state) {
-    state.menu = createMainMenu();
     SetMenu(state.window, state.menu);
     createControls(state);
 
@@ -206,14 +205,16 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
     }
 }
 
-HWND createMainWindow(HINSTANCE instance, const ProgramLocation& location) {
+HWND createMainWindow(HINSTANCE instance, const ProgramLocation& location, HMENU menu) {
     auto* state = new MainWindowState(location);
+    state->menu = menu;
     // The record belongs to the window from WM_NCCREATE on and is deleted at WM_NCDESTROY;
     // a window that fails before WM_NCCREATE leaves it to us.
     HWND window = CreateWindowExA(0, kMainClass, "Pairwarden", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                   CW_USEDEFAULT, CW_USEDEFAULT, 480, 400, nullptr, nullptr,
                                   instance, state);
     if (window == nullptr && state->window == nullptr) {
+        DestroyMenu(menu);
         delete state;
     }
     return window;

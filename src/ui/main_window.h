@@ -8,9 +8,10 @@
 // buttons and the progress bar, laid out from the client size. It is created with the
 // program's location; its creation runs the single-instance check and the start-up work.
 
-// Creates the main window (class NORMAL0, registered beforehand). For a second instance
-// the window closes itself at once and null is returned.
-HWND createMainWindow(HINSTANCE instance, const ProgramLocation& location);
+// Creates the main window (class NORMAL0, registered beforehand) with the menu bar built
+// at start-up; the window owns the menu from then on. For a second instance the window
+// closes itself at once and null is returned.
+HWND createMainWindow(HINSTANCE instance, const ProgramLocation& location, HMENU menu);
 
 // The main window procedure, for the window class.
 LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -16,23 +16,8 @@ namespace {
 
 using securetest::StoreFixture;
 
-// The console tool of this build: next to the tests in the build tree, or where the build
-// put it when the tree is laid out otherwise.
-std::string toolPath() {
-    char module[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, module, MAX_PATH);
-    std::string folder = module;
-    folder = folder.substr(0, folder.rfind('\\'));
-    const std::string sibling = folder + "\\..\\tools\\securearea\\securearea.exe";
-    if (support::pathExists(sibling)) {
-        return sibling;
-    }
-    std::string unixPath = SECUREAREA_UNIX_PATH;
-    for (char& c : unixPath) {
-        c = c == '/' ? '\\' : c;
-    }
-    return "Z:" + unixPath;
-}
+// The console tool built beside the tests; the build gives its Linux path.
+std::string toolPath() { return support::windowsPathOfUnix(SECUREAREA_UNIX_PATH); }
 
 struct ToolRun {
     bool started = false;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,20 @@ TEST_F(SettingsFileTest, WritingSecurePathsKeepsTheProgramDriveOnly) {
     settings_.WriteSecurePaths(3, &again, &rejected);
     EXPECT_EQ(settings_.WriteSecurePaths(0, nullptr, nullptr), 0);
     EXPECT_EQ(settings_.ReadSecureType(), 0);
+}
+
+TEST_F(SettingsFileTest, OverlongValuesAreCutNotOverrun) {
+    const std::string huge(5000, '9');
+    writeSettings("[SecurePath]\r\nTargetSecure1=\\" + std::string(5000, 'x') +
+                  "\r\nTargetSecure2=" + temp_.path().substr(2) + "\r\nType=" + huge +
+                  "\r\n[DefSyncFile]\r\nName=" + std::string(5000, 'n') + "\r\n");
+    StringList folders;
+    EXPECT_EQ(settings_.ReadSecurePaths(folders), 2);
+    // The value is cut at 1,283 characters; its parent, the drive, exists.
+    EXPECT_EQ(std::vector<std::string>(folders.begin(), folders.end()),
+              (std::vector<std::string>{"D:\\" + std::string(1282, 'x'), temp_.path()}));
+    EXPECT_EQ(settings_.ReadSecureType(), INT_MAX);
+    EXPECT_EQ(settings_.ReadDefSyncFile(), defaultDefinitionFile());
 }
 
 TEST_F(SettingsFileTest, SecureTypeConversion) {

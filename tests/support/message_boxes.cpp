@@ -131,14 +131,19 @@ void MessageBoxWatcher::watch() {
             if (std::find(handled_.begin(), handled_.end(), box) != handled_.end()) {
                 continue;
             }
+            // A window of the class may be found before its caption is set; it is looked
+            // at again on the next round. Every box of the program has a caption.
+            const std::string caption = windowTextOf(box);
+            if (caption.empty()) {
+                continue;
+            }
+            handled_.push_back(box);
             bool ignore = false;
             {
-                const std::string caption = windowTextOf(box);
                 std::lock_guard<std::mutex> guard(lock_);
                 ignore = std::find(ignored_.begin(), ignored_.end(), caption) != ignored_.end();
             }
             if (!ignore) {
-                handled_.push_back(box);
                 handle(box);
             }
         }

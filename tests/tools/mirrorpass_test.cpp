@@ -11,6 +11,7 @@
 #include "support/recycle_bin.h"
 #include "support/report_window.h"
 #include "support/temp_folder.h"
+#include "support/unix_access.h"
 #include "sync/file_operations.h"
 
 namespace {
@@ -22,22 +23,7 @@ const FileTime T = fileTimeUtc(2024, 8, 1, 9, 30, 0);
 constexpr FileTime kHour = 3600 * kSecond;
 
 // The tool built beside the tests; the build gives its Linux path.
-std::string toolPath() {
-    using DosName = WCHAR*(CDECL*)(const char*);
-    static const auto convert = reinterpret_cast<DosName>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
-    if (convert == nullptr) {
-        return std::string();
-    }
-    WCHAR* dos = convert(SYNCORAVEL_MIRRORPASS);
-    if (dos == nullptr) {
-        return std::string();
-    }
-    char path[MAX_PATH * 2] = {};
-    WideCharToMultiByte(CP_ACP, 0, dos, -1, path, sizeof path, nullptr, nullptr);
-    HeapFree(GetProcessHeap(), 0, dos);
-    return path;
-}
+std::string toolPath() { return support::windowsPathOfUnix(SYNCORAVEL_MIRRORPASS); }
 
 struct Started {
     KernelHandle process;

@@ -104,7 +104,7 @@ HWND MainWindowTest::start(const char* definitions) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     createSharedResources();
     registerWindowClasses(instance, &mainWindowProcedure);
-    window_ = createMainWindow(instance, location_);
+    window_ = createMainWindow(instance, location_, createMainMenu());
     return window_;
 }
 

@@ -101,15 +101,33 @@ TEST(ProgramTest, ARunFromStartToExit) {
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(windowTextOf(main), "Syncoravel - 【定義ファイル】SyncDef.txt");
 
-    // A second start brings the first window forward and ends without touching a file.
+    // A second start, even of a copy in another folder, brings the first window forward and
+    // ends without touching a file.
+    const std::string copyFolder = temp.folder("別の場所");
+    const std::string copy = copyFolder + "\\Syncoravel.exe";
+    ASSERT_TRUE(CopyFileA(exe.c_str(), copy.c_str(), FALSE));
     ShowWindow(main, SW_MINIMIZE);
     ASSERT_TRUE(support::pumpMessagesUntil([&] { return IsIconic(main) != FALSE; }, 10000));
     Program second;
-    ASSERT_TRUE(startProgram(exe, folder, second));
+    ASSERT_TRUE(startProgram(copy, copyFolder, second));
     EXPECT_EQ(waitForExit(second, 30000), 0u);
     EXPECT_TRUE(support::pumpMessagesUntil([&] { return !IsIconic(main); }, 10000));
     EXPECT_FALSE(support::pathExists(settingsFile));
+    EXPECT_FALSE(support::pathExists(copyFolder + "\\Pairwarden.ini"));
     EXPECT_EQ(support::readFile(definitionFile), "Sync.D:\\前の定義\r\n");
+
+    // A copy under another file name is another program and runs beside it.
+    const std::string renamed = copyFolder + "\\別名.exe";
+    ASSERT_TRUE(CopyFileA(exe.c_str(), renamed.c_str(), FALSE));
+    support::writeFile(copyFolder + "\\SyncDef.txt", "Sync.D:\r\n");
+    Program other;
+    ASSERT_TRUE(startProgram(renamed, copyFolder, other));
+    support::MessageBoxWatcher otherBoxes(other.id);
+    HWND otherMain = waitForMainWindow(other.id);
+    ASSERT_NE(otherMain, nullptr);
+    PostMessageA(otherMain, WM_CLOSE, 0, 0);
+    EXPECT_EQ(waitForExit(other, 30000), 0u);
+    EXPECT_TRUE(IsWindow(main));
 
     const std::string definitions =
         "Sync." + temp.at("元") + "\r\nSync." + temp.at("先") + "\r\n";

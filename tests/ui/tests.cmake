@@ -33,3 +33,24 @@ syncoravel_add_test(secure_run_tests ${CMAKE_CURRENT_LIST_DIR}/secure_run_test.c
 foreach(name secure_prog_tests secure_folders_tests secure_run_tests)
     target_link_libraries(${name} PRIVATE secure_window_test_support)
 endforeach()
+
+# The definition dialogs and the version window, driven as a user drives them. The
+# program's resources are linked in for the icons the windows load from their module.
+syncoravel_add_test(dialog_tests
+    ${CMAKE_CURRENT_LIST_DIR}/dialog_user.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/main_window_fixture.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mirror_edit_dialog_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/program_dialogs_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/run_soft_edit_dialog_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/version_window_test.cpp
+    ${CMAKE_SOURCE_DIR}/res/syncoravel.rc
+)
+target_link_libraries(dialog_tests PRIVATE syncoravel_ui)
+target_compile_definitions(dialog_tests PRIVATE
+    SYNCORAVEL_EXE="$<TARGET_FILE:Syncoravel>")
+add_dependencies(dialog_tests Syncoravel)
+
+# The window tests share one screen: the keyboard focus, the active window and the mouse
+# pointer of one program would be taken by another's windows. They run one at a time.
+set_tests_properties(ui_tests program_tests dialog_tests secure_prog_tests
+    secure_folders_tests secure_run_tests PROPERTIES RESOURCE_LOCK screen)

@@ -1,0 +1,257 @@
+#include "ui/mirror_edit_dialog.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+
+#include "base/path.h"
+#include "base/text_buffer.h"
+#include "sync/file_operations.h"
+#include "sync/path_tests.h"
+#include "ui/dialog_controls.h"
+#include "ui/dialog_host.h"
+#include "ui/shell_owners.h"
+#include "ui/ui_ids.h"
+#include "ui/ui_resources.h"
+
+namespace {
+
+constexpr DWORD kFieldStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
+constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+
+const ControlEntry kControls[] = {
+    {kIdMirrorGroup, "BUTTON", "同期するフォルダ", 0, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 14, 17,
+     445, 152},
+    {kIdMirrorFolder1, "EDIT", "", WS_EX_CLIENTEDGE, kFieldStyle, 27, 39, 368, 22},
+    {kIdMirrorFolder2, "EDIT", "", WS_EX_CLIENTEDGE, kFieldStyle, 27, 74, 368, 22},
+    {kIdMirrorFolder3, "EDIT", "", WS_EX_CLIENTEDGE, kFieldStyle, 27, 107, 369, 22},
+    {kIdMirrorSubfolders, "BUTTON", "サブフォルダも同期する", 0,
+     WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 26, 140, 153, 18},
+    {kIdMirrorBrowse1, "BUTTON", "参照", 0, kButtonStyle, 397, 40, 48, 20},
+    {kIdMirrorBrowse2, "BUTTON", "参照", 0, kButtonStyle, 397, 75, 48, 20},
+    {kIdMirrorBrowse3, "BUTTON", "参照", 0, kButtonStyle, 397, 107, 48, 20},
+    {kIdMirrorAdd, "BUTTON", "定義を追加する", 0,
+     WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 90, 194, 104, 25},
+    {kIdMirrorCancel, "BUTTON", "キャンセル", 0, kButtonStyle, 258, 195, 103, 23},
+};
+
+const int kFields[] = {kIdMirrorFolder1, kIdMirrorFolder2, kIdMirrorFolder3};
+
+const char kSyncKeyword[] = "Sync.";
+
+struct MirrorEditState {
+    HWND window = nullptr;
+    HWND lastFocus = nullptr;
+};
+
+MirrorEditState* stateOf(HWND dialog) {
+    return reinterpret_cast<MirrorEditState*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+}
+
+std::string withoutTrailingSeparators(const std::string& path) {
+    return path.substr(0, path::lengthWithoutTrailingSeparators(path.data(), path.size()));
+}
+
+void onInitDialog(MirrorEditState& state) {
+    createControls(state.window, kControls, dialogFont(FontSlot::MirrorEdit));
+    std::string& exchange = exchangeText();
+    if (!exchange.empty()) {
+        const std::vector<std::string> folders = foldersOfSelection(exchange);
+        for (std::size_t i = 0; i < folders.size(); ++i) {
+            SetDlgItemTextA(state.window, kFields[i], folders[i].c_str());
+        }
+    }
+    // The selection goes back into the editor only as the lines of an added definition.
+    exchange.clear();
+    CheckDlgButton(state.window, kIdMirrorSubfolders, BST_CHECKED);
+    state.lastFocus = GetDlgItem(state.window, kIdMirrorFolder1);
+}
+
+int CALLBACK browserCallback(HWND browser, UINT message, LPARAM, LPARAM startFolder) {
+    if (message == BFFM_INITIALIZED && startFolder != 0) {
+        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, startFolder);
+    }
+    return 0;
+}
+
+void browseForFolder(MirrorEditState& state, int fieldId) {
+    HWND field = GetDlgItem(state.window, fieldId);
+    TextBuffer buffer;
+    GetWindowTextA(field, buffer.data(), static_cast<int>(buffer.size()));
+    std::string start;
+    if (fieldNamesFolder(buffer.text())) {
+        start = withoutTrailingSeparators(buffer.text());
+        if (start.size() == 2) {
+            start += '\\'; // the browser finds a drive by its root
+        }
+    }
+
+    ComApartment com;
+    char displayName[MAX_PATH] = {};
+    BROWSEINFOA browse = {};
+    browse.hwndOwner = state.window;
+    browse.pszDisplayName = displayName;
+    browse.lpszTitle = "同期するフォルダを選んでください";
+    browse.ulFlags = BIF_RETURNONLYFSDIRS;
+    browse.lpfn = &browserCallback;
+    browse.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
+    ItemIdList chosen(SHBrowseForFolderA(&browse));
+    if (!chosen) {
+        return;
+    }
+    buffer.reserve(kDefaultTextBufferSize);
+    if (SHGetPathFromIDListA(chosen.get(), buffer.data()) && buffer.data()[0] != '\0') {
+        SetWindowTextA(field, buffer.data());
+    }
+}
+
+void onDropFiles(MirrorEditState& state, HDROP drop) {
+    DropHandle dropped(drop);
+    TextBuffer buffer;
+    if (DragQueryFileA(drop, 0, buffer.data(), static_cast<UINT>(buffer.size())) == 0) {
+        return;
+    }
+    if (!fieldNamesFolder(buffer.text())) {
+        return;
+    }
+    for (int id : kFields) {
+        HWND field = GetDlgItem(state.window, id);
+        if (GetWindowTextLengthA(field) == 0) {
+            SetWindowTextA(field, buffer.data());
+            return;
+        }
+    }
+}
+
+// Offers to create a missing folder with every missing folder above it; whatever the
+// answer, the field is tested again when the definition is built.
+void offerToCreate(HWND dialog, const std::string& path) {
+    const std::string question =
+        "指定されたフォルダ \"" + path + "\" は存在しません。\r\n\r\n" + "新規に作成しますか？";
+    if (MessageBoxA(dialog, question.c_str(), kProductTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return;
+    }
+    if (!createFolderPath(withoutTrailingSeparators(path))) {
+        const std::string failure = "フォルダ \"" + path + "\" の作成に失敗しました。";
+        MessageBoxA(dialog, failure.c_str(), kProductTitle, MB_OK);
+    }
+}
+
+void onAdd(MirrorEditState& state) {
+    for (int id : kFields) {
+        const std::string path = controlText(state.window, id);
+        if (!path.empty() && !fieldNamesFolder(path)) {
+            offerToCreate(state.window, path);
+        }
+    }
+
+    std::string lines = "\r\n";
+    int counted = 0;
+    for (int id : kFields) {
+        const std::string path = controlText(state.window, id);
+        if (fieldNamesFolder(path)) {
+            lines += kSyncKeyword + path + "\r\n";
+            ++counted;
+        }
+    }
+    if (counted >= 2) {
+        if (IsDlgButtonChecked(state.window, kIdMirrorSubfolders) != BST_CHECKED) {
+            lines = "\r\nSync.Option.NoSubDirectory" + lines;
+        }
+        exchangeText() = lines;
+        CloseDialog(state.window, 1);
+        return;
+    }
+    MessageBoxA(state.window,
+                "同期フォルダの定義を追加できませんでした。\r\n\r\n"
+                "指定されたフォルダパスが無効です。\r\n"
+                "存在するフォルダを２つ以上指定してください。\r\n",
+                kProductTitle, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void onCommand(MirrorEditState& state, int id, int notification) {
+    if (notification != BN_CLICKED) {
+        return;
+    }
+    switch (id) {
+    case kIdMirrorBrowse1:
+        browseForFolder(state, kIdMirrorFolder1);
+        break;
+    case kIdMirrorBrowse2:
+        browseForFolder(state, kIdMirrorFolder2);
+        break;
+    case kIdMirrorBrowse3:
+        browseForFolder(state, kIdMirrorFolder3);
+        break;
+    case kIdMirrorAdd:
+        onAdd(state);
+        break;
+    case kIdMirrorCancel:
+    case IDCANCEL: // the Esc key
+        CloseDialog(state.window, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+std::vector<std::string> foldersOfSelection(const std::string& text) {
+    std::vector<std::string> folders;
+    const char* from = text.c_str();
+    while (folders.size() < 3) {
+        const char* found = StrStrIA(from, kSyncKeyword);
+        if (found == nullptr) {
+            break;
+        }
+        const char* path = found + sizeof kSyncKeyword - 1;
+        const char* lineEnd = std::strchr(path, '\r');
+        if (lineEnd == nullptr) {
+            break;
+        }
+        folders.emplace_back(path, lineEnd);
+        from = lineEnd;
+    }
+    return folders;
+}
+
+bool fieldNamesFolder(const std::string& field) {
+    return folderExists(withoutTrailingSeparators(field));
+}
+
+LRESULT CALLBACK mirrorEditProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* state = new MirrorEditState;
+        state->window = dialog;
+        SetWindowLongPtrA(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+        onInitDialog(*state);
+        return 0;
+    }
+    MirrorEditState* state = stateOf(dialog);
+    if (state == nullptr) {
+        return DefWindowProcA(dialog, message, wParam, lParam);
+    }
+    switch (message) {
+    case WM_COMMAND:
+        onCommand(*state, LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_DROPFILES:
+        onDropFiles(*state, reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case WM_CLOSE:
+        CloseDialog(dialog, 0);
+        return 0;
+    case WM_ACTIVATE:
+        keepFocusOnActivate(dialog, wParam, state->lastFocus);
+        return 0;
+    case DM_GETDEFID:
+        return MAKELRESULT(kIdMirrorAdd, DC_HASDEFID);
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
+        delete state;
+        return DefWindowProcA(dialog, message, wParam, lParam);
+    default:
+        return DefWindowProcA(dialog, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// "MirrorEdit": composes one Sync definition of two or three folders, chosen with the
+// folder browser, dropped from the shell or typed, and hands its lines back through the
+// exchange text. A selected definition block fills the folder fields first, so the
+// dialog also edits a definition.
+
+constexpr int kIdMirrorGroup = 1015;
+constexpr int kIdMirrorFolder1 = 1016;
+constexpr int kIdMirrorFolder2 = 1017;
+constexpr int kIdMirrorFolder3 = 1018;
+constexpr int kIdMirrorSubfolders = 1019;
+constexpr int kIdMirrorBrowse1 = 1020;
+constexpr int kIdMirrorBrowse2 = 1021;
+constexpr int kIdMirrorBrowse3 = 1022;
+constexpr int kIdMirrorAdd = 1023;
+constexpr int kIdMirrorCancel = 1024;
+
+LRESULT CALLBACK mirrorEditProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// What the first three "Sync." of a selected text name: the text from the end of each
+// "Sync." (found in any case, anywhere in its line) up to the next CR. A "Sync." with no
+// CR after it ends the search, so a last line without its line end is not taken.
+std::vector<std::string> foldersOfSelection(const std::string& text);
+
+// Whether a folder field names an existing folder. The field is tested without its
+// trailing backslashes, as a run reads the definition line made of it; so "D:\", which
+// the folder browser gives for a drive, names the drive.
+bool fieldNamesFolder(const std::string& field);

@@ -1,0 +1,184 @@
+#include "ui/version_window.h"
+
+#include <string>
+
+#include "base/scoped_handle.h"
+#include "ui/definition_file.h"
+#include "ui/dialog_controls.h"
+#include "ui/dialog_host.h"
+#include "ui/shell_owners.h"
+#include "ui/ui_ids.h"
+#include "ui/ui_resources.h"
+
+namespace {
+
+constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE;
+
+const ControlEntry kControls[] = {
+    {kIdVersionTitle, "STATIC", "アプリケーション名", 0, kLabelStyle, 80, 12, 200, 22},
+    {kIdVersionLine, "STATIC", "Version 2.11", 0, kLabelStyle, 150, 43, 104, 15},
+    {kIdVersionCopyright, "STATIC", "(C) 2026 Syncoravel developers", 0, kLabelStyle, 80, 70, 186,
+     22},
+    // Notify, so that the label receives the mouse instead of letting it through.
+    {kIdVersionLink, "STATIC", "https://syncoravel.example/", 0, kLabelStyle | SS_NOTIFY, 80, 94,
+     163, 22},
+    {kIdVersionClose, "BUTTON", "閉じる", 0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+     278, 135, 66, 22},
+    {kIdVersionIcon, "STATIC", "", 0, kLabelStyle | SS_ICON, 20, 46, 32, 32},
+};
+
+// Variable pitch in the Swiss family.
+constexpr BYTE kLabelPitchAndFamily = 50;
+
+struct VersionWindowState {
+    HWND window = nullptr;
+    HWND lastFocus = nullptr;
+    IconHandle largeIcon;
+    FontHandle titleFont;
+    FontHandle linkFont;
+    WNDPROC previousLinkProcedure = nullptr;
+};
+
+VersionWindowState* stateOf(HWND window) {
+    return reinterpret_cast<VersionWindowState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+void paintLink(HWND link) {
+    const HFONT font = reinterpret_cast<HFONT>(SendMessageA(link, WM_GETFONT, 0, 0));
+    const std::string text = windowText(link);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(link, &paint);
+    // The text goes onto the default opaque background; only font and colour are set.
+    HGDIOBJ previousFont = SelectObject(dc, font);
+    SetTextColor(dc, RGB(0, 0, 255));
+    TextOutA(dc, 0, 0, text.c_str(), static_cast<int>(text.size()));
+    SelectObject(dc, previousFont);
+    EndPaint(link, &paint);
+}
+
+// A link the shell cannot open fails without a word; the window stays as it is.
+void openLink(HWND link) {
+    const std::string address = windowText(link);
+    ComApartment com;
+    ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+LRESULT CALLBACK linkProcedure(HWND link, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT:
+        paintLink(link);
+        return 0;
+    case WM_LBUTTONDOWN:
+        openLink(link);
+        return 0;
+    case WM_SETCURSOR:
+        SetCursor(LoadCursorA(nullptr, IDC_HAND));
+        return TRUE;
+    default:
+        break;
+    }
+    VersionWindowState* state = stateOf(GetParent(link));
+    if (state == nullptr || state->previousLinkProcedure == nullptr) {
+        return DefWindowProcA(link, message, wParam, lParam);
+    }
+    return CallWindowProcA(state->previousLinkProcedure, link, message, wParam, lParam);
+}
+
+void onInitDialog(VersionWindowState& state) {
+    HWND window = state.window;
+    createControls(window, kControls, dialogFont(FontSlot::VersionInfo));
+
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+    state.largeIcon.reset(static_cast<HICON>(
+        LoadImageA(instance, MAKEINTRESOURCEA(IDI_LARGE), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
+    SendDlgItemMessageA(window, kIdVersionIcon, STM_SETICON,
+                        reinterpret_cast<WPARAM>(state.largeIcon.get()), 0);
+
+    SetDlgItemTextA(window, kIdVersionTitle, kProductTitle);
+    SetWindowTextA(window, kProductTitle);
+
+    state.titleFont.reset(createUiFont(-15, FW_BOLD, false, kLabelPitchAndFamily));
+    SendDlgItemMessageA(window, kIdVersionTitle, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(state.titleFont.get()), TRUE);
+    state.linkFont.reset(createUiFont(-12, FW_NORMAL, true, kLabelPitchAndFamily));
+    SendDlgItemMessageA(window, kIdVersionLink, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(state.linkFont.get()), TRUE);
+
+    state.previousLinkProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(GetDlgItem(window, kIdVersionLink), GWLP_WNDPROC,
+                          reinterpret_cast<LONG_PTR>(&linkProcedure)));
+    state.lastFocus = GetDlgItem(window, kIdVersionClose);
+}
+
+// The labels get a font that nobody deletes before their own fonts go, so that no control
+// is left holding a deleted font; the link gets its own procedure back before it is
+// destroyed.
+void onDestroy(VersionWindowState& state) {
+    HWND window = state.window;
+    const WPARAM systemFont = reinterpret_cast<WPARAM>(GetStockObject(SYSTEM_FONT));
+    SendDlgItemMessageA(window, kIdVersionTitle, WM_SETFONT, systemFont, FALSE);
+    state.titleFont.reset();
+    SendDlgItemMessageA(window, kIdVersionLink, WM_SETFONT, systemFont, FALSE);
+    state.linkFont.reset();
+    if (state.previousLinkProcedure != nullptr) {
+        SetWindowLongPtrA(GetDlgItem(window, kIdVersionLink), GWLP_WNDPROC,
+                          reinterpret_cast<LONG_PTR>(state.previousLinkProcedure));
+        state.previousLinkProcedure = nullptr;
+    }
+    SendDlgItemMessageA(window, kIdVersionIcon, STM_SETICON, 0, 0);
+    state.largeIcon.reset();
+}
+
+void onPaint(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    // The rule under the title, in the default pen.
+    MoveToEx(dc, 80, 60, nullptr);
+    LineTo(dc, 340, 60);
+    EndPaint(window, &paint);
+}
+
+} // namespace
+
+LRESULT CALLBACK versionWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* state = new VersionWindowState;
+        state->window = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+        onInitDialog(*state);
+        return 0;
+    }
+    VersionWindowState* state = stateOf(window);
+    if (state == nullptr) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    switch (message) {
+    case WM_PAINT:
+        onPaint(window);
+        return 0;
+    case WM_COMMAND:
+        // The close button, and the Esc key.
+        if ((LOWORD(wParam) == kIdVersionClose || LOWORD(wParam) == IDCANCEL) &&
+            HIWORD(wParam) == BN_CLICKED) {
+            CloseDialog(window, 0);
+        }
+        return 0;
+    case WM_CLOSE:
+        CloseDialog(window, 0);
+        return 0;
+    case WM_ACTIVATE:
+        keepFocusOnActivate(window, wParam, state->lastFocus);
+        return 0;
+    case DM_GETDEFID:
+        return MAKELRESULT(kIdVersionClose, DC_HASDEFID);
+    case WM_DESTROY:
+        onDestroy(*state);
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        delete state;
+        return DefWindowProcA(window, message, wParam, lParam);
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,524 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "dialog_user.h"
+#include "support/files.h"
+#include "sync/definition_parser.h"
+#include "ui/definition_file.h"
+#include "ui/dialog_host.h"
+#include "ui/mirror_edit_dialog.h"
+#include "ui/ui_ids.h"
+#include "ui/ui_resources.h"
+
+namespace {
+
+const char kCaption[] = "ミラーリング定義を編集";
+const int kFieldIds[] = {kIdMirrorFolder1, kIdMirrorFolder2, kIdMirrorFolder3};
+
+// A field the user leaves as the dialog filled it.
+const char kKeep[] = "\x01";
+
+ExpectedBox createQuestion(const std::string& path) {
+    return {"指定されたフォルダ \"" + path + "\" は存在しません。\r\n\r\n新規に作成しますか？",
+            ExpectedBox::kQuestion,
+            {IDYES, IDNO}};
+}
+
+ExpectedBox creationFailure(const std::string& path) {
+    return {"フォルダ \"" + path + "\" の作成に失敗しました。", ExpectedBox::kNone, {IDOK}};
+}
+
+const ExpectedBox kInvalid = {"同期フォルダの定義を追加できませんでした。\r\n\r\n"
+                              "指定されたフォルダパスが無効です。\r\n"
+                              "存在するフォルダを２つ以上指定してください。\r\n",
+                              ExpectedBox::kExclamation,
+                              {IDOK}};
+
+std::vector<std::string> fieldsOf(HWND dialog) {
+    std::vector<std::string> fields;
+    for (int id : kFieldIds) {
+        fields.push_back(textOf(GetDlgItem(dialog, id)));
+    }
+    return fields;
+}
+
+TEST(FoldersOfSelectionTest, TheFirstThreeSyncLinesUpToTheirCR) {
+    struct Case {
+        const char* text;
+        std::vector<std::string> folders;
+    } const cases[] = {
+        {"Sync.A\r\nSync.B\r\nSync.C\r\nSync.D\r\n", {"A", "B", "C"}},
+        {"Sync.D:\\ソ\r\nSync.E:\\表", {"D:\\ソ"}},
+        {"x SYNC.D:\\a\r\nmemo\r\nsync.E:\\b\r\n", {"D:\\a", "E:\\b"}},
+        {"Sync.Option.NoSubDirectory\r\nSync.D:\\a\r\n", {"Option.NoSubDirectory", "D:\\a"}},
+        {"Sync.\r\nSync.D:\\a\r\n", {"", "D:\\a"}},
+        // The second byte of ゴ is "S": no "Sync." starts inside a character.
+        {"ゴync.D:\\a\r\n", {}},
+        {"", {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(foldersOfSelection(c.text), c.folders) << support::utf8(c.text);
+    }
+}
+
+class MirrorEditTest : public DialogTest {
+  protected:
+    MirrorEditTest() {
+        a_ = temp_.folder("ソース表");
+        b_ = temp_.folder("バックアップ\\能力");
+        c_ = temp_.folder("予定");
+        d_ = temp_.folder("四つ目");
+    }
+    std::string a_, b_, c_, d_;
+};
+
+struct AddCase {
+    const char* name;
+    std::string before, selected, after; // the editor around its selection
+    std::vector<std::string> opened;     // the three fields when the dialog opens
+    std::vector<std::string> typed;      // what the user types into each (kKeep: nothing)
+    bool clearCheckBox;
+    std::vector<std::pair<ExpectedBox, int>> boxes; // each box and the button pressed
+    bool staysOpen;                                 // the user then cancels
+    std::string inserted;                           // empty: the editor stays as it was
+    std::vector<std::string> existAfter;
+    std::vector<std::string> missingAfter;
+};
+
+TEST_F(MirrorEditTest, TheTextHandedBack) {
+    const std::string missing = temp_.at("新しい\\深い\\表");
+    const std::string declined = temp_.at("断る表");
+    const std::string trailing = temp_.at("後ろに区切り");
+    const std::string file = temp_.file("ただのファイル.txt");
+    const std::string underFile = file + "\\下";
+    const std::string k = kKeep;
+    const std::vector<std::string> none = {"", "", ""};
+
+    const AddCase cases[] = {
+        {"two folders with subfolders",
+         "前\r\n",
+         "",
+         "後",
+         none,
+         {a_, b_, ""},
+         false,
+         {},
+         false,
+         "\r\nSync." + a_ + "\r\nSync." + b_ + "\r\n"},
+        {"two folders without subfolders",
+         "",
+         "",
+         "",
+         none,
+         {a_, "", b_},
+         true,
+         {},
+         false,
+         "\r\nSync.Option.NoSubDirectory\r\nSync." + a_ + "\r\nSync." + b_ + "\r\n"},
+        {"three folders",
+         "",
+         "",
+         "",
+         none,
+         {a_, b_, c_},
+         false,
+         {},
+         false,
+         "\r\nSync." + a_ + "\r\nSync." + b_ + "\r\nSync." + c_ + "\r\n"},
+        {"a missing folder created with its parents on Yes",
+         "",
+         "",
+         "",
+         none,
+         {a_, missing, ""},
+         false,
+         {{createQuestion(missing), IDYES}},
+         false,
+         "\r\nSync." + a_ + "\r\nSync." + missing + "\r\n",
+         {missing}},
+        {"a missing folder skipped on No",
+         "",
+         "",
+         "",
+         none,
+         {a_, declined, b_},
+         false,
+         {{createQuestion(declined), IDNO}},
+         false,
+         "\r\nSync." + a_ + "\r\nSync." + b_ + "\r\n",
+         {},
+         {declined}},
+        {"a folder that cannot be created is left out",
+         "",
+         "",
+         "",
+         none,
+         {underFile, a_, b_},
+         false,
+         {{createQuestion(underFile), IDYES}, {creationFailure(underFile), IDOK}},
+         false,
+         "\r\nSync." + a_ + "\r\nSync." + b_ + "\r\n",
+         {},
+         {underFile}},
+        {"one folder and a declined one are too few",
+         "前\r\n",
+         "Sync.D:\\古い\r\n",
+         "",
+         {"D:\\古い", "", ""},
+         {a_, declined, ""},
+         false,
+         {{createQuestion(declined), IDNO}, {kInvalid, IDOK}},
+         true,
+         "",
+         {},
+         {declined}},
+        {"trailing backslashes, as a run reads the lines; a drive root",
+         "",
+         "",
+         "",
+         none,
+         {a_ + "\\", "D:\\", trailing + "\\"},
+         false,
+         {{createQuestion(trailing + "\\"), IDYES}},
+         false,
+         "\r\nSync." + a_ + "\\\r\nSync.D:\\\r\nSync." + trailing + "\\\r\n",
+         {trailing}},
+        {"cancel after opening with a selection",
+         "前\r\n",
+         "Sync." + a_ + "\r\nSync." + b_ + "\r\n",
+         "後\r\n",
+         {a_, b_, ""},
+         {k, k, k},
+         false,
+         {},
+         true,
+         ""},
+        {"four lines fill three fields and the fourth is lost",
+         "前\r\n",
+         "Sync." + a_ + "\r\nSync." + b_ + "\r\nSync." + c_ + "\r\nSync." + d_ + "\r\n",
+         "後",
+         {a_, b_, c_},
+         {k, k, k},
+         false,
+         {},
+         false,
+         "\r\nSync." + a_ + "\r\nSync." + b_ + "\r\nSync." + c_ + "\r\n"},
+        {"a last line without CR is not taken; sync. in any case anywhere in its line",
+         "",
+         "メモ sync." + b_ + "\r\nSync." + c_,
+         "",
+         {b_, "", ""},
+         {k, a_, k},
+         false,
+         {},
+         false,
+         "\r\nSync." + b_ + "\r\nSync." + a_ + "\r\n"},
+    };
+
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    HWND editor = control(kIdEditor);
+    for (const AddCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        selectInEditor(editor, c.before, c.selected, c.after);
+        const std::size_t boxesBefore = boxes_.seen().size();
+        for (const auto& box : c.boxes) {
+            boxes_.answer(box.second);
+        }
+
+        std::string caption;
+        std::vector<std::string> opened;
+        bool checked = false;
+        bool openAfterBoxes = false;
+        bool exchangeEmptyWhileOpen = false;
+        std::vector<std::string> fieldsAfterBoxes;
+        runAsUser(kCmdAddMirrorDefinition, kCaption, [&](HWND dialog) {
+            caption = textOf(dialog);
+            opened = fieldsOf(dialog);
+            HWND check = GetDlgItem(dialog, kIdMirrorSubfolders);
+            checked = SendMessageA(check, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            for (int i = 0; i < 3; ++i) {
+                if (c.typed[i] != kKeep) {
+                    typeInto(GetDlgItem(dialog, kFieldIds[i]), c.typed[i]);
+                }
+            }
+            if (c.clearCheckBox) {
+                press(check);
+                waitUntil([&] { return SendMessageA(check, BM_GETCHECK, 0, 0) == BST_UNCHECKED; });
+            }
+            if (c.staysOpen) {
+                if (!c.boxes.empty()) {
+                    press(GetDlgItem(dialog, kIdMirrorAdd));
+                    waitUntil([&] { return boxes_.seen().size() >= boxesBefore + c.boxes.size(); });
+                    // Back from the last box: the dialog is usable again.
+                    waitUntil([&] { return IsWindowEnabled(dialog) != FALSE; });
+                    Sleep(200);
+                }
+                openAfterBoxes = IsWindow(dialog) && IsWindowVisible(dialog);
+                exchangeEmptyWhileOpen = exchangeText().empty();
+                fieldsAfterBoxes = fieldsOf(dialog);
+                press(GetDlgItem(dialog, kIdMirrorCancel));
+            } else {
+                press(GetDlgItem(dialog, kIdMirrorAdd));
+            }
+        });
+
+        EXPECT_EQ(caption, kCaption);
+        EXPECT_EQ(opened, c.opened);
+        EXPECT_TRUE(checked);
+        const std::vector<support::SeenBox> seen = boxes_.seen();
+        ASSERT_EQ(seen.size(), boxesBefore + c.boxes.size());
+        for (std::size_t i = 0; i < c.boxes.size(); ++i) {
+            expectBox(seen[boxesBefore + i], c.boxes[i].first);
+        }
+        if (c.staysOpen) {
+            EXPECT_TRUE(openAfterBoxes);
+            EXPECT_TRUE(exchangeEmptyWhileOpen);
+            std::vector<std::string> typedFields = c.typed;
+            for (int i = 0; i < 3; ++i) {
+                if (typedFields[i] == kKeep) {
+                    typedFields[i] = c.opened[i];
+                }
+            }
+            EXPECT_EQ(fieldsAfterBoxes, typedFields);
+        }
+        if (!c.inserted.empty()) {
+            // What the dialog hands back is one definition that a run mirrors.
+            EXPECT_EQ(countSyncDefinitions(c.inserted), 1);
+        }
+        const std::string expected =
+            c.before + (c.inserted.empty() ? c.selected : c.inserted) + c.after;
+        EXPECT_EQ(text(kIdEditor), expected) << support::utf8(text(kIdEditor));
+        for (const std::string& folder : c.existAfter) {
+            EXPECT_TRUE(support::pathExists(folder)) << support::utf8(folder);
+        }
+        for (const std::string& folder : c.missingAfter) {
+            EXPECT_FALSE(support::pathExists(folder)) << support::utf8(folder);
+        }
+    }
+}
+
+// The dialog's own result: 1 with its lines handed back, 0 for every way of leaving it
+// without them, and then the exchange text is empty even though it came with a selection.
+TEST_F(MirrorEditTest, ResultsOfEachWayOut) {
+    struct Way {
+        const char* name;
+        std::function<void(HWND dialog)> act;
+        int result;
+    } const ways[] = {
+        {"add",
+         [&](HWND dialog) {
+             typeInto(GetDlgItem(dialog, kIdMirrorFolder1), a_);
+             typeInto(GetDlgItem(dialog, kIdMirrorFolder2), b_);
+             press(GetDlgItem(dialog, kIdMirrorAdd));
+         },
+         1},
+        {"cancel button", [](HWND dialog) { press(GetDlgItem(dialog, kIdMirrorCancel)); }, 0},
+        {"close box", [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }, 0},
+        {"Esc key",
+         [](HWND dialog) {
+             HWND field = GetDlgItem(dialog, kIdMirrorFolder1);
+             PostMessageA(field, WM_KEYDOWN, VK_ESCAPE, 1);
+         },
+         0},
+        {"Enter key adds",
+         [&](HWND dialog) {
+             HWND field = GetDlgItem(dialog, kIdMirrorFolder3);
+             typeInto(GetDlgItem(dialog, kIdMirrorFolder1), c_);
+             typeInto(field, d_);
+             PostMessageA(field, WM_KEYDOWN, VK_RETURN, 1);
+         },
+         1},
+    };
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        exchangeText() = "Sync." + a_ + "\r\nSync." + b_ + "\r\n";
+        bool ownerDisabled = false;
+        const int result = runDialogAsUser("MirrorEdit", kCaption, [&](HWND dialog) {
+            ownerDisabled = !IsWindowEnabled(window());
+            way.act(dialog);
+        });
+        EXPECT_EQ(result, way.result);
+        EXPECT_TRUE(ownerDisabled);
+        EXPECT_TRUE(IsWindowEnabled(window()));
+        if (way.result == 1) {
+            EXPECT_EQ(exchangeText().substr(0, 7), "\r\nSync.");
+        } else {
+            EXPECT_EQ(exchangeText(), "");
+        }
+    }
+    EXPECT_TRUE(boxes_.seen().empty());
+}
+
+TEST_F(MirrorEditTest, DroppedItems) {
+    const std::string file = temp_.file("落とす.txt");
+    struct DropCase {
+        const char* name;
+        std::vector<std::string> before;
+        std::vector<std::string> dropped;
+        std::vector<std::string> after;
+    } const cases[] = {
+        {"a folder goes into the first field", {"", "", ""}, {a_}, {a_, "", ""}},
+        {"a file is ignored", {"", "", ""}, {file}, {"", "", ""}},
+        {"the first empty field takes it", {"x", "", "y"}, {b_}, {"x", b_, "y"}},
+        {"only the first of several items counts", {"", "", ""}, {c_, a_, b_}, {c_, "", ""}},
+        {"a file first hides the folders after it", {"", "", ""}, {file, a_}, {"", "", ""}},
+        {"all fields full", {a_, b_, c_}, {d_}, {a_, b_, c_}},
+        {"a drive root names the drive", {a_, "", ""}, {"D:\\"}, {a_, "D:\\", ""}},
+        {"a missing folder is ignored", {"", "", ""}, {temp_.at("無い")}, {"", "", ""}},
+    };
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    std::vector<std::vector<std::string>> results;
+    std::vector<bool> released;
+    runAsUser(kCmdAddMirrorDefinition, kCaption, [&](HWND dialog) {
+        for (const DropCase& c : cases) {
+            for (int i = 0; i < 3; ++i) {
+                typeInto(GetDlgItem(dialog, kFieldIds[i]), c.before[i]);
+            }
+            HDROP drop = makeDrop(c.dropped);
+            SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+            results.push_back(fieldsOf(dialog));
+            // The receiver gives the block back to the shell, which frees it.
+            released.push_back(GlobalSize(drop) == 0);
+        }
+        press(GetDlgItem(dialog, kIdMirrorCancel));
+    });
+    ASSERT_EQ(results.size(), std::size(cases));
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(results[i], cases[i].after);
+        EXPECT_TRUE(released[i]);
+    }
+}
+
+const char kBrowserCaption[] = "フォルダーの参照";
+
+// The folder selected in the folder browser's tree, by its display name.
+std::string selectedInBrowser(HWND browser) {
+    HWND tree = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
+    HTREEITEM item =
+        reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    char name[MAX_PATH] = {};
+    TVITEMA query = {};
+    query.mask = TVIF_TEXT;
+    query.hItem = item;
+    query.pszText = name;
+    query.cchTextMax = sizeof name;
+    if (item == nullptr || !SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query))) {
+        return std::string();
+    }
+    return name;
+}
+
+TEST_F(MirrorEditTest, BrowsingStartsAtTheFieldsFolder) {
+    boxes_.ignoreCaption(kBrowserCaption);
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    struct Seen {
+        std::string title;
+        std::string selected;
+        std::string field;
+    } chosen, cancelled, fromMissing;
+    const std::string missing = temp_.at("無いフォルダ");
+
+    runAsUser(kCmdAddMirrorDefinition, kCaption, [&](HWND dialog) {
+        // The field names its folder with a trailing backslash; the browser gives it back
+        // in its own form, so the field shows whether the choice arrived.
+        HWND first = GetDlgItem(dialog, kIdMirrorFolder1);
+        typeInto(first, a_ + "\\");
+        press(GetDlgItem(dialog, kIdMirrorBrowse1));
+        if (HWND browser = waitForOwnWindow("#32770", kBrowserCaption)) {
+            waitUntil([&] { return selectedInBrowser(browser) == "ソース表"; }, 5000);
+            chosen.selected = selectedInBrowser(browser);
+            for (HWND child = GetWindow(browser, GW_CHILD); child != nullptr;
+                 child = GetWindow(child, GW_HWNDNEXT)) {
+                if (textOf(child) == "同期するフォルダを選んでください") {
+                    chosen.title = textOf(child);
+                }
+            }
+            press(GetDlgItem(browser, IDOK));
+            waitUntil([&] { return !IsWindow(browser); });
+        }
+        waitUntil([&] { return textOf(first) == a_; }, 5000);
+        chosen.field = textOf(first);
+
+        HWND second = GetDlgItem(dialog, kIdMirrorFolder2);
+        typeInto(second, b_);
+        press(GetDlgItem(dialog, kIdMirrorBrowse2));
+        if (HWND browser = waitForOwnWindow("#32770", kBrowserCaption)) {
+            waitUntil([&] { return selectedInBrowser(browser) == "能力"; }, 5000);
+            cancelled.selected = selectedInBrowser(browser);
+            press(GetDlgItem(browser, IDCANCEL));
+            waitUntil([&] { return !IsWindow(browser); });
+        }
+        cancelled.field = textOf(second);
+
+        HWND third = GetDlgItem(dialog, kIdMirrorFolder3);
+        typeInto(third, missing);
+        press(GetDlgItem(dialog, kIdMirrorBrowse3));
+        if (HWND browser = waitForOwnWindow("#32770", kBrowserCaption)) {
+            Sleep(300);
+            fromMissing.selected = selectedInBrowser(browser);
+            press(GetDlgItem(browser, IDCANCEL));
+            waitUntil([&] { return !IsWindow(browser); });
+        }
+        fromMissing.field = textOf(third);
+        press(GetDlgItem(dialog, kIdMirrorCancel));
+    });
+
+    EXPECT_EQ(chosen.title, "同期するフォルダを選んでください");
+    EXPECT_EQ(chosen.selected, "ソース表");
+    EXPECT_EQ(chosen.field, a_);
+    EXPECT_EQ(cancelled.selected, "能力");
+    EXPECT_EQ(cancelled.field, b_);
+    EXPECT_NE(fromMissing.selected, "無いフォルダ");
+    EXPECT_EQ(fromMissing.field, missing);
+    EXPECT_TRUE(boxes_.seen().empty());
+}
+
+TEST_F(MirrorEditTest, ControlsAndTheirStart) {
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    const std::vector<ControlExpectation> expected = {
+        {kIdMirrorGroup, "Button", "同期するフォルダ", 14, 17, 445, 152},
+        {kIdMirrorFolder1, "Edit", "", 27, 39, 368, 22},
+        {kIdMirrorFolder2, "Edit", "", 27, 74, 368, 22},
+        {kIdMirrorFolder3, "Edit", "", 27, 107, 369, 22},
+        {kIdMirrorSubfolders, "Button", "サブフォルダも同期する", 26, 140, 153, 18},
+        {kIdMirrorBrowse1, "Button", "参照", 397, 40, 48, 20},
+        {kIdMirrorBrowse2, "Button", "参照", 397, 75, 48, 20},
+        {kIdMirrorBrowse3, "Button", "参照", 397, 107, 48, 20},
+        {kIdMirrorAdd, "Button", "定義を追加する", 90, 194, 104, 25},
+        {kIdMirrorCancel, "Button", "キャンセル", 258, 195, 103, 23},
+    };
+    std::vector<std::string> mismatches;
+    SIZE size = {};
+    bool acceptsFiles = false;
+    bool checkBox = false;
+    bool focusInFirstField = false;
+    runAsUser(kCmdAddMirrorDefinition, kCaption, [&](HWND dialog) {
+        mismatches = controlMismatches(dialog, expected, dialogFont(FontSlot::MirrorEdit));
+        RECT frame;
+        GetWindowRect(dialog, &frame);
+        size = {frame.right - frame.left, frame.bottom - frame.top};
+        acceptsFiles = (GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0;
+        checkBox = (GetWindowLongA(GetDlgItem(dialog, kIdMirrorSubfolders), GWL_STYLE) &
+                    BS_TYPEMASK) == BS_AUTOCHECKBOX;
+        GUITHREADINFO gui = {sizeof gui};
+        GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui);
+        focusInFirstField = gui.hwndFocus == GetDlgItem(dialog, kIdMirrorFolder1);
+        press(GetDlgItem(dialog, kIdMirrorCancel));
+    });
+    EXPECT_TRUE(mismatches.empty()) << testing::PrintToString(mismatches);
+    EXPECT_EQ(size.cx, 480);
+    EXPECT_EQ(size.cy, 280);
+    EXPECT_TRUE(acceptsFiles);
+    EXPECT_TRUE(checkBox);
+    EXPECT_TRUE(focusInFirstField);
+    EXPECT_EQ(text(kIdEditor), "Sync.D:\r\n");
+}
+
+} // namespace

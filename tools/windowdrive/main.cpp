@@ -1,0 +1,108 @@
+// windowdrive VERB ARGUMENTS, against the one running Syncoravel of this Wine desktop:
+//   wait                    until its main window is shown
+//   open COMMAND [LINES]    selects the first LINES lines of the definition editor, chooses
+//                           the menu command and, once the dialog is shown, prints its
+//                           screen rectangle as "X Y WIDTH HEIGHT"
+//   type ID TEXT            puts the text into the control ID of the open dialog
+//   close                   closes the open dialog as its close box does
+//   quit                    closes the main window
+// Exit code 0 on success, 1 when a window does not appear, 2 for wrong arguments.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+HWND visibleWindowOf(const char* className) {
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, className, nullptr)) != nullptr) {
+        if (IsWindowVisible(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+HWND waitForWindow(const char* className) {
+    for (int i = 0; i < 300; ++i) {
+        if (HWND window = visibleWindowOf(className)) {
+            return window;
+        }
+        Sleep(100);
+    }
+    std::fprintf(stderr, "no %s window\n", className);
+    return nullptr;
+}
+
+int open(HWND main, int command, int lines) {
+    if (lines > 0) {
+        HWND editor = GetDlgItem(main, 1000);
+        const LRESULT end = SendMessageA(editor, EM_LINEINDEX, lines, 0);
+        SendMessageA(editor, EM_SETSEL, 0, end);
+    }
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+    HWND dialog = waitForWindow("NORMALDLG");
+    if (dialog == nullptr) {
+        return 1;
+    }
+    Sleep(700); // let it paint
+    RECT rect;
+    GetWindowRect(dialog, &rect);
+    std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                rect.bottom - rect.top);
+    return 0;
+}
+
+int closeDialog() {
+    HWND dialog = visibleWindowOf("NORMALDLG");
+    if (dialog == nullptr) {
+        return 1;
+    }
+    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    for (int i = 0; i < 100 && IsWindow(dialog); ++i) {
+        Sleep(100);
+    }
+    return IsWindow(dialog) ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr,
+                     "usage: windowdrive wait|open COMMAND [LINES]|type ID TEXT|close|quit\n");
+        return 2;
+    }
+    const std::string verb = argv[1];
+    if (verb == "close") {
+        return closeDialog();
+    }
+    HWND main = waitForWindow("NORMAL0");
+    if (main == nullptr) {
+        return 1;
+    }
+    if (verb == "wait") {
+        return 0;
+    }
+    if (verb == "open" && argc >= 3) {
+        return open(main, std::atoi(argv[2]), argc >= 4 ? std::atoi(argv[3]) : 0);
+    }
+    if (verb == "type" && argc == 4) {
+        HWND dialog = visibleWindowOf("NORMALDLG");
+        HWND control = dialog != nullptr ? GetDlgItem(dialog, std::atoi(argv[2])) : nullptr;
+        if (control == nullptr) {
+            return 1;
+        }
+        SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
+        return 0;
+    }
+    if (verb == "quit") {
+        PostMessageA(main, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    std::fprintf(stderr, "unknown verb or arguments\n");
+    return 2;
+}
