@@ -6,7 +6,7 @@ SYNCORAVEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 SYNCORAVEL_BUILD="${SYNCORAVEL_BUILD:-$SYNCORAVEL_ROOT/build}"
 WINE64=/usr/lib/wine/wine64
 # Raised whenever wine_prefix_prepare learns a new setting, so existing prefixes get it.
-WINE_PREFIX_VERSION=2
+WINE_PREFIX_VERSION=3
 
 SYNCORAVEL_PACKAGES=(
     g++-mingw-w64-x86-64-posix
@@ -101,6 +101,12 @@ wine_prefix_prepare() {
             # itself, so that screenshots show them.
             restricted "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N \
                 /f >/dev/null 2>&1
+            # The program's fonts are the Windows Japanese ones; without a replacement Wine
+            # draws their texts in a wider face, and labels sized for them are cut short.
+            restricted "$WINE64" reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+                /v 'ＭＳ Ｐゴシック' /d 'IPAPGothic' /f >/dev/null 2>&1
+            restricted "$WINE64" reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+                /v 'ＭＳ ゴシック' /d 'IPAGothic' /f >/dev/null 2>&1
             echo "$WINE_PREFIX_VERSION" >"$marker"
         fi
         wine_map_drives

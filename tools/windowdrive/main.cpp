@@ -3,9 +3,14 @@
 //   open COMMAND [LINES]    selects the first LINES lines of the definition editor, chooses
 //                           the menu command and, once the dialog is shown, prints its
 //                           screen rectangle as "X Y WIDTH HEIGHT"
+//   shown CAPTION           waits for the dialog with that caption and prints its screen
+//                           rectangle as "X Y WIDTH HEIGHT"
+//   gone CAPTION            waits until no dialog with that caption is shown
 //   type ID TEXT            puts the text into the control ID of the open dialog
+//   press ID                clicks the button ID of the open dialog
 //   close                   closes the open dialog as its close box does
 //   quit                    closes the main window
+// "The open dialog" is the frontmost one when a dialog opened another.
 // Exit code 0 on success, 1 when a window does not appear, 2 for wrong arguments.
 #include <windows.h>
 
@@ -37,6 +42,57 @@ HWND waitForWindow(const char* className) {
     return nullptr;
 }
 
+HWND visibleDialogWithCaption(const char* caption) {
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, "NORMALDLG", caption)) != nullptr) {
+        if (IsWindowVisible(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+void printRect(HWND window) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                rect.bottom - rect.top);
+}
+
+int shown(const char* caption) {
+    for (int i = 0; i < 300; ++i) {
+        if (HWND dialog = visibleDialogWithCaption(caption)) {
+            Sleep(700); // let it paint
+            printRect(dialog);
+            return 0;
+        }
+        Sleep(100);
+    }
+    std::fprintf(stderr, "no dialog \"%s\"\n", caption);
+    return 1;
+}
+
+int gone(const char* caption) {
+    for (int i = 0; i < 600; ++i) {
+        if (visibleDialogWithCaption(caption) == nullptr) {
+            return 0;
+        }
+        Sleep(100);
+    }
+    std::fprintf(stderr, "dialog \"%s\" stays\n", caption);
+    return 1;
+}
+
+int press(int id) {
+    HWND dialog = visibleWindowOf("NORMALDLG");
+    HWND button = dialog != nullptr ? GetDlgItem(dialog, id) : nullptr;
+    if (button == nullptr) {
+        return 1;
+    }
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return 0;
+}
+
 int open(HWND main, int command, int lines) {
     if (lines > 0) {
         HWND editor = GetDlgItem(main, 1000);
@@ -49,10 +105,7 @@ int open(HWND main, int command, int lines) {
         return 1;
     }
     Sleep(700); // let it paint
-    RECT rect;
-    GetWindowRect(dialog, &rect);
-    std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
-                rect.bottom - rect.top);
+    printRect(dialog);
     return 0;
 }
 
@@ -73,12 +126,22 @@ int closeDialog() {
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
-                     "usage: windowdrive wait|open COMMAND [LINES]|type ID TEXT|close|quit\n");
+                     "usage: windowdrive wait|open COMMAND [LINES]|shown CAPTION|gone CAPTION|"
+                     "type ID TEXT|press ID|close|quit\n");
         return 2;
     }
     const std::string verb = argv[1];
     if (verb == "close") {
         return closeDialog();
+    }
+    if (verb == "shown" && argc == 3) {
+        return shown(argv[2]);
+    }
+    if (verb == "gone" && argc == 3) {
+        return gone(argv[2]);
+    }
+    if (verb == "press" && argc == 3) {
+        return press(std::atoi(argv[2]));
     }
     HWND main = waitForWindow("NORMAL0");
     if (main == nullptr) {
