@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ui/definition_file.h"
+#include "ui/dialog_controls.h"
 #include "ui/main_window_state.h"
 #include "ui/secure_state.h"
 #include "ui/ui_ids.h"
@@ -14,21 +15,12 @@ namespace {
 
 HWND theMainWindow = nullptr;
 
-struct ControlSpec {
-    int id;
-    const char* className;
-    const char* text;
-    DWORD extendedStyle;
-    DWORD style;
-    int x, y, width, height;
-};
-
 constexpr DWORD kEditorStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
                                ES_AUTOVSCROLL | ES_AUTOHSCROLL;
 constexpr DWORD kStatusStyle = WS_CHILD | WS_VISIBLE | ES_READONLY | ES_AUTOHSCROLL;
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON;
 
-const ControlSpec kControls[] = {
+const ControlEntry kControls[] = {
     {kIdEditor, "EDIT", "", WS_EX_CLIENTEDGE, kEditorStyle, 0, 0, 472, 132},
     {kIdRunButton, "BUTTON", "同期実行", 0, kButtonStyle, 16, 209, 74, 24},
     {kIdLogSummary, "EDIT", "", WS_EX_CLIENTEDGE, kEditorStyle, 195, 196, 277, 150},
@@ -45,15 +37,7 @@ MainWindowState* stateOf(HWND window) {
 }
 
 void createControls(MainWindowState& state) {
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(state.window, GWLP_HINSTANCE));
-    for (const ControlSpec& spec : kControls) {
-        HWND control = CreateWindowExA(spec.extendedStyle, spec.className, spec.text, spec.style,
-                                       spec.x, spec.y, spec.width, spec.height, state.window,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
-                                       instance, nullptr);
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont(FontSlot::Main)),
-                     FALSE);
-    }
+    ::createControls(state.window, kControls, dialogFont(FontSlot::Main));
     // The definition file may be far longer than an edit control takes by default.
     SendMessageA(state.control(kIdEditor), EM_SETLIMITTEXT, 0, 0);
     SendMessageA(state.control(kIdLogSummary), EM_SETLIMITTEXT, 0, 0);

@@ -13,6 +13,7 @@
 #include "settings/settings_file.h"
 #include "sync/path_tests.h"
 #include "ui/definition_file.h"
+#include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/secure_state.h"
 #include "ui/ui_ids.h"
@@ -45,21 +46,12 @@ struct SecureFoldersState {
     std::string loadedList;
 };
 
-struct ControlSpec {
-    int id;
-    const char* className;
-    const char* text;
-    DWORD extendedStyle;
-    DWORD style;
-    int x, y, width, height;
-};
-
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kPushButton = kChild | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD kRadio = kChild | WS_TABSTOP | BS_AUTORADIOBUTTON;
 constexpr DWORD kPasswordEdit = kChild | WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL;
 
-const ControlSpec kControls[] = {
+const ControlEntry kControls[] = {
     {kIdFolderList, "EDIT", "", WS_EX_CLIENTEDGE,
      kChild | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
          ES_AUTOHSCROLL | ES_WANTRETURN,
@@ -114,15 +106,7 @@ int runSecureWindow(SecureFoldersState& state, int mode) {
 }
 
 void createControls(HWND window) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    for (const ControlSpec& spec : kControls) {
-        HWND control = CreateWindowExA(spec.extendedStyle, spec.className, spec.text, spec.style,
-                                       spec.x, spec.y, spec.width, spec.height, window,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
-                                       instance, nullptr);
-        SendMessageA(control, WM_SETFONT,
-                     reinterpret_cast<WPARAM>(dialogFont(FontSlot::SecureFlds)), FALSE);
-    }
+    ::createControls(window, kControls, dialogFont(FontSlot::SecureFlds));
     // A long list of long paths must fit.
     SendMessageA(GetDlgItem(window, kIdFolderList), EM_SETLIMITTEXT, 0, 0);
 }

@@ -8,6 +8,7 @@
 #include "secure/secure_messages.h"
 #include "settings/settings_file.h"
 #include "ui/definition_file.h"
+#include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/secure_state.h"
 #include "ui/ui_resources.h"
@@ -26,16 +27,7 @@ struct SecureProgState {
     Phase phase = Phase::Waiting;
 };
 
-struct ControlSpec {
-    int id;
-    const char* className;
-    const char* text;
-    DWORD extendedStyle;
-    DWORD style;
-    int x, y, width, height;
-};
-
-const ControlSpec kControls[] = {
+const ControlEntry kControls[] = {
     {kIdSecureProgress, PROGRESS_CLASSA, "", WS_EX_STATICEDGE, WS_CHILD | WS_VISIBLE, 4, 61, 307,
      21},
     {kIdSecureStatus, "STATIC", "ユーザー通知", 0, WS_CHILD | WS_VISIBLE, 11, 10, 287, 20},
@@ -49,23 +41,11 @@ SecureProgState* stateOf(HWND window) {
     return reinterpret_cast<SecureProgState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
-void createControls(HWND window) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    for (const ControlSpec& spec : kControls) {
-        HWND control = CreateWindowExA(spec.extendedStyle, spec.className, spec.text, spec.style,
-                                       spec.x, spec.y, spec.width, spec.height, window,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
-                                       instance, nullptr);
-        SendMessageA(control, WM_SETFONT,
-                     reinterpret_cast<WPARAM>(dialogFont(FontSlot::SecureProg)), FALSE);
-    }
-}
-
 LRESULT onInitDialog(HWND window) {
     auto* state = new SecureProgState;
     state->window = window;
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
-    createControls(window);
+    createControls(window, kControls, dialogFont(FontSlot::SecureProg));
 
     state->context.reset(new SecureContext(secureStoreRoot()));
     state->context->setIndexScrambling(1);
