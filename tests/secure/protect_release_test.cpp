@@ -306,7 +306,7 @@ TEST(SecureProtectTest, NumbersDepthFirstAndReportsEachFolder) {
     // The index the walk must write, in the order the file system lists the entries.
     std::string records;
     unsigned long number = 1;
-    for (const std::string& name : securetest::listingOrder(a)) {
+    for (const std::string& name : support::listingOrder(a)) {
         if (name == "a.txt") {
             records += record(a.substr(2) + "\\a.txt", number++, 32);
         } else {
@@ -477,7 +477,7 @@ TEST(SecureProtectTest, AFileThatCannotMoveStaysWithoutARecord) {
     { SecureContext create(fixture.root()); }
     const std::string stale = fixture.storeFolder() + "\\Vaultrowan00001.exe";
     ASSERT_TRUE(support::writeFile(stale, "stale"));
-    const std::string first = securetest::listingOrder(doc)[0];
+    const std::string first = support::listingOrder(doc)[0];
     const std::string other = first == "a.txt" ? "b.txt" : "a.txt";
 
     int result = -1;

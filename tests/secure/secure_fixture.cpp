@@ -1,6 +1,5 @@
 #include "secure_fixture.h"
 
-#include "base/scoped_handle.h"
 #include "support/files.h"
 
 namespace securetest {
@@ -30,21 +29,6 @@ TreeState treeState(const std::string& root) {
     TreeState state;
     collect(root, "", state);
     return state;
-}
-
-std::vector<std::string> listingOrder(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    FindHandle search(FindFirstFileA((folder + "\\*").c_str(), &found));
-    if (search) {
-        do {
-            const std::string name = found.cFileName;
-            if (name != "." && name != "..") {
-                names.push_back(name);
-            }
-        } while (FindNextFileA(search.get(), &found));
-    }
-    return names;
 }
 
 std::vector<std::string> StoreFixture::storedFiles() const {

@@ -29,9 +29,6 @@ struct TreeState {
 
 TreeState treeState(const std::string& root);
 
-// The names in a folder in the order the file system lists them.
-std::vector<std::string> listingOrder(const std::string& folder);
-
 // A program folder of its own with the store root "_PWSD" in it.
 class StoreFixture {
   public:

@@ -137,7 +137,7 @@ bool pathExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::vector<std::string> listFolder(const std::string& path) {
+std::vector<std::string> listingOrder(const std::string& path) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
     FindHandle search(FindFirstFileA((path + "\\*").c_str(), &found));
@@ -149,6 +149,11 @@ std::vector<std::string> listFolder(const std::string& path) {
             }
         } while (FindNextFileA(search.get(), &found));
     }
+    return names;
+}
+
+std::vector<std::string> listFolder(const std::string& path) {
+    std::vector<std::string> names = listingOrder(path);
     std::sort(names.begin(), names.end());
     return names;
 }

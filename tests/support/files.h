@@ -40,6 +40,8 @@ bool pathExists(const std::string& path);
 
 // The names in a folder (without "." and ".."), sorted.
 std::vector<std::string> listFolder(const std::string& path);
+// The same names in the order the file system lists them.
+std::vector<std::string> listingOrder(const std::string& path);
 
 // The text as UTF-8, for messages of failed assertions.
 std::string utf8(const std::string& shiftJis);

@@ -38,6 +38,19 @@ const WNDPROC kTestProcedures[] = {&testDialogProcedure<0>, &testDialogProcedure
 
 } // namespace
 
+RECT placeOf(HWND parent, HWND control) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::string classOf(HWND window) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
 void setTestDialog(const char* name, DialogBody body) {
     for (std::size_t i = 0; i < 5; ++i) {
         if (std::string(kDialogNames[i]) == name) {

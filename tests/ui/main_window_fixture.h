@@ -13,6 +13,11 @@
 #include "support/message_boxes.h"
 #include "support/temp_folder.h"
 
+// A control's rectangle in its parent's client coordinates.
+RECT placeOf(HWND parent, HWND control);
+// A window's class name.
+std::string classOf(HWND window);
+
 // Records what a control is told: the texts it is given and the positions of a progress
 // bar. An optional probe runs at each record, to sample the state of the window then.
 class ControlRecorder {

@@ -10,13 +10,6 @@
 
 namespace {
 
-RECT placeOf(HWND parent, HWND control) {
-    RECT rect;
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 TEST_F(MainWindowTest, LayoutFollowsTheClientSize) {
     ASSERT_NE(start("Sync.D:\r\n"), nullptr);
     SendMessageA(window(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(600, 401));

@@ -24,19 +24,6 @@ using securetest::TreeState;
 const char kLoading[] = "読み込み中･･･";
 const char kOutOfRange[] = "パスワードが範囲外です。";
 
-RECT placeOf(HWND parent, HWND control) {
-    RECT rect;
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-std::string classOf(HWND window) {
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
 // What happened, for the message of a failed wait.
 std::string describe(const std::vector<std::string>& events,
                      const std::vector<support::SeenBox>& boxes) {

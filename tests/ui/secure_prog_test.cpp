@@ -19,19 +19,6 @@ namespace {
 using securetest::treeState;
 using securetest::TreeState;
 
-RECT placeOf(HWND parent, HWND control) {
-    RECT rect;
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-std::string classOf(HWND window) {
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
 int progressOf(HWND window) {
     return static_cast<int>(SendMessageA(GetDlgItem(window, kIdSecureProgress), PBM_GETPOS, 0, 0));
 }

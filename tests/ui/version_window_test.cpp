@@ -22,13 +22,6 @@ LOGFONTA fontOf(HWND control) {
     return font;
 }
 
-RECT placeOf(HWND parent, HWND control) {
-    RECT rect;
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 class VersionWindowTest : public DialogTest {};
 
 TEST_F(VersionWindowTest, TitleVersionIconRuleAndLink) {
