@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <vector>
@@ -35,7 +36,25 @@ TempFolder::TempFolder(const std::string& parent) {
     }
 }
 
-TempFolder::~TempFolder() { removeTree(path_); }
+TempFolder::~TempFolder() {
+    if (path_.empty()) {
+        return;
+    }
+    // A file dialog of the program under test leaves the process in the folder it chose,
+    // and a folder that is some process's current folder cannot be removed.
+    char current[MAX_PATH] = {};
+    const DWORD length = GetCurrentDirectoryA(sizeof current, current);
+    if (length > 0 && length < sizeof current &&
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, current,
+                       static_cast<int>(std::min<std::size_t>(length, path_.size())),
+                       path_.c_str(), static_cast<int>(path_.size())) == CSTR_EQUAL &&
+        (length == path_.size() || current[path_.size()] == '\\')) {
+        SetCurrentDirectoryA((path_.substr(0, 2) + "\\").c_str());
+    }
+    if (!removeTree(path_)) {
+        std::fprintf(stderr, "the temporary folder %s could not be removed\n", path_.c_str());
+    }
+}
 
 std::string TempFolder::folder(const std::string& relative) const {
     const std::string full = at(relative);
