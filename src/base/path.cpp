@@ -25,6 +25,21 @@ std::size_t lastSeparator(const std::string& text) {
     return lastSeparator(text.data(), text.size());
 }
 
+std::size_t nameSeparator(const std::string& path) {
+    const std::size_t backslash = lastSeparator(path);
+    return backslash != std::string::npos ? backslash : path.rfind('/'); // "/" is no trail byte
+}
+
+std::string folderPart(const std::string& path) {
+    const std::size_t separator = nameSeparator(path);
+    return separator != std::string::npos ? path.substr(0, separator) : std::string();
+}
+
+std::string namePart(const std::string& path) {
+    const std::size_t separator = nameSeparator(path);
+    return separator != std::string::npos ? path.substr(separator + 1) : path;
+}
+
 std::size_t lengthWithoutTrailingSeparators(const char* text, std::size_t length) {
     // The end of the last character that is not a separator.
     std::size_t keep = 0;

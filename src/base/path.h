@@ -17,6 +17,16 @@ bool isLeadByte(char byte);
 std::size_t lastSeparator(const char* text, std::size_t length);
 std::size_t lastSeparator(const std::string& text);
 
+// Offset of the separator before the last name of a path: the last "\" that is a
+// character of its own or, in a path without one, the last "/". npos when there is neither.
+std::size_t nameSeparator(const std::string& path);
+
+// The path before that separator (its folder part); empty when there is none.
+std::string folderPart(const std::string& path);
+
+// The path after that separator (its last name); the whole path when there is none.
+std::string namePart(const std::string& path);
+
 // Length of the text without the "\" characters at its end (trail bytes 0x5C stay).
 std::size_t lengthWithoutTrailingSeparators(const char* text, std::size_t length);
 

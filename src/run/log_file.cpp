@@ -5,8 +5,8 @@
 
 #include <cstdio>
 
-#include "run/text_file_writer.h"
-#include "sync/path_tests.h"
+#include "base/text_file_writer.h"
+#include "base/file_system.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "base/scoped_handle.h"
-#include "run/worker_thread.h"
+#include "base/worker_thread.h"
 #include "sync/pass_context.h"
 
 // The one run context of the program: the worker that runs a definition's mirror pass, the

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/file_reader.h"
+#include "base/file_system.h"
 #include "base/scoped_handle.h"
 
 namespace {
@@ -103,21 +104,8 @@ bool replaceFileContent(const std::string& path, const std::string& content) {
         if (!file) {
             return false;
         }
-        std::size_t done = 0;
-        bool written = true;
-        while (done < content.size()) {
-            const DWORD chunk = static_cast<DWORD>(
-                content.size() - done > 0x10000000u ? 0x10000000u : content.size() - done);
-            DWORD wrote = 0;
-            if (!WriteFile(file.get(), content.data() + done, chunk, &wrote, nullptr) ||
-                wrote == 0) {
-                written = false;
-                break;
-            }
-            done += wrote;
-        }
         // The new content must be on the disk before it takes the target's place.
-        if (!written || !FlushFileBuffers(file.get())) {
+        if (!writeAll(file.get(), content) || !FlushFileBuffers(file.get())) {
             file.reset();
             DeleteFileA(temporary.c_str());
             return false;

@@ -2,16 +2,14 @@
 
 #include <utility>
 
+#include "base/file_system.h"
 #include "base/path.h"
-#include "run/text_file_writer.h"
+#include "base/text_file_writer.h"
 #include "secure/file_attributes.h"
 #include "secure/index_container.h"
 #include "secure/index_tags.h"
-#include "secure/secure_context.h"
 #include "secure/secure_messages.h"
 #include "secure/store_layout.h"
-#include "sync/file_operations.h"
-#include "sync/path_tests.h"
 
 namespace {
 
@@ -91,16 +89,9 @@ bool ProtectJournal::write(const std::string& text) {
         failed_ = true;
         return false;
     }
-    std::size_t done = 0;
-    while (done < text.size()) {
-        DWORD wrote = 0;
-        if (!WriteFile(index_.get(), text.data() + done, static_cast<DWORD>(text.size() - done),
-                       &wrote, nullptr) ||
-            wrote == 0) {
-            failed_ = true;
-            return false;
-        }
-        done += wrote;
+    if (!writeAll(index_.get(), text)) {
+        failed_ = true;
+        return false;
     }
     return true;
 }
@@ -118,12 +109,9 @@ void ProtectJournal::movedIntoStore(const std::string& source, const std::string
 bool ProtectJournal::undo() {
     bool allBack = true;
     for (auto move = moves_.rbegin(); move != moves_.rend(); ++move) {
-        const std::size_t separator = path::lastSeparator(move->source);
-        if (separator != std::string::npos) {
-            const std::string folder = move->source.substr(0, separator);
-            if (!folderExists(folder)) {
-                createFolderPath(folder); // removed when the hide switch is on
-            }
+        const std::string folder = path::folderPart(move->source);
+        if (!folder.empty() && !folderExists(folder)) {
+            createFolderPath(folder); // removed when the hide switch is on
         }
         if (MoveFileA(move->stored.c_str(), move->source.c_str())) {
             restoreFileAttributes(move->source, move->attributes);
@@ -194,34 +182,41 @@ unsigned long protectTree(const std::string& storeFolder, const std::string& fol
     return number - firstNumber;
 }
 
-unsigned protectFolders(SecureContext& context, const std::string& storeFolder,
-                        const std::vector<std::string>& folders, const std::string& key) {
+namespace {
+
+SecureOutcome failed(int resultCode) {
+    SecureOutcome outcome;
+    outcome.resultCode = resultCode;
+    return outcome;
+}
+
+} // namespace
+
+SecureOutcome protectFolders(const SecureRequest& request) {
+    const std::string& storeFolder = request.storeFolder;
+    const std::vector<std::string>& folders = request.folders;
+    const std::string& key = request.key;
     // The key, then every folder, before anything is written or moved.
     std::string keyElement;
     if (key.size() >= 3 && key[1] == ':' && key[2] == '\\') {
         if (!fileExists(key)) {
-            context.setResultCode(secure::kResultNoUsableKey);
-            return 0;
+            return failed(secure::kResultNoUsableKey);
         }
         keyElement = indexname::kKeyFile;
     } else if (!key.empty()) {
         keyElement = indexname::kKeyWord;
     } else {
-        context.setResultCode(secure::kResultNoUsableKey);
-        return 0;
+        return failed(secure::kResultNoUsableKey);
     }
     if (!keyReadsBack(key)) {
-        context.setResultCode(secure::kResultNoUsableKey);
-        return 0;
+        return failed(secure::kResultNoUsableKey);
     }
     for (const std::string& folder : folders) {
         if (folder.empty() || folder[0] != storeFolder[0]) {
-            context.setResultCode(secure::kResultOtherDrive);
-            return 0;
+            return failed(secure::kResultOtherDrive);
         }
         if (folder.size() < 4) {
-            context.setResultCode(secure::kResultShortPath);
-            return 0;
+            return failed(secure::kResultShortPath);
         }
     }
     // A key file inside a protected folder would be moved into the store with the rest,
@@ -229,8 +224,7 @@ unsigned protectFolders(SecureContext& context, const std::string& storeFolder,
     if (keyElement == indexname::kKeyFile) {
         for (const std::string& folder : folders) {
             if (isSameOrBelow(key, folder)) {
-                context.setResultCode(secure::kResultNoUsableKey);
-                return 0;
+                return failed(secure::kResultNoUsableKey);
             }
         }
     }
@@ -238,27 +232,23 @@ unsigned protectFolders(SecureContext& context, const std::string& storeFolder,
     // The index exists exactly while the area is set.
     const std::string indexPath = storeFolder + "\\" + store::kIndexName;
     if (fileExists(indexPath)) {
-        context.setResultCode(secure::kResultAlreadySet);
-        return 0;
+        return failed(secure::kResultAlreadySet);
     }
     FileHandle index(CreateFileA(indexPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!index) {
-        context.setResultCode(secure::kResultIndexNotWritten);
-        return 0;
+        return failed(secure::kResultIndexNotWritten);
     }
 
-    const std::size_t rootEnd = path::lastSeparator(storeFolder);
-    ProtectJournal journal(std::move(index), context.hideFolders(),
-                           rootEnd == std::string::npos ? std::string()
-                                                        : storeFolder.substr(0, rootEnd));
+    // The store folder lies in the store root, which the walk must never enter.
+    ProtectJournal journal(std::move(index), request.hideFolders, path::folderPart(storeFolder));
     journal.write(kIndexHeaderLine + indextag::startLine(indexname::kRoot) +
                   indextag::valueLine(keyElement, key));
 
     unsigned long number = 1;
     for (std::size_t j = 0; j < folders.size() && !journal.failed(); ++j) {
         number += protectTree(storeFolder, folders[j], number, journal);
-        context.post(kMsgProtectProgress, j + 1, static_cast<LPARAM>(folders.size()));
+        postProgress(request, kMsgProtectProgress, j + 1, static_cast<LPARAM>(folders.size()));
     }
     journal.write(indextag::endLine(indexname::kRoot));
 
@@ -268,14 +258,15 @@ unsigned protectFolders(SecureContext& context, const std::string& storeFolder,
         if (journal.undo()) {
             DeleteFileA(indexPath.c_str());
         }
-        context.setResultCode(secure::kResultIndexNotWritten);
-        return 0;
+        return failed(secure::kResultIndexNotWritten);
     }
 
-    if (context.indexScrambling()) {
+    if (request.indexScrambling) {
         scrambleFile(indexPath);
     }
     SetFileAttributesA(indexPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    context.setResultCode(secure::kResultDone);
-    return static_cast<unsigned>(number - 1);
+    SecureOutcome outcome;
+    outcome.resultCode = secure::kResultDone;
+    outcome.files = static_cast<unsigned>(number - 1);
+    return outcome;
 }

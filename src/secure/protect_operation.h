@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "base/scoped_handle.h"
-
-class SecureContext;
+#include "secure/secure_operation.h"
 
 // What one protect has done so far: the open index with the records not yet written, and
 // every move and note, so that an index that cannot be written does not strand the files
@@ -52,12 +51,11 @@ class ProtectJournal {
     std::vector<std::string> notes_;
 };
 
-// Protects the folders in order (worker thread): checks the key and every folder before
-// anything is moved, writes the index while moving every file into the store, and stores
-// the index. Returns the number of files met (a file that could not be moved stays in
-// place without a record) and sets the context's result code.
-unsigned protectFolders(SecureContext& context, const std::string& storeFolder,
-                        const std::vector<std::string>& folders, const std::string& key);
+// Protects the request's folders in order (worker thread): checks the key and every folder
+// before anything is moved, writes the index while moving every file into the store, and
+// stores the index. The outcome counts the files met (a file that could not be moved
+// stays in place without a record) and carries the result code.
+SecureOutcome protectFolders(const SecureRequest& request);
 
 // Moves every file below the folder into the store, depth first in the order the folder is
 // listed, numbering the stored files from `firstNumber`; then removes the emptied folder

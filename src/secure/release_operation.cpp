@@ -3,16 +3,14 @@
 #include <windows.h>
 
 #include "base/file_reader.h"
+#include "base/file_system.h"
 #include "base/path.h"
 #include "secure/file_attributes.h"
 #include "secure/index_container.h"
 #include "secure/index_query.h"
 #include "secure/index_tags.h"
-#include "secure/secure_context.h"
 #include "secure/secure_messages.h"
 #include "secure/store_layout.h"
-#include "sync/file_operations.h"
-#include "sync/path_tests.h"
 
 namespace {
 
@@ -63,12 +61,8 @@ bool entryExists(const std::string& path) {
 // Creates the missing folders a file goes back into; false when its folder was there.
 // Folders that a protect with the hide switch on removed come back this way.
 bool makeFolderOf(const std::string& file) {
-    const std::size_t separator = path::lastSeparator(file);
-    if (separator == std::string::npos) {
-        return false;
-    }
-    const std::string folder = file.substr(0, separator);
-    if (folderExists(folder)) {
+    const std::string folder = path::folderPart(file);
+    if (folder.empty() || folderExists(folder)) {
         return false;
     }
     createFolderPath(folder);
@@ -145,17 +139,18 @@ int keyRecordOf(const std::string& indexText) {
     return secure::kProbeNoKey;
 }
 
-unsigned releaseFolders(SecureContext& context, const std::string& storeFolder,
-                        const std::string& key) {
+SecureOutcome releaseFolders(const SecureRequest& request) {
+    const std::string& storeFolder = request.storeFolder;
+    SecureOutcome outcome;
     const std::string drive = storeFolder.substr(0, 2);
     const std::string indexPath = storeFolder + "\\" + store::kIndexName;
 
     // The key is checked on a restored copy in memory: after a wrong key the index on
     // disk is still in its container form.
     std::string text;
-    if (!readIndexText(indexPath, context.indexScrambling(), text)) {
-        context.setResultCode(secure::kResultNoIndex);
-        return 0;
+    if (!readIndexText(indexPath, request.indexScrambling, text)) {
+        outcome.resultCode = secure::kResultNoIndex;
+        return outcome;
     }
     IndexQuery document;
     document.load(std::move(text)); // selects never change the document
@@ -166,21 +161,21 @@ unsigned releaseFolders(SecureContext& context, const std::string& storeFolder,
         recordedKey = document.value();
         keyElement = indexname::kKeyFile;
         if (!fileExists(recordedKey)) {
-            context.setResultCode(secure::kResultWrongKey);
-            return 0;
+            outcome.resultCode = secure::kResultWrongKey;
+            return outcome;
         }
     } else if (document.select(kKeyWordPath)) {
         recordedKey = document.value();
         keyElement = indexname::kKeyWord;
-        if (recordedKey != key) {
-            context.setResultCode(secure::kResultWrongKey);
-            return 0;
+        if (recordedKey != request.key) {
+            outcome.resultCode = secure::kResultWrongKey;
+            return outcome;
         }
     } else {
-        context.setResultCode(secure::kResultWrongKey);
-        return 0;
+        outcome.resultCode = secure::kResultWrongKey;
+        return outcome;
     }
-    context.setKeyText(recordedKey);
+    outcome.key = recordedKey;
 
     const unsigned notes = document.select(kNotesPath) ? document.count() : 0;
     unsigned files = 0;
@@ -211,16 +206,16 @@ unsigned releaseFolders(SecureContext& context, const std::string& storeFolder,
             const bool hasAttributes = record.select("/file/file-attribute") &&
                                        parseAttributes(record.value(), attributes);
 
-            Restore outcome = Restore::Lost;
+            Restore restored = Restore::Lost;
             if (hasSecure && hasStore && hasAttributes) {
-                outcome = restoreRecord(source, destination, attributes);
+                restored = restoreRecord(source, destination, attributes);
             } else if (hasSecure && entryExists(source)) {
-                outcome = Restore::Kept; // an incomplete record is never guessed at
+                restored = Restore::Kept; // an incomplete record is never guessed at
             }
-            if (outcome != Restore::Done) {
+            if (restored != Restore::Done) {
                 allRestored = false;
             }
-            if (outcome == Restore::Kept) {
+            if (restored == Restore::Kept) {
                 keptRecords += indextag::startLine(indexname::kFile) + inner + "\r\n" +
                                indextag::endLine(indexname::kFile);
             }
@@ -228,7 +223,7 @@ unsigned releaseFolders(SecureContext& context, const std::string& storeFolder,
             allRestored = false;
             recordUnreadable = true;
         }
-        context.post(kMsgReleaseProgress, i + 1, items);
+        postProgress(request, kMsgReleaseProgress, i + 1, items);
     }
 
     // The index goes once nothing is left to restore. Records that failed are written
@@ -241,7 +236,7 @@ unsigned releaseFolders(SecureContext& context, const std::string& storeFolder,
                                       indextag::valueLine(keyElement, recordedKey) + keptRecords +
                                       indextag::endLine(indexname::kRoot);
         if (replaceFileContent(indexPath,
-                               context.indexScrambling() ? scrambleBytes(rewritten) : rewritten)) {
+                               request.indexScrambling ? scrambleBytes(rewritten) : rewritten)) {
             SetFileAttributesA(indexPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
         }
     }
@@ -251,9 +246,10 @@ unsigned releaseFolders(SecureContext& context, const std::string& storeFolder,
             isNotePath(document.value())) {
             DeleteFileA((drive + document.value()).c_str());
         }
-        context.post(kMsgReleaseProgress, files + j + 1, items);
+        postProgress(request, kMsgReleaseProgress, files + j + 1, items);
     }
 
-    context.setResultCode(allRestored ? secure::kResultDone : secure::kResultNotAllRestored);
-    return files;
+    outcome.resultCode = allRestored ? secure::kResultDone : secure::kResultNotAllRestored;
+    outcome.files = files;
+    return outcome;
 }

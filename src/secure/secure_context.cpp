@@ -1,24 +1,15 @@
 #include "secure/secure_context.h"
 
-#include <vector>
+#include <utility>
 
-#include "run/text_file_writer.h"
+#include "base/file_system.h"
+#include "base/text_file_writer.h"
 #include "secure/protect_operation.h"
 #include "secure/release_operation.h"
 #include "secure/secure_messages.h"
 #include "secure/store_layout.h"
-#include "sync/file_operations.h"
-#include "sync/path_tests.h"
 
-namespace {
-
-// How often a start without a window looks whether its worker has ended.
-constexpr DWORD kWaitSliceMs = 1000;
-
-} // namespace
-
-SecureContext::SecureContext(const std::string& storeRoot)
-    : ended_(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {
+SecureContext::SecureContext(const std::string& storeRoot) {
     if (!fileExists(storeRoot)) {
         createFolderPath(storeRoot);
         SetFileAttributesA(storeRoot.c_str(), FILE_ATTRIBUTE_HIDDEN);
@@ -40,12 +31,7 @@ SecureContext::SecureContext(const std::string& storeRoot)
 }
 
 SecureContext::~SecureContext() {
-    if (ended_) {
-        WaitForSingleObject(ended_.get(), INFINITE);
-    }
-    while (!worker_.waitWorkerFinished()) {
-        Sleep(1);
-    }
+    worker_.join(INFINITE);
 }
 
 void SecureContext::setKeyText(const std::string& text) {
@@ -64,85 +50,85 @@ int SecureContext::resultCode() {
     return resultCode_;
 }
 
-void SecureContext::setResultCode(int code) {
-    CriticalSectionLock guard(worker_.lock());
-    resultCode_ = code;
-}
-
 std::string SecureContext::indexPath() const {
     return storeFolder_ + "\\" + store::kIndexName;
 }
 
-void SecureContext::post(UINT message, WPARAM wParam, LPARAM lParam) const {
-    if (window_ != nullptr) {
-        PostMessageA(window_, message, wParam, lParam);
-    }
+SecureRequest SecureContext::makeRequest() {
+    SecureRequest request;
+    request.storeFolder = storeFolder_;
+    keyText(request.key);
+    request.indexScrambling = indexScrambling_ != 0;
+    request.hideFolders = hideFolders_ != 0;
+    request.progressWindow = window_;
+    return request;
 }
 
 int SecureContext::startProtect() {
-    return startOperation(&protectThread);
+    return startOperation(&protectThread, true);
 }
 
 int SecureContext::startRelease() {
-    return startOperation(&releaseThread);
+    return startOperation(&releaseThread, false);
 }
 
-int SecureContext::startOperation(WorkerThread::Body body) {
+int SecureContext::startOperation(WorkerThread::Body body, bool takeFolders) {
     // The holder would stop a registered worker before starting another one; a secure
     // worker stopped part-way could leave files moved without a record, so a start while
     // one runs is refused instead.
-    if (!ended_ || !worker_.waitWorkerFinished()) {
+    if (!worker_.waitWorkerFinished()) {
         return 0;
     }
-    ResetEvent(ended_.get());
+    request_ = makeRequest();
+    std::string folder;
+    while (takeFolders && folders_.takeFirst(folder)) {
+        request_.folders.push_back(folder);
+    }
     if (!worker_.start(body, this)) {
-        SetEvent(ended_.get());
+        for (const std::string& untaken : request_.folders) {
+            folders_.append(untaken);
+        }
         return 0;
     }
     if (window_ != nullptr) {
         return 1;
     }
-    while (WaitForSingleObject(ended_.get(), kWaitSliceMs) == WAIT_TIMEOUT) {
-    }
-    // The event is the worker's last act; its thread ends right after.
-    while (!worker_.waitWorkerFinished()) {
-        Sleep(1);
-    }
+    worker_.join(INFINITE);
     return static_cast<int>(worker_.exitCode());
 }
 
-DWORD SecureContext::finish(DWORD exitCode) {
-    post(kMsgSecureFinished, 0, 0);
-    SetEvent(ended_.get());
-    return exitCode;
+DWORD SecureContext::finish(const SecureOutcome* outcome) {
+    DWORD files = 0;
+    if (outcome != nullptr) {
+        CriticalSectionLock guard(worker_.lock());
+        resultCode_ = outcome->resultCode;
+        if (!outcome->key.empty()) {
+            keyText_ = outcome->key;
+        }
+        files = outcome->files;
+    }
+    postProgress(request_, kMsgSecureFinished, 0, 0);
+    return files;
 }
 
 DWORD WINAPI SecureContext::protectThread(void* argument) {
     auto* context = static_cast<SecureContext*>(argument);
-    if (context->folders_.empty()) {
-        return context->finish(0); // the result code keeps its value
+    if (context->request_.folders.empty()) {
+        return context->finish(nullptr);
     }
-    std::vector<std::string> folders;
-    folders.reserve(context->folders_.count());
-    std::string folder;
-    while (context->folders_.takeFirst(folder)) {
-        folders.push_back(folder);
-    }
-    std::string key;
-    context->keyText(key);
-    return context->finish(protectFolders(*context, context->storeFolder_, folders, key));
+    const SecureOutcome outcome = protectFolders(context->request_);
+    return context->finish(&outcome);
 }
 
 DWORD WINAPI SecureContext::releaseThread(void* argument) {
     auto* context = static_cast<SecureContext*>(argument);
-    std::string key;
-    context->keyText(key);
-    return context->finish(releaseFolders(*context, context->storeFolder_, key));
+    const SecureOutcome outcome = releaseFolders(context->request_);
+    return context->finish(&outcome);
 }
 
 int SecureContext::probeKeyRecord() const {
     std::string text;
-    if (!readIndexText(indexPath(), indexScrambling(), text)) {
+    if (!readIndexText(indexPath(), indexScrambling_ != 0, text)) {
         return secure::kProbeNoKey;
     }
     return keyRecordOf(text);

@@ -20,6 +20,3 @@ ProgramLocation currentProgramLocation();
 
 // The folder and a file name joined with "\".
 std::string pathInFolder(const std::string& folder, const std::string& name);
-
-// The part of a path after its last "\", else after its last "/", else the whole path.
-std::string fileNamePart(const std::string& path);

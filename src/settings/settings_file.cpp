@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/file_system.h"
 #include "base/path.h"
 #include "base/text_buffer.h"
-#include "sync/path_tests.h"
 
 namespace {
 
@@ -73,9 +73,8 @@ int SettingsFile::ReadSecurePaths(StringList& folders) const {
             continue;
         }
         const std::string full = location_.drivePrefix + value;
-        const std::size_t separator = path::lastSeparator(full);
-        const bool parentExists =
-            separator != std::string::npos && folderExists(full.substr(0, separator));
+        const std::string parent = path::folderPart(full);
+        const bool parentExists = !parent.empty() && folderExists(parent);
         if (folderExists(full) || parentExists) {
             folders.append(full);
         }
@@ -157,7 +156,7 @@ std::string windowSizeSettingsPath(const std::string& settingsPath) {
 }
 
 std::string windowSizeSectionName(const std::string& settingsPath) {
-    std::string name = fileNamePart(windowSizeSettingsPath(settingsPath));
+    std::string name = path::namePart(windowSizeSettingsPath(settingsPath));
     if (name.size() >= 4 && name[name.size() - 4] == '.') {
         name.erase(name.size() - 4);
     }

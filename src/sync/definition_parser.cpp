@@ -1,13 +1,13 @@
 #include "sync/definition_parser.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <cstring>
 
 #include "base/path.h"
+#include "base/text_search.h"
 #include "sync/messages.h"
-#include "sync/path_tests.h"
+#include "base/file_system.h"
 
 namespace {
 
@@ -50,22 +50,20 @@ void handleLine(PassContext& context, const char* line, HWND reportWindow, int m
     }
 }
 
-// StrStrIA measures the whole rest of the text on every call, which makes a text of many
-// definitions quadratic; searching one line at a time (a keyword never spans a line end)
-// keeps every byte read a bounded number of times. The line end is put back at once.
+// The opening "Sync." is looked for one line at a time (a keyword never spans a line
+// end), so that a text of many definitions is read once, not once per definition.
 char* findOpeningKeyword(char* text) {
+    constexpr std::size_t keywordLength = sizeof(kSyncKeyword) - 1;
     for (char* line = text; *line != '\0';) {
         char* lineFeed = std::strchr(line, '\n');
-        if (lineFeed != nullptr) {
-            *lineFeed = '\0';
+        const std::size_t length =
+            lineFeed != nullptr ? static_cast<std::size_t>(lineFeed - line) : std::strlen(line);
+        const std::size_t found = findIgnoringCase(line, length, kSyncKeyword, keywordLength);
+        if (found != std::string::npos) {
+            return line + found;
         }
-        char* found = StrStrIA(line, kSyncKeyword);
         if (lineFeed == nullptr) {
-            return found;
-        }
-        *lineFeed = '\n';
-        if (found != nullptr) {
-            return found;
+            return nullptr;
         }
         line = lineFeed + 1;
     }

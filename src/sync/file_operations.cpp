@@ -11,7 +11,7 @@
 
 #include "base/path.h"
 #include "base/scoped_handle.h"
-#include "sync/path_tests.h"
+#include "base/file_system.h"
 
 namespace {
 
@@ -54,15 +54,6 @@ bool shellDelete(const std::string& path, HWND owner, FILEOP_FLAGS flags) {
     operation.fFlags = flags;
     const int result = SHFileOperationA(&operation);
     return result == 0 && !operation.fAnyOperationsAborted;
-}
-
-// The folder of the destination: up to its last real "\", or, without one, its last "/".
-std::string parentOf(const std::string& destination) {
-    std::size_t separator = path::lastSeparator(destination);
-    if (separator == std::string::npos) {
-        separator = destination.rfind('/'); // "/" is never a trail byte
-    }
-    return separator == std::string::npos ? std::string() : destination.substr(0, separator);
 }
 
 bool isHex(char c) {
@@ -133,7 +124,7 @@ bool copyThroughTemporary(const PassContext& context, HANDLE source,
                           const BY_HANDLE_FILE_INFORMATION& info, const std::string& destination) {
     // Missing folders are made only when the file cannot be created, which spares the
     // common case a lookup of the folder per copied file.
-    const std::string folder = parentOf(destination);
+    const std::string folder = path::folderPart(destination);
     DWORD attributes = info.dwFileAttributes & kCopiedAttributes;
     if (attributes == 0) {
         attributes = FILE_ATTRIBUTE_NORMAL;
@@ -166,8 +157,7 @@ bool copyThroughTemporary(const PassContext& context, HANDLE source,
         if (got == 0) {
             break;
         }
-        DWORD written = 0;
-        if (!WriteFile(temporary.get(), buffer.data(), got, &written, nullptr) || written != got) {
+        if (!writeAll(temporary.get(), buffer.data(), got)) {
             ok = false;
             break;
         }
@@ -240,18 +230,6 @@ bool deleteFolderTree(const std::string& path) {
         target.pop_back();
     }
     return shellDelete(target, GetDesktopWindow(), kDeleteTreeFlags);
-}
-
-bool createFolderPath(const std::string& path) {
-    // The parent ends at the last real separator; a trail byte 0x5C (ソ, 表) never splits.
-    const std::size_t separator = path::lastSeparator(path);
-    if (separator != std::string::npos) {
-        const std::string parent = path.substr(0, separator);
-        if (!folderExists(parent)) {
-            createFolderPath(parent);
-        }
-    }
-    return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
 }
 
 bool isTemporaryCopyName(const char* name) {

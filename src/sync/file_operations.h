@@ -25,10 +25,6 @@ void copyEntry(PassContext& context, const std::string& destination, const std::
 // Sends the folder with everything below it to the recycle bin; true when it went.
 bool deleteFolderTree(const std::string& path);
 
-// Creates the folder and every missing folder above it. Returns whether the creation of
-// the path itself succeeded (false when it already existed).
-bool createFolderPath(const std::string& path);
-
 // Whether a file name is that of the temporary file of a copy ("~SCV" + four hexadecimal
 // digits + ".TMP", in any case). Such files are never entries of a snapshot; one left by an
 // interrupted copy is removed by the next pass.

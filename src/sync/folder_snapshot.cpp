@@ -5,7 +5,7 @@
 #include "base/path.h"
 #include "base/scoped_handle.h"
 #include "sync/file_operations.h"
-#include "sync/path_tests.h"
+#include "base/file_system.h"
 
 namespace {
 

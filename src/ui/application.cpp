@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "ui/dialog_host.h"
 #include "ui/main_window.h"
 #include "ui/mirror_edit_dialog.h"
@@ -29,14 +31,13 @@ int runApplication(HINSTANCE instance, const ProgramLocation& location) {
         releaseSharedResources();
         return 0;
     }
-    HMENU menu = createMainMenu();
+    MenuHandle menu = createMainMenu();
     if (!registerWindowClasses(instance, &mainWindowProcedure)) {
-        DestroyMenu(menu);
         releaseSharedResources();
         return 0;
     }
     registerDialogs();
-    if (createMainWindow(instance, location, menu) == nullptr) {
+    if (createMainWindow(instance, location, std::move(menu)) == nullptr) {
         // A second instance has closed itself (posting its quit message on the way), or the
         // window could not be made at all.
         releaseSharedResources();

@@ -1,11 +1,11 @@
 #include <windows.h>
-#include <commdlg.h>
 
 #include <cstring>
 
 #include "base/text_buffer.h"
 #include "ui/definition_file.h"
 #include "ui/dialog_host.h"
+#include "ui/file_open_dialog.h"
 #include "ui/main_window_state.h"
 #include "ui/ui_ids.h"
 
@@ -106,25 +106,18 @@ void handOverToDialog(MainWindowState& state, const char* dialogName) {
 }
 
 void openDefinitionFile(MainWindowState& state) {
-    TextBuffer chosen;
-    const std::size_t keep = chosen.size() - 1;
-    std::memcpy(chosen.data(), state.definitionPath.c_str(),
-                state.definitionPath.size() < keep ? state.definitionPath.size() : keep);
     static const char kFilter[] = "テキストファイル(*.txt)\0*.txt\0全てのファイル(*.*)\0*\0";
-    OPENFILENAMEA dialog = {};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = state.window;
-    dialog.lpstrFilter = kFilter;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = chosen.data();
-    dialog.nMaxFile = static_cast<DWORD>(keep);
-    dialog.lpstrTitle = "定義ファイルを選択してください。";
-    dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    dialog.lpstrDefExt = "txt";
-    if (!GetOpenFileNameA(&dialog)) {
+    FileOpenRequest request;
+    request.owner = state.window;
+    request.filter.assign(kFilter, sizeof kFilter);
+    request.startName = state.definitionPath;
+    request.title = "定義ファイルを選択してください。";
+    request.flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    request.defaultExtension = "txt";
+    std::string path;
+    if (!chooseFileToOpen(request, path)) {
         return;
     }
-    const std::string path = chosen.text();
     // A file that cannot be read is reported as at start-up, and the previous file stays
     // current: otherwise its path would receive other text at exit.
     if (!loadDefinitionFile(state.window, state.control(kIdEditor), path)) {

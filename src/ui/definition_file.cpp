@@ -1,8 +1,8 @@
 #include "ui/definition_file.h"
 
 #include "base/file_reader.h"
-#include "run/text_file_writer.h"
-#include "settings/program_location.h"
+#include "base/path.h"
+#include "base/text_file_writer.h"
 #include "ui/ui_ids.h"
 
 bool loadDefinitionFile(HWND mainWindow, HWND editor, const std::string& path) {
@@ -12,7 +12,7 @@ bool loadDefinitionFile(HWND mainWindow, HWND editor, const std::string& path) {
     }
     SetWindowTextA(editor, content.text());
     const std::string caption =
-        std::string(kProductTitle) + " - 【定義ファイル】" + fileNamePart(path);
+        std::string(kProductTitle) + " - 【定義ファイル】" + path::namePart(path);
     SetWindowTextA(mainWindow, caption.c_str());
     return true;
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <utility>
 
 #include "ui/definition_file.h"
 #include "ui/dialog_controls.h"
@@ -10,6 +11,7 @@
 #include "ui/secure_state.h"
 #include "ui/ui_ids.h"
 #include "ui/ui_resources.h"
+#include "ui/window_record.h"
 
 namespace {
 
@@ -31,10 +33,6 @@ const ControlEntry kControls[] = {
     {kIdNoSubfolderButton, "BUTTON", "サブフォルダ非同期を設定", 0, kButtonStyle, 18, 309, 145, 20},
     {kIdProgress, PROGRESS_CLASSA, "", WS_EX_STATICEDGE, WS_CHILD | WS_VISIBLE, 0, 130, 472, 21},
 };
-
-MainWindowState* stateOf(HWND window) {
-    return reinterpret_cast<MainWindowState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-}
 
 void createControls(MainWindowState& state) {
     ::createControls(state.window, kControls, dialogFont(FontSlot::Main));
@@ -74,7 +72,7 @@ bool claimInstanceBlock(MainWindowState& state) {
 }
 
 LRESULT onCreate(MainWindowState& state) {
-    SetMenu(state.window, state.menu);
+    SetMenu(state.window, state.menu.get());
     createControls(state);
 
     state.firstInstance = claimInstanceBlock(state);
@@ -103,11 +101,10 @@ void onDestroy(MainWindowState& state) {
         state.settings.WriteDefSyncFile(state.definitionPath);
         state.run.reset(); // stops a worker that is still running
     }
+    // Taken back from the window, which would destroy it too; the owner destroys it with
+    // its drop-down menus.
     SetMenu(state.window, nullptr);
-    if (state.menu != nullptr) {
-        DestroyMenu(state.menu); // with its drop-down menus
-        state.menu = nullptr;
-    }
+    state.menu.reset();
     releaseSharedResources();
     if (theMainWindow == state.window) {
         theMainWindow = nullptr;
@@ -145,60 +142,55 @@ void BringToFront(HWND window) {
 
 HWND mainWindow() { return theMainWindow; }
 
-LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        auto* state = static_cast<MainWindowState*>(create->lpCreateParams);
-        state->window = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
-        theMainWindow = window;
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    MainWindowState* state = stateOf(window);
-    if (state == nullptr) {
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
+namespace {
+
+LRESULT handleMessage(MainWindowState& state, UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = state.window;
     if (message >= kRunMessageFirst && message <= kRunMessageLast) {
-        return state->run ? state->run->onRunMessage(message, wParam, lParam) : 0;
+        return state.run ? state.run->onRunMessage(message, wParam, lParam) : 0;
     }
     switch (message) {
+    case WM_NCCREATE:
+        theMainWindow = window;
+        return DefWindowProcA(window, message, wParam, lParam);
     case WM_CREATE:
-        return onCreate(*state);
+        return onCreate(state);
     case WM_SIZE:
         layoutMainWindow(window, static_cast<short>(LOWORD(lParam)),
                          static_cast<short>(HIWORD(lParam)));
         return 0;
     case WM_CLOSE:
-        if (state->run && !state->run->allowClose()) {
+        if (state.run && !state.run->allowClose()) {
             return 0;
         }
         DestroyWindow(window);
         return 0;
     case WM_COMMAND:
-        onMainCommand(*state, LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        onMainCommand(state, LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
         return 0;
     case WM_DESTROY:
-        onDestroy(*state);
+        onDestroy(state);
         return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        delete state;
-        return DefWindowProcA(window, message, wParam, lParam);
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
-HWND createMainWindow(HINSTANCE instance, const ProgramLocation& location, HMENU menu) {
+} // namespace
+
+LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return recordProcedure<MainWindowState, &handleMessage>(window, message, wParam, lParam);
+}
+
+HWND createMainWindow(HINSTANCE instance, const ProgramLocation& location, MenuHandle menu) {
     auto* state = new MainWindowState(location);
-    state->menu = menu;
+    state->menu = std::move(menu);
     // The record belongs to the window from WM_NCCREATE on and is deleted at WM_NCDESTROY;
-    // a window that fails before WM_NCCREATE leaves it to us.
+    // a window that fails before WM_NCCREATE leaves it (and the menu) to us.
     HWND window = CreateWindowExA(0, kMainClass, "Pairwarden", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                   CW_USEDEFAULT, CW_USEDEFAULT, 480, 400, nullptr, nullptr,
                                   instance, state);
     if (window == nullptr && state->window == nullptr) {
-        DestroyMenu(menu);
         delete state;
     }
     return window;

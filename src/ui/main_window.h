@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/scoped_handle.h"
 #include "settings/program_location.h"
 
 // The main window: the definition editor, the status lines, the log summary box, the four
@@ -11,7 +12,7 @@
 // Creates the main window (class NORMAL0, registered beforehand) with the menu bar built
 // at start-up; the window owns the menu from then on. For a second instance the window
 // closes itself at once and null is returned.
-HWND createMainWindow(HINSTANCE instance, const ProgramLocation& location, HMENU menu);
+HWND createMainWindow(HINSTANCE instance, const ProgramLocation& location, MenuHandle menu);
 
 // The main window procedure, for the window class.
 LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/scoped_handle.h"
-#include "run/run_controller.h"
+#include "ui/run_controller.h"
 #include "settings/program_location.h"
 #include "settings/settings_file.h"
 
@@ -15,7 +15,7 @@ struct MainWindowState {
     explicit MainWindowState(const ProgramLocation& where) : location(where), settings(where) {}
 
     HWND window = nullptr;
-    HMENU menu = nullptr;
+    MenuHandle menu;
     ProgramLocation location;
     SettingsFile settings;
     std::string definitionPath;

@@ -1,18 +1,17 @@
 #include "ui/mirror_edit_dialog.h"
 
-#include <shlwapi.h>
-
 #include <cstring>
 
+#include "base/file_system.h"
 #include "base/path.h"
 #include "base/text_buffer.h"
-#include "sync/file_operations.h"
-#include "sync/path_tests.h"
+#include "base/text_search.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/shell_owners.h"
 #include "ui/ui_ids.h"
 #include "ui/ui_resources.h"
+#include "ui/window_record.h"
 
 namespace {
 
@@ -43,10 +42,6 @@ struct MirrorEditState {
     HWND window = nullptr;
     HWND lastFocus = nullptr;
 };
-
-MirrorEditState* stateOf(HWND dialog) {
-    return reinterpret_cast<MirrorEditState*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
-}
 
 std::string withoutTrailingSeparators(const std::string& path) {
     return path.substr(0, path::lengthWithoutTrailingSeparators(path.data(), path.size()));
@@ -195,22 +190,49 @@ void onCommand(MirrorEditState& state, int id, int notification) {
     }
 }
 
+LRESULT handleMessage(MirrorEditState& state, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        onInitDialog(state);
+        return 0;
+    case WM_COMMAND:
+        onCommand(state, LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_DROPFILES:
+        onDropFiles(state, reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case WM_CLOSE:
+        CloseDialog(state.window, 0);
+        return 0;
+    case WM_ACTIVATE:
+        keepFocusOnActivate(state.window, wParam, state.lastFocus);
+        return 0;
+    case DM_GETDEFID:
+        return MAKELRESULT(kIdMirrorAdd, DC_HASDEFID);
+    default:
+        return DefWindowProcA(state.window, message, wParam, lParam);
+    }
+}
+
 } // namespace
 
-std::vector<std::string> foldersOfSelection(const std::string& text) {
+std::vector<std::string> foldersOfSelection(const std::string& selection) {
+    constexpr std::size_t keywordLength = sizeof kSyncKeyword - 1;
+    const std::string text = selection.c_str(); // up to a zero byte, as the editor holds it
     std::vector<std::string> folders;
-    const char* from = text.c_str();
+    std::size_t from = 0;
     while (folders.size() < 3) {
-        const char* found = StrStrIA(from, kSyncKeyword);
-        if (found == nullptr) {
+        const std::size_t found = findIgnoringCase(text.data() + from, text.size() - from,
+                                                   kSyncKeyword, keywordLength);
+        if (found == std::string::npos) {
             break;
         }
-        const char* path = found + sizeof kSyncKeyword - 1;
-        const char* lineEnd = std::strchr(path, '\r');
-        if (lineEnd == nullptr) {
+        const std::size_t path = from + found + keywordLength;
+        const std::size_t lineEnd = text.find('\r', path);
+        if (lineEnd == std::string::npos) {
             break;
         }
-        folders.emplace_back(path, lineEnd);
+        folders.push_back(text.substr(path, lineEnd - path));
         from = lineEnd;
     }
     return folders;
@@ -221,37 +243,5 @@ bool fieldNamesFolder(const std::string& field) {
 }
 
 LRESULT CALLBACK mirrorEditProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* state = new MirrorEditState;
-        state->window = dialog;
-        SetWindowLongPtrA(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
-        onInitDialog(*state);
-        return 0;
-    }
-    MirrorEditState* state = stateOf(dialog);
-    if (state == nullptr) {
-        return DefWindowProcA(dialog, message, wParam, lParam);
-    }
-    switch (message) {
-    case WM_COMMAND:
-        onCommand(*state, LOWORD(wParam), HIWORD(wParam));
-        return 0;
-    case WM_DROPFILES:
-        onDropFiles(*state, reinterpret_cast<HDROP>(wParam));
-        return 0;
-    case WM_CLOSE:
-        CloseDialog(dialog, 0);
-        return 0;
-    case WM_ACTIVATE:
-        keepFocusOnActivate(dialog, wParam, state->lastFocus);
-        return 0;
-    case DM_GETDEFID:
-        return MAKELRESULT(kIdMirrorAdd, DC_HASDEFID);
-    case WM_NCDESTROY:
-        SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
-        delete state;
-        return DefWindowProcA(dialog, message, wParam, lParam);
-    default:
-        return DefWindowProcA(dialog, message, wParam, lParam);
-    }
+    return recordProcedure<MirrorEditState, &handleMessage>(dialog, message, wParam, lParam);
 }

@@ -1,14 +1,14 @@
 #include "ui/run_soft_edit_dialog.h"
 
-#include <commdlg.h>
-
 #include "base/path.h"
 #include "base/text_buffer.h"
-#include "sync/path_tests.h"
+#include "base/file_system.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
+#include "ui/file_open_dialog.h"
 #include "ui/ui_ids.h"
 #include "ui/ui_resources.h"
+#include "ui/window_record.h"
 
 namespace {
 
@@ -67,10 +67,6 @@ struct RunSoftEditState {
     HWND lastFocus = nullptr;
 };
 
-RunSoftEditState* stateOf(HWND dialog) {
-    return reinterpret_cast<RunSoftEditState*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
-}
-
 void onInitDialog(RunSoftEditState& state) {
     // The exchange text is left as it came: closing without a line puts the selection back.
     createControls(state.window, kControls, dialogFont(FontSlot::RunSoftEdit));
@@ -93,19 +89,13 @@ void browseForProgram(RunSoftEditState& state) {
     TextBuffer buffer;
     GetWindowTextA(field, buffer.data(), static_cast<int>(buffer.size()));
     const ProgramFileStart start = programFileStart(buffer.text());
-    buffer.reserve(kDefaultTextBufferSize);
-    start.name.copy(buffer.data(), buffer.size() - 1);
-
-    OPENFILENAMEA open = {};
-    open.lStructSize = sizeof open;
-    open.hwndOwner = state.window;
-    open.lpstrFilter = start.filter.c_str();
-    open.nFilterIndex = 1;
-    open.lpstrFile = buffer.data();
-    open.nMaxFile = static_cast<DWORD>(buffer.size());
-    open.Flags = OFN_HIDEREADONLY;
-    if (GetOpenFileNameA(&open)) {
-        SetWindowTextA(field, buffer.data());
+    FileOpenRequest request;
+    request.owner = state.window;
+    request.filter = start.filter;
+    request.startName = start.name;
+    std::string chosen;
+    if (chooseFileToOpen(request, chosen)) {
+        SetWindowTextA(field, chosen.c_str());
     }
 }
 
@@ -129,15 +119,36 @@ void onCommand(RunSoftEditState& state, int id, int notification) {
     }
 }
 
+LRESULT handleMessage(RunSoftEditState& state, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        onInitDialog(state);
+        return 0;
+    case WM_COMMAND:
+        onCommand(state, LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_CLOSE:
+        CloseDialog(state.window, 0);
+        return 0;
+    case WM_ACTIVATE:
+        keepFocusOnActivate(state.window, wParam, state.lastFocus);
+        return 0;
+    case DM_GETDEFID:
+        return MAKELRESULT(kIdRunSoftOk, DC_HASDEFID);
+    default:
+        return DefWindowProcA(state.window, message, wParam, lParam);
+    }
+}
+
 } // namespace
 
 ProgramFileStart programFileStart(const std::string& path) {
     ProgramFileStart start{kAllFilesFilter, path};
-    const std::size_t separator = path::lastSeparator(path);
+    const std::size_t separator = path::nameSeparator(path);
     if (separator == std::string::npos || separator == 0) {
         return start;
     }
-    const std::string folder = path.substr(0, separator);
+    const std::string folder = path::folderPart(path);
     if (!folderExists(folder)) {
         start.name = folder;
         return start;
@@ -151,34 +162,5 @@ ProgramFileStart programFileStart(const std::string& path) {
 }
 
 LRESULT CALLBACK runSoftEditProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* state = new RunSoftEditState;
-        state->window = dialog;
-        SetWindowLongPtrA(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
-        onInitDialog(*state);
-        return 0;
-    }
-    RunSoftEditState* state = stateOf(dialog);
-    if (state == nullptr) {
-        return DefWindowProcA(dialog, message, wParam, lParam);
-    }
-    switch (message) {
-    case WM_COMMAND:
-        onCommand(*state, LOWORD(wParam), HIWORD(wParam));
-        return 0;
-    case WM_CLOSE:
-        CloseDialog(dialog, 0);
-        return 0;
-    case WM_ACTIVATE:
-        keepFocusOnActivate(dialog, wParam, state->lastFocus);
-        return 0;
-    case DM_GETDEFID:
-        return MAKELRESULT(kIdRunSoftOk, DC_HASDEFID);
-    case WM_NCDESTROY:
-        SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
-        delete state;
-        return DefWindowProcA(dialog, message, wParam, lParam);
-    default:
-        return DefWindowProcA(dialog, message, wParam, lParam);
-    }
+    return recordProcedure<RunSoftEditState, &handleMessage>(dialog, message, wParam, lParam);
 }

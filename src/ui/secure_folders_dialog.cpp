@@ -1,23 +1,24 @@
 #include "ui/secure_folders_dialog.h"
 
-#include <commdlg.h>
 #include <shellapi.h>
 
-#include <cstring>
 
-#include "base/path.h"
+#include "base/file_system.h"
 #include "base/scoped_handle.h"
 #include "base/string_list.h"
 #include "base/text_buffer.h"
-#include "secure/secure_context.h"
+#include "base/text_search.h"
+#include "secure/secure_results.h"
 #include "settings/settings_file.h"
-#include "sync/path_tests.h"
 #include "ui/definition_file.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
+#include "ui/file_open_dialog.h"
 #include "ui/secure_state.h"
+#include "ui/shell_owners.h"
 #include "ui/ui_ids.h"
 #include "ui/ui_resources.h"
+#include "ui/window_record.h"
 
 namespace {
 
@@ -29,13 +30,6 @@ const char kInstructions[] =
     "簡易暗号化によって保護するフォルダをフルパスで一行ずつ入力するか、\r\n"
     "もしくはドラッグ＆ドロップで追加してください。\r\n"
     "※Syncoravel の格納先と同じパーティションに限ります。\r\n";
-
-struct DropHandleTraits {
-    using Type = HDROP;
-    static Type invalid() { return nullptr; }
-    static void close(Type h) { DragFinish(h); }
-};
-using DropHandle = ScopedHandle<DropHandleTraits>;
 
 struct SecureFoldersState {
     HWND window = nullptr;
@@ -74,10 +68,6 @@ const ControlEntry kControls[] = {
     {kIdFormGroup, "BUTTON", "保護形式", 0, kChild | BS_GROUPBOX, 13, 325, 312, 50},
 };
 
-SecureFoldersState* stateOf(HWND window) {
-    return reinterpret_cast<SecureFoldersState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-}
-
 HWND item(const SecureFoldersState& state, int id) {
     return GetDlgItem(state.window, id);
 }
@@ -111,14 +101,11 @@ void createControls(HWND window) {
     SendMessageA(GetDlgItem(window, kIdFolderList), EM_SETLIMITTEXT, 0, 0);
 }
 
-LRESULT onInitDialog(HWND window) {
-    auto* state = new SecureFoldersState;
-    state->window = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
-    createControls(window);
-    SetWindowTextA(item(*state, kIdInstructions), kInstructions);
-    SetWindowTextA(item(*state, kIdFolderList), "読み込み中･･･");
-    SetTimer(window, kTimerLoad, kLoadDelayMs, nullptr);
+LRESULT onInitDialog(SecureFoldersState& state) {
+    createControls(state.window);
+    SetWindowTextA(item(state, kIdInstructions), kInstructions);
+    SetWindowTextA(item(state, kIdFolderList), "読み込み中･･･");
+    SetTimer(state.window, kTimerLoad, kLoadDelayMs, nullptr);
     return 0;
 }
 
@@ -295,26 +282,21 @@ void putLoadedListBack(SecureFoldersState& state) {
 }
 
 void chooseKeyFile(SecureFoldersState& state) {
-    TextBuffer chosen;
     WIN32_FIND_DATAA found;
     const FindHandle search(FindFirstFileA("D:\\*", &found));
-    const char* start = search ? "D:\\*.*" : "C:\\*.*";
-    std::memcpy(chosen.data(), start, std::strlen(start));
     static const char kFilter[] = "全てのファイル(*.*)\0*\0";
-    OPENFILENAMEA dialog = {};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = state.window;
-    dialog.lpstrFilter = kFilter;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = chosen.data();
-    dialog.nMaxFile = static_cast<DWORD>(chosen.size() - 1);
-    dialog.lpstrTitle = "キーとするファイルを選択してください。";
-    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    FileOpenRequest request;
+    request.owner = state.window;
+    request.filter.assign(kFilter, sizeof kFilter);
+    request.startName = search ? "D:\\*.*" : "C:\\*.*";
+    request.title = "キーとするファイルを選択してください。";
+    request.flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     state.busy = true;
-    const BOOL ok = GetOpenFileNameA(&dialog);
+    std::string chosen;
+    const bool ok = chooseFileToOpen(request, chosen);
     state.busy = false;
     if (ok) {
-        SetWindowTextA(item(state, kIdKeyFile), chosen.text().c_str());
+        SetWindowTextA(item(state, kIdKeyFile), chosen.c_str());
     }
 }
 
@@ -384,33 +366,24 @@ LRESULT onClose(SecureFoldersState& state) {
     return 0;
 }
 
-} // namespace
-
-bool containsIgnoringCase(const std::string& text, const std::string& needle) {
-    if (needle.empty()) {
-        return true;
+LRESULT handleMessage(SecureFoldersState& state, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return onInitDialog(state);
+    case WM_TIMER:
+        return onTimer(state, wParam);
+    case WM_COMMAND:
+        return onCommand(state, LOWORD(wParam), HIWORD(wParam));
+    case WM_DROPFILES:
+        return onDropFiles(state, reinterpret_cast<HDROP>(wParam));
+    case WM_CLOSE:
+        return onClose(state);
+    default:
+        return DefWindowProcA(state.window, message, wParam, lParam);
     }
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    std::size_t start = 0;
-    while (start < text.size() && text.size() - start >= needle.size()) {
-        bool same = true;
-        std::size_t i = 0;
-        while (i < needle.size() && same) {
-            if (path::isLeadByte(needle[i]) && i + 1 < needle.size()) {
-                same = text[start + i] == needle[i] && text[start + i + 1] == needle[i + 1];
-                i += 2;
-            } else {
-                same = lower(text[start + i]) == lower(needle[i]);
-                i += 1;
-            }
-        }
-        if (same) {
-            return true;
-        }
-        start += path::isLeadByte(text[start]) && start + 1 < text.size() ? 2 : 1;
-    }
-    return false;
 }
+
+} // namespace
 
 std::vector<std::string> acceptedFolderLines(const std::string& listText) {
     const std::string text = listText + "\r\n\r\n";
@@ -432,27 +405,5 @@ std::vector<std::string> acceptedFolderLines(const std::string& listText) {
 }
 
 LRESULT CALLBACK secureFoldersProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        return onInitDialog(window);
-    }
-    SecureFoldersState* state = stateOf(window);
-    if (state == nullptr) {
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    switch (message) {
-    case WM_TIMER:
-        return onTimer(*state, wParam);
-    case WM_COMMAND:
-        return onCommand(*state, LOWORD(wParam), HIWORD(wParam));
-    case WM_DROPFILES:
-        return onDropFiles(*state, reinterpret_cast<HDROP>(wParam));
-    case WM_CLOSE:
-        return onClose(*state);
-    case WM_NCDESTROY:
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        delete state;
-        return DefWindowProcA(window, message, wParam, lParam);
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
+    return recordProcedure<SecureFoldersState, &handleMessage>(window, message, wParam, lParam);
 }

@@ -17,10 +17,6 @@ LRESULT CALLBACK secureFoldersProcedure(HWND window, UINT message, WPARAM wParam
 // nothing was accepted yet).
 std::vector<std::string> acceptedFolderLines(const std::string& listText);
 
-// Whether `needle` occurs in `text`, comparing single-byte letters without case and
-// double-byte characters exactly; matches start only at characters.
-bool containsIgnoringCase(const std::string& text, const std::string& needle);
-
 // Control and timer identifiers of the dialog.
 constexpr int kIdFolderList = 1025;
 constexpr int kIdFoldersOk = 1026;

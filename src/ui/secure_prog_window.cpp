@@ -12,6 +12,7 @@
 #include "ui/dialog_host.h"
 #include "ui/secure_state.h"
 #include "ui/ui_resources.h"
+#include "ui/window_record.h"
 
 namespace {
 
@@ -37,18 +38,12 @@ const ControlEntry kControls[] = {
     {kIdPasswordOk, "BUTTON", "OK", 0, WS_CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON, 281, 34, 29, 21},
 };
 
-SecureProgState* stateOf(HWND window) {
-    return reinterpret_cast<SecureProgState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-}
-
-LRESULT onInitDialog(HWND window) {
-    auto* state = new SecureProgState;
-    state->window = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+LRESULT onInitDialog(SecureProgState& state) {
+    HWND window = state.window;
     createControls(window, kControls, dialogFont(FontSlot::SecureProg));
 
-    state->context.reset(new SecureContext(secureStoreRoot()));
-    state->context->setIndexScrambling(1);
+    state.context.reset(new SecureContext(secureStoreRoot()));
+    state.context->setIndexScrambling(1);
     HWND progress = GetDlgItem(window, kIdSecureProgress);
     SendMessageA(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     SendMessageA(progress, PBM_SETPOS, 0, 0);
@@ -152,14 +147,7 @@ void onProgress(SecureProgState& state, WPARAM done, LPARAM all) {
 
 // The result once the worker's thread has ended; 0 when it does not end in time.
 int finishedResult(SecureContext& context) {
-    const DWORD start = GetTickCount();
-    while (!context.workerFinished()) {
-        if (GetTickCount() - start >= kFinishWaitMs) {
-            return secure::kResultNone;
-        }
-        Sleep(10);
-    }
-    return context.resultCode();
+    return context.waitForWorker(kFinishWaitMs) ? context.resultCode() : secure::kResultNone;
 }
 
 void onFinished(SecureProgState& state) {
@@ -187,42 +175,37 @@ LRESULT onClose(SecureProgState& state) {
     return 0;
 }
 
-} // namespace
-
-LRESULT CALLBACK secureProgProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        return onInitDialog(window);
-    }
-    SecureProgState* state = stateOf(window);
-    if (state == nullptr) {
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
+LRESULT handleMessage(SecureProgState& state, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_INITDIALOG:
+        return onInitDialog(state);
     case WM_TIMER:
-        return onTimer(*state, wParam);
+        return onTimer(state, wParam);
     case WM_COMMAND:
-        return onCommand(*state, LOWORD(wParam), HIWORD(wParam));
+        return onCommand(state, LOWORD(wParam), HIWORD(wParam));
     case DM_GETDEFID:
         // Enter in the password edit presses OK.
         return MAKELRESULT(kIdPasswordOk, DC_HASDEFID);
     case kMsgProtectProgress:
     case kMsgReleaseProgress:
-        onProgress(*state, wParam, lParam);
-        return DefWindowProcA(window, message, wParam, lParam);
+        onProgress(state, wParam, lParam);
+        return DefWindowProcA(state.window, message, wParam, lParam);
     case kMsgSecureFinished:
-        onFinished(*state);
+        onFinished(state);
         return 0;
     case WM_CLOSE:
-        return onClose(*state);
+        return onClose(state);
     case WM_DESTROY:
         // Waits for a worker that still runs (the owner was destroyed under us).
-        state->context.reset();
+        state.context.reset();
         return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        delete state;
-        return DefWindowProcA(window, message, wParam, lParam);
     default:
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcA(state.window, message, wParam, lParam);
     }
+}
+
+} // namespace
+
+LRESULT CALLBACK secureProgProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return recordProcedure<SecureProgState, &handleMessage>(window, message, wParam, lParam);
 }

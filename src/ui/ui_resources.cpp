@@ -94,14 +94,14 @@ HFONT dialogFont(FontSlot slot) { return fonts[static_cast<int>(slot)].get(); }
 
 HBRUSH backgroundBrush() { return brush.get(); }
 
-HMENU createMainMenu() {
-    HMENU bar = CreateMenu();
+MenuHandle createMainMenu() {
+    MenuHandle bar(CreateMenu());
     HMENU help = dropDown(kHelpItems);
-    insertBarEntry(bar, help, "ヘルプ(&H)");
+    insertBarEntry(bar.get(), help, "ヘルプ(&H)");
     HMENU tools = dropDown(kToolItems);
-    insertBarEntry(bar, tools, "ツール(&T)");
+    insertBarEntry(bar.get(), tools, "ツール(&T)");
     HMENU file = dropDown(kFileItems);
-    insertBarEntry(bar, file, "ファイル(&F)");
+    insertBarEntry(bar.get(), file, "ファイル(&F)");
     return bar;
 }
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "base/scoped_handle.h"
+
 // What start-up creates for every window and exit releases: one dialog font for the main
 // window and one for each dialog, the background brush and the menus.
 enum class FontSlot { Main, VersionInfo, MirrorEdit, SecureFlds, SecureProg, RunSoftEdit };
@@ -19,7 +21,7 @@ HFONT createUiFont(int height, int weight, bool underline, BYTE pitchAndFamily);
 
 // The menu bar with its three drop-down menus, built item by item at position 0, so in
 // reverse order. The bar owns the drop-down menus.
-HMENU createMainMenu();
+MenuHandle createMainMenu();
 
 // Registers NORMALDLG and then NORMAL0 (whose procedure is given).
 bool registerWindowClasses(HINSTANCE instance, WNDPROC mainProcedure);

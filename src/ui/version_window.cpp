@@ -9,6 +9,7 @@
 #include "ui/shell_owners.h"
 #include "ui/ui_ids.h"
 #include "ui/ui_resources.h"
+#include "ui/window_record.h"
 
 namespace {
 
@@ -38,10 +39,6 @@ struct VersionWindowState {
     FontHandle linkFont;
     WNDPROC previousLinkProcedure = nullptr;
 };
-
-VersionWindowState* stateOf(HWND window) {
-    return reinterpret_cast<VersionWindowState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-}
 
 void paintLink(HWND link) {
     const HFONT font = reinterpret_cast<HFONT>(SendMessageA(link, WM_GETFONT, 0, 0));
@@ -77,7 +74,7 @@ LRESULT CALLBACK linkProcedure(HWND link, UINT message, WPARAM wParam, LPARAM lP
     default:
         break;
     }
-    VersionWindowState* state = stateOf(GetParent(link));
+    VersionWindowState* state = recordOf<VersionWindowState>(GetParent(link));
     if (state == nullptr || state->previousLinkProcedure == nullptr) {
         return DefWindowProcA(link, message, wParam, lParam);
     }
@@ -138,21 +135,12 @@ void onPaint(HWND window) {
     EndPaint(window, &paint);
 }
 
-} // namespace
-
-LRESULT CALLBACK versionWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* state = new VersionWindowState;
-        state->window = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
-        onInitDialog(*state);
-        return 0;
-    }
-    VersionWindowState* state = stateOf(window);
-    if (state == nullptr) {
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
+LRESULT handleMessage(VersionWindowState& state, UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = state.window;
     switch (message) {
+    case WM_INITDIALOG:
+        onInitDialog(state);
+        return 0;
     case WM_PAINT:
         onPaint(window);
         return 0;
@@ -167,18 +155,20 @@ LRESULT CALLBACK versionWindowProcedure(HWND window, UINT message, WPARAM wParam
         CloseDialog(window, 0);
         return 0;
     case WM_ACTIVATE:
-        keepFocusOnActivate(window, wParam, state->lastFocus);
+        keepFocusOnActivate(window, wParam, state.lastFocus);
         return 0;
     case DM_GETDEFID:
         return MAKELRESULT(kIdVersionClose, DC_HASDEFID);
     case WM_DESTROY:
-        onDestroy(*state);
+        onDestroy(state);
         return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        delete state;
-        return DefWindowProcA(window, message, wParam, lParam);
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }
+}
+
+} // namespace
+
+LRESULT CALLBACK versionWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return recordProcedure<VersionWindowState, &handleMessage>(window, message, wParam, lParam);
 }

@@ -47,6 +47,29 @@ TEST(PathTest, SeparatorsAreFoundCharacterByCharacter) {
     }
 }
 
+TEST(PathTest, FolderAndNamePartsSplitAtTheLastRealSeparator) {
+    struct Case {
+        const char* path;
+        const char* folder;
+        const char* name;
+    } const cases[] = {
+        {"D:\\Tools\\Syncoravel.exe", "D:\\Tools", "Syncoravel.exe"},
+        {"E:\\ソフト\\表", "E:\\ソフト", "表"},
+        {"C:\\ソ", "C:", "ソ"},
+        {"ソ表", "", "ソ表"},
+        // "/" splits only a path without a real "\"; a trail byte 0x5C is neither.
+        {"C:/tools/sync.exe", "C:/tools", "sync.exe"},
+        {"C:\\a/b", "C:", "a/b"},
+        {"D:\\", "D:", ""},
+        {"", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
+        EXPECT_EQ(path::folderPart(c.path), c.folder);
+        EXPECT_EQ(path::namePart(c.path), c.name);
+    }
+}
+
 TEST(PathTest, WildcardsAreRecognised) {
     EXPECT_TRUE(path::hasWildcard("D:\\caf?.txt"));
     EXPECT_TRUE(path::hasWildcard("D:\\*"));

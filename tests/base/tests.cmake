@@ -1,5 +1,9 @@
 syncoravel_add_test(base_tests
-    ${CMAKE_CURRENT_LIST_DIR}/path_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/text_types_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_reader_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/file_system_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/path_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/text_file_writer_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/text_search_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/text_types_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/worker_thread_test.cpp
 )

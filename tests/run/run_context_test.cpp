@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "base/scoped_handle.h"
 #include "run/run_context.h"
 #include "support/files.h"
 #include "support/report_window.h"
@@ -121,15 +120,8 @@ TEST(RunContextTest, DestroyingItDuringABigCopyEndsThePassPromptlyAndCleanly) {
     const std::string a = temp.folder("A");
     const std::string b = temp.folder("B");
     temp.file("B\\big.bin", "the old file", T - 1);
-    {
-        // Eight gigabytes whose blocks are never written.
-        FileHandle big(CreateFileA((a + "\\big.bin").c_str(), GENERIC_WRITE, 0, nullptr,
-                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        LARGE_INTEGER end;
-        end.QuadPart = 8LL << 30;
-        ASSERT_TRUE(big && SetFilePointerEx(big.get(), end, nullptr, FILE_BEGIN) &&
-                    SetEndOfFile(big.get()));
-    }
+    // Eight gigabytes whose blocks are never written.
+    ASSERT_TRUE(support::makeSparseFile(a + "\\big.bin", 8ull << 30));
     ASSERT_TRUE(support::setWriteTime(a + "\\big.bin", T));
 
     support::ReportWindow window;

@@ -22,6 +22,26 @@ bool writeFile(const std::string& path, const std::string& bytes) {
            written == bytes.size();
 }
 
+bool makeSparseFile(const std::string& path, unsigned long long size, const std::string& head,
+                    const std::string& tail) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || head.size() + tail.size() > size) {
+        return false;
+    }
+    DWORD written = 0;
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(size - tail.size());
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    return WriteFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &written,
+                     nullptr) &&
+           SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) &&
+           WriteFile(file.get(), tail.data(), static_cast<DWORD>(tail.size()), &written,
+                     nullptr) &&
+           SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
+}
+
 std::string readFile(const std::string& path) {
     FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));

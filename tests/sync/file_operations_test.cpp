@@ -14,7 +14,7 @@
 #include "support/report_window.h"
 #include "support/temp_folder.h"
 #include "sync/file_operations.h"
-#include "sync/path_tests.h"
+#include "base/file_system.h"
 
 namespace {
 
@@ -34,43 +34,6 @@ std::vector<std::string> temporaryFilesIn(const std::string& folder) {
         }
     }
     return found;
-}
-
-// A file of the given size whose blocks are never written: creating it costs nothing, and
-// copying it takes long enough to be caught in the middle.
-bool makeSparseFile(const std::string& path, LONGLONG size, const std::string& head) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    LARGE_INTEGER end;
-    end.QuadPart = size;
-    return file &&
-           WriteFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &written, nullptr) &&
-           SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
-}
-
-TEST(CreateFolderPathTest, CreatesEveryMissingFolderSplitOnlyAtRealSeparators) {
-    support::TempFolder temp;
-    // ソ and 表 end in 0x5C: a split there would create "…\\\x83" and "…\\\x95" instead.
-    const std::string deep = temp.at("ソ\\表\\能\\予定");
-    EXPECT_TRUE(createFolderPath(deep));
-    EXPECT_TRUE(folderExists(deep));
-    EXPECT_TRUE(folderExists(temp.at("ソ")));
-    EXPECT_TRUE(folderExists(temp.at("ソ\\表")));
-    EXPECT_EQ(support::listFolder(temp.path()), std::vector<std::string>{"ソ"});
-    EXPECT_EQ(support::listFolder(temp.at("ソ")), std::vector<std::string>{"表"});
-
-    // An existing folder is not created again; a sibling below it is.
-    EXPECT_FALSE(createFolderPath(deep));
-    EXPECT_TRUE(createFolderPath(temp.at("ソ\\表\\別")));
-}
-
-TEST(CreateFolderPathTest, FailsBelowAFileAndOnADriveThatIsNotReady) {
-    support::TempFolder temp;
-    temp.file("file.txt");
-    EXPECT_FALSE(createFolderPath(temp.at("file.txt\\below\\deeper")));
-    EXPECT_FALSE(createFolderPath(support::kDriveNotReady + "\\a\\b"));
-    EXPECT_FALSE(folderExists(support::kDriveNotReady + "\\a"));
 }
 
 TEST(DeleteEntryTest, OutcomesTracesAndTheRecycleBin) {
@@ -264,7 +227,7 @@ TEST(CopyEntryTest, AStopRequestAbandonsACopyInTheMiddle) {
     support::TempFolder master;
     support::TempFolder target(support::kDriveE);
     const std::string source = master.at("big.bin");
-    ASSERT_TRUE(makeSparseFile(source, 8LL << 30, "new head"));
+    ASSERT_TRUE(support::makeSparseFile(source, 8ull << 30, "new head"));
     const std::string destination = target.file("big.bin", "the old file");
 
     std::atomic<bool> stop{false};

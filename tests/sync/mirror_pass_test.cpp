@@ -513,16 +513,9 @@ TEST(MirrorPassTest, AStopRequestEndsThePassInTheMiddleOfABigCopy) {
     makeTree(a, {});
     makeTree(b, {file("big.bin", "the old file", T - kHour)});
     makeTree(c, {});
-    {
-        // Eight gigabytes whose blocks are never written: copying it takes far longer than
-        // the test waits.
-        FileHandle big(CreateFileA((a + "\\big.bin").c_str(), GENERIC_WRITE, 0, nullptr,
-                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        LARGE_INTEGER end;
-        end.QuadPart = 8LL << 30;
-        ASSERT_TRUE(big && SetFilePointerEx(big.get(), end, nullptr, FILE_BEGIN) &&
-                    SetEndOfFile(big.get()));
-    }
+    // Eight gigabytes whose blocks are never written: copying it takes far longer than the
+    // test waits.
+    ASSERT_TRUE(support::makeSparseFile(a + "\\big.bin", 8ull << 30));
     ASSERT_TRUE(support::setWriteTime(a + "\\big.bin", T));
 
     std::atomic<bool> stop{false};

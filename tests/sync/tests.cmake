@@ -3,5 +3,4 @@ syncoravel_add_test(sync_tests
     ${CMAKE_CURRENT_LIST_DIR}/file_operations_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/folder_snapshot_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mirror_pass_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/path_tests_test.cpp
 )

@@ -207,16 +207,8 @@ std::map<std::string, FileFacts> factsOf(const std::string& folder) {
 // A file of a gigabyte whose blocks, but for a mark at each end, are never written: made
 // at once, and copied slowly enough to be caught in the middle.
 bool makeBigFile(const std::string& path, FileTime time) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    LARGE_INTEGER at;
-    at.QuadPart = (1LL << 30) - 4;
-    const FILETIME writeTime = toFILETIME(time);
-    return file && WriteFile(file.get(), "HEAD", 4, &written, nullptr) &&
-           SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) &&
-           WriteFile(file.get(), "TAIL", 4, &written, nullptr) &&
-           SetFileTime(file.get(), nullptr, nullptr, &writeTime);
+    return support::makeSparseFile(path, 1ull << 30, "HEAD", "TAIL") &&
+           support::setWriteTime(path, time);
 }
 
 TEST(MirrorPassToolTest, AKilledRunLeavesNoPartialFileAndTheNextRunCompletesIt) {

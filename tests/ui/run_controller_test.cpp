@@ -159,21 +159,11 @@ TEST_F(RunControllerTest, ATextWithoutDefinitionsChangesNothing) {
     EXPECT_FALSE(support::pathExists(programFile("Pairwarden.log")));
 }
 
-// A source big enough that its copy is still running when the user closes the window.
-std::string makeLargeSparseFile(const std::string& path, LONGLONG size) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    LARGE_INTEGER end;
-    end.QuadPart = size;
-    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
-    SetEndOfFile(file);
-    CloseHandle(file);
-    return path;
-}
-
 TEST_F(RunControllerTest, ClosingDuringARunAsksAndEndsPromptly) {
     temp_.folder("M");
     temp_.folder("T");
-    makeLargeSparseFile(temp_.at("M\\大きい.bin"), 16LL * 1024 * 1024 * 1024);
+    // A source big enough that its copy is still running when the user closes the window.
+    ASSERT_TRUE(support::makeSparseFile(temp_.at("M\\大きい.bin"), 16ull << 30));
     temp_.file("T\\old.txt", "old", fileTimeUtc(2020, 1, 1, 0, 0, 0));
     const std::string definitions =
         "Sync." + temp_.at("M") + "\r\nSync." + temp_.at("T") + "\r\n";

@@ -182,16 +182,6 @@ std::string caseName(const testing::TestParamInfo<RunCase>& info) { return info.
 
 INSTANTIATE_TEST_SUITE_P(Table, SecureRunTest, testing::ValuesIn(kRunCases), &caseName);
 
-// A source big enough that its copy is still running when the user closes the window.
-void makeLargeSparseFile(const std::string& path, LONGLONG size) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    LARGE_INTEGER end;
-    end.QuadPart = size;
-    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
-    SetEndOfFile(file);
-    CloseHandle(file);
-}
-
 TEST_F(SecureWindowTest, ClosingDuringARunSetsTheAreaAgainBeforeTheEnd) {
     temp_.file("秘密表\\a.txt", "alpha");
     temp_.file("秘密表\\予\\b.txt", "beta");
@@ -201,7 +191,8 @@ TEST_F(SecureWindowTest, ClosingDuringARunSetsTheAreaAgainBeforeTheEnd) {
     listInSettings({secret}, 1);
     temp_.folder("M");
     temp_.folder("T");
-    makeLargeSparseFile(temp_.at("M\\大きい.bin"), 16LL * 1024 * 1024 * 1024);
+    // A source big enough that its copy is still running when the user closes the window.
+    ASSERT_TRUE(support::makeSparseFile(temp_.at("M\\大きい.bin"), 16ull << 30));
     temp_.file("T\\old.txt", "old", fileTimeUtc(2020, 1, 1, 0, 0, 0));
     const std::string definitions = "Sync." + temp_.at("M") + "\r\nSync." + temp_.at("T") +
                                     "\r\n\r\nSync." + secret + "\r\nSync." + temp_.at("写し") +

@@ -13,40 +13,22 @@
 #include <string>
 
 #include "base/file_reader.h"
-#include "run/log_file.h"
-#include "run/run_context.h"
+#include "base/file_system.h"
+#include "run/run_sequence.h"
 #include "sync/messages.h"
 
 namespace {
 
 const char kClassName[] = "SyncoravelMirrorPassReport";
 
-struct Run {
-    RunContext context;
-    std::string text;       // the definition text
-    std::size_t offset = 0; // where the next definition search starts
-};
-
-Run* theRun = nullptr;
-
-// Loads the definition at the current offset; ends the message loop after the last.
-void nextDefinition(HWND window) {
-    std::string rest = theRun->text.substr(theRun->offset);
-    const int offset = startDefinition(theRun->context, &rest[0], window);
-    if (offset > 0) {
-        theRun->offset += static_cast<std::size_t>(offset);
-    } else {
-        PostQuitMessage(0);
-    }
-}
+RunSequence* theRun = nullptr;
 
 LRESULT CALLBACK reportProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kMsgNextDefinition) {
-        // The worker posts this as its last act; the wait is short.
-        while (!theRun->context.worker().waitWorkerFinished()) {
-            Sleep(1);
+        theRun->definitionEnded(wParam);
+        if (!theRun->loadNextDefinition()) {
+            PostQuitMessage(0);
         }
-        nextDefinition(window);
         return 0;
     }
     if (message >= kMsgDeleting && message <= kMsgRunCommand) {
@@ -61,19 +43,6 @@ int fail(const char* format, const char* argument) {
     return 2;
 }
 
-bool writeAll(HANDLE output, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        DWORD written = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 1 << 20));
-        if (!WriteFile(output, text.data() + done, chunk, &written, nullptr) || written == 0) {
-            return false;
-        }
-        done += written;
-    }
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -85,10 +54,9 @@ int main(int argc, char** argv) {
         return fail("mirrorpass: cannot read %s", argv[1]);
     }
 
-    static Run run;
+    static RunSequence run;
     theRun = &run;
-    run.text.assign(content.text(), content.size);
-    if (!run.context.created()) {
+    if (!run.context().created()) {
         return fail("mirrorpass: cannot create the run's heap%s", "");
     }
 
@@ -103,7 +71,9 @@ int main(int argc, char** argv) {
         return fail("mirrorpass: cannot create the report window%s", "");
     }
 
-    nextDefinition(window);
+    if (!run.begin(std::string(content.text(), content.size), window)) {
+        PostQuitMessage(0);
+    }
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         DispatchMessageA(&message);
@@ -111,8 +81,7 @@ int main(int argc, char** argv) {
     DestroyWindow(window);
 
     std::string log;
-    if (assembleLogText(run.context.pass(), log) &&
-        !writeAll(GetStdHandle(STD_OUTPUT_HANDLE), log)) {
+    if (run.takeLogText(log) && !writeAll(GetStdHandle(STD_OUTPUT_HANDLE), log)) {
         return fail("mirrorpass: cannot write the log text%s", "");
     }
     return 0;

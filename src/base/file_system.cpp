@@ -1,6 +1,4 @@
-#include "sync/path_tests.h"
-
-#include <windows.h>
+#include "base/file_system.h"
 
 #include "base/path.h"
 #include "base/scoped_handle.h"
@@ -16,6 +14,9 @@ bool driveReady(const std::string& drive) {
     }
     return GetFileAttributesA(root.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+// One write hands on at most this much, so that a count always fits the call's DWORD.
+constexpr std::size_t kLargestWrite = 1u << 28;
 
 } // namespace
 
@@ -41,4 +42,27 @@ bool folderExists(const std::string& path) {
 bool fileExists(const std::string& path) {
     WIN32_FIND_DATAA found;
     return searchEntry(path, found) && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool createFolderPath(const std::string& path) {
+    // The parent ends at the last real separator; a trail byte 0x5C (ソ, 表) never splits.
+    const std::string parent = path::folderPart(path);
+    if (!parent.empty() && !folderExists(parent)) {
+        createFolderPath(parent);
+    }
+    return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+}
+
+bool writeAll(HANDLE file, const char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const std::size_t rest = size - done;
+        const DWORD chunk = static_cast<DWORD>(rest < kLargestWrite ? rest : kLargestWrite);
+        DWORD wrote = 0;
+        if (!WriteFile(file, data + done, chunk, &wrote, nullptr) || wrote == 0) {
+            return false;
+        }
+        done += wrote;
+    }
+    return true;
 }

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "run/worker_thread.h"
+#include "base/worker_thread.h"
 #include "support/report_window.h"
 
 namespace {

@@ -12,7 +12,7 @@ class TextFileWriter {
 
     bool hasText() const { return hasText_; }
 
-    // Only with a text held. Opens the path exclusively, writes the whole text in one write
+    // Only with a text held. Opens the path exclusively, writes the whole text
     // and lets the text go; returns whether the write succeeded. A file that cannot be
     // opened leaves the text held, so it can be written elsewhere.
     bool writeTo(const std::string& path);

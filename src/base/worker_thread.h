@@ -27,6 +27,13 @@ class WorkerThread {
     // collects its exit code, closes and forgets it, and returns true.
     bool waitWorkerFinished();
 
+    // Waits on the thread itself until the worker has ended, at most `timeoutMs` (INFINITE:
+    // however long it takes), and collects it as waitWorkerFinished does. True when no
+    // worker is registered any more; false when it still runs at the end of the time.
+    // With `serveSentMessages`, messages that other threads send to this one are handled
+    // meanwhile: a worker that waits in SendMessage for this thread can go on to its end.
+    bool join(DWORD timeoutMs, bool serveSentMessages = false);
+
     // Asks the worker to stop and gives it `graceMs` to end on its own; a worker still
     // running then is terminated with exit code 1. Afterwards no worker is registered and
     // the exit code is 0. Terminating is the last resort: a thread killed inside a heap or

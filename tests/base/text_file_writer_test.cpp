@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/scoped_handle.h"
-#include "run/text_file_writer.h"
+#include "base/text_file_writer.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
 

@@ -1,7 +1,8 @@
-#include "run/text_file_writer.h"
+#include "base/text_file_writer.h"
 
 #include <windows.h>
 
+#include "base/file_system.h"
 #include "base/scoped_handle.h"
 
 bool TextFileWriter::setText(const std::string& text) {
@@ -31,10 +32,7 @@ bool TextFileWriter::writeTo(const std::string& path) {
     if (!file) {
         return false;
     }
-    DWORD written = 0;
-    const bool ok = WriteFile(file.get(), text_.data(), static_cast<DWORD>(text_.size()), &written,
-                              nullptr) != FALSE &&
-                    written == text_.size();
+    const bool ok = writeAll(file.get(), text_);
     text_.clear();
     text_.shrink_to_fit();
     hasText_ = false;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "run/run_context.h"
+#include "run/run_sequence.h"
 #include "settings/program_location.h"
 #include "sync/messages.h"
 
@@ -51,7 +51,6 @@ class RunController {
     void reportSetAgainFailure(int result);
     void onNextDefinition(WPARAM wParam);
     void setControlsForRun(bool running);
-    int startNextDefinition();
     bool secureAreaConfigured() const;
     int runSecureWindow(int mode);
     void setText(int id, const std::string& text) const;
@@ -59,7 +58,7 @@ class RunController {
 
     HWND window_;
     ProgramLocation location_;
-    RunContext context_;
+    RunSequence sequence_;
     bool runActive_ = false;
     // The secure area was released (or found open) at this run's start and has not been
     // set again yet.
@@ -67,9 +66,6 @@ class RunController {
     // A box or "SecureProg" of the run is open over the main window; the run's own code
     // is waiting below it.
     bool modalOpen_ = false;
-    int parseOffset_ = -1;
-    int validDefinitions_ = 0;
-    int completedPasses_ = 0;
 };
 
 // Greys or enables the run-sensitive menu items (1047, 1048, 1049) and the Tools menu.

@@ -1,4 +1,4 @@
-#include "run/run_controller.h"
+#include "ui/run_controller.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -6,9 +6,8 @@
 #include <cstring>
 
 #include "run/log_file.h"
-#include "secure/secure_context.h"
+#include "secure/secure_results.h"
 #include "settings/settings_file.h"
-#include "sync/definition_parser.h"
 #include "ui/definition_file.h"
 #include "ui/dialog_host.h"
 #include "ui/secure_state.h"
@@ -41,20 +40,7 @@ RunController::~RunController() {
 }
 
 void RunController::stopWorker() {
-    // The worker may be waiting in a sent message for this very thread; those messages are
-    // handled while it winds down, so it reaches its next stop check instead of being
-    // terminated in the middle of a file operation.
-    WorkerThread& worker = context_.worker();
-    if (worker.registered()) {
-        worker.requestStop();
-        const DWORD start = GetTickCount();
-        while (!worker.waitWorkerFinished() && GetTickCount() - start < kQuitGraceMs) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_SENDMESSAGE);
-            MSG message;
-            PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        }
-        worker.stopWorker(0);
-    }
+    sequence_.stop(kQuitGraceMs);
 }
 
 void RunController::setText(int id, const std::string& text) const {
@@ -137,12 +123,7 @@ void RunController::startSyncRun() {
         areaOpenedByRun_ = true;
     }
 
-    std::string text = windowText(GetDlgItem(window_, kIdEditor));
-    validDefinitions_ = countSyncDefinitions(text);
-    completedPasses_ = 0;
-    const int offset = startDefinition(context_, &text[0], window_);
-    parseOffset_ = offset;
-    if (offset <= 0) {
+    if (!sequence_.begin(windowText(GetDlgItem(window_, kIdEditor)), window_)) {
         abandonStart();
         return;
     }
@@ -155,45 +136,21 @@ void RunController::startSyncRun() {
 
 void RunController::abandonStart() {
     setControlsForRun(false);
-    parseOffset_ = -1;
     if (areaOpenedByRun_) {
         reportSetAgainFailure(setAreaAgain());
     }
-}
-
-int RunController::startNextDefinition() {
-    // The editor is read-only during the run, so this is the text the run started with.
-    std::string text = windowText(GetDlgItem(window_, kIdEditor));
-    if (parseOffset_ < 0 || static_cast<std::size_t>(parseOffset_) > text.size()) {
-        return 0;
-    }
-    return startDefinition(context_, &text[0] + parseOffset_, window_);
 }
 
 void RunController::onNextDefinition(WPARAM wParam) {
     if (!runActive_) {
         return;
     }
-    // The worker posts this as its last act, so the wait is short.
-    while (!context_.worker().waitWorkerFinished()) {
-        Sleep(100);
-    }
+    sequence_.definitionEnded(wParam);
     if (wParam == 1) {
-        ++completedPasses_;
-        // More passes than counted can complete when folders appear during the run.
-        int position = 100;
-        if (validDefinitions_ > 0) {
-            position = static_cast<int>(static_cast<float>(completedPasses_) * 100.0f /
-                                        static_cast<float>(validDefinitions_));
-        }
-        position = position < 0 ? 0 : (position > 100 ? 100 : position);
-        SendMessageA(GetDlgItem(window_, kIdProgress), PBM_SETPOS, static_cast<WPARAM>(position),
-                     0);
+        SendMessageA(GetDlgItem(window_, kIdProgress), PBM_SETPOS,
+                     static_cast<WPARAM>(sequence_.progressPercent()), 0);
     }
-    const int offset = startNextDefinition();
-    if (offset > 0) {
-        parseOffset_ += offset;
-    } else {
+    if (!sequence_.loadNextDefinition()) {
         finishSyncRun();
     }
 }
@@ -212,7 +169,7 @@ void RunController::finishSyncRun() {
     }
 
     std::string text;
-    if (writeRunLog(context_.pass(), logPath(), text)) {
+    if (sequence_.writeLog(logPath(), text)) {
         setText(kIdLogSummary, text);
         if (showBox("同期処理が完了しました。\r\n\r\nログファイルを開きますか？",
                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
@@ -224,7 +181,6 @@ void RunController::finishSyncRun() {
         showBox("同期処理が完了しました。\r\n（更新されたファイルは存在しません）",
                 MB_OK | MB_ICONINFORMATION);
     }
-    parseOffset_ = -1;
     runActive_ = false;
     reportSetAgainFailure(setAgain);
 }

@@ -1,4 +1,4 @@
-#include "run/worker_thread.h"
+#include "base/worker_thread.h"
 
 namespace {
 
@@ -36,6 +36,34 @@ bool WorkerThread::waitWorkerFinished() {
     exitCode_ = GetExitCodeThread(thread_.get(), &code) ? code : 0;
     thread_.reset();
     threadId_ = 0;
+    return true;
+}
+
+bool WorkerThread::join(DWORD timeoutMs, bool serveSentMessages) {
+    const DWORD start = GetTickCount();
+    while (registered()) {
+        DWORD wait = timeoutMs;
+        if (timeoutMs != INFINITE) {
+            const DWORD elapsed = GetTickCount() - start;
+            wait = elapsed < timeoutMs ? timeoutMs - elapsed : 0;
+        }
+        HANDLE thread = thread_.get();
+        const DWORD result = serveSentMessages
+                                 ? MsgWaitForMultipleObjects(1, &thread, FALSE, wait, QS_SENDMESSAGE)
+                                 : WaitForSingleObject(thread, wait);
+        if (result == WAIT_OBJECT_0) {
+            return waitWorkerFinished();
+        }
+        if (!serveSentMessages || result != WAIT_OBJECT_0 + 1) {
+            return false; // the time is up, or the handle cannot be waited on
+        }
+        // Peeking hands every message sent to this thread to its window.
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (wait == 0) {
+            return waitWorkerFinished();
+        }
+    }
     return true;
 }
 

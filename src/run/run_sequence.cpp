@@ -1,0 +1,64 @@
+#include "run/run_sequence.h"
+
+#include "run/log_file.h"
+#include "sync/definition_parser.h"
+
+bool RunSequence::begin(const std::string& text, HWND reportWindow) {
+    text_ = text;
+    offset_ = 0;
+    reportWindow_ = reportWindow;
+    countedDefinitions_ = countSyncDefinitions(text_);
+    completedPasses_ = 0;
+    running_ = true;
+    return loadNextDefinition();
+}
+
+void RunSequence::definitionEnded(WPARAM passCompleted) {
+    context_.worker().join(INFINITE);
+    if (passCompleted == 1) {
+        ++completedPasses_;
+    }
+}
+
+bool RunSequence::loadNextDefinition() {
+    if (!running_ || offset_ > text_.size()) {
+        running_ = false;
+        return false;
+    }
+    // The parser cuts the lines of the definition it reads; the text before the offset is
+    // never read again, so one copy serves the whole run.
+    const int offset = startDefinition(context_, &text_[0] + offset_, reportWindow_);
+    if (offset <= 0) {
+        running_ = false;
+        return false;
+    }
+    offset_ += static_cast<std::size_t>(offset);
+    return true;
+}
+
+int RunSequence::progressPercent() const {
+    int position = 100;
+    if (countedDefinitions_ > 0) {
+        position = static_cast<int>(static_cast<float>(completedPasses_) * 100.0f /
+                                    static_cast<float>(countedDefinitions_));
+    }
+    return position < 0 ? 0 : (position > 100 ? 100 : position);
+}
+
+void RunSequence::stop(DWORD graceMs) {
+    running_ = false;
+    WorkerThread& worker = context_.worker();
+    if (worker.registered()) {
+        worker.requestStop();
+        worker.join(graceMs, true);
+        worker.stopWorker(0);
+    }
+}
+
+bool RunSequence::takeLogText(std::string& text) {
+    return assembleLogText(context_.pass(), text);
+}
+
+bool RunSequence::writeLog(const std::string& logPath, std::string& text) {
+    return writeRunLog(context_.pass(), logPath, text);
+}

@@ -1,0 +1,7 @@
+#include "secure/secure_operation.h"
+
+void postProgress(const SecureRequest& request, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (request.progressWindow != nullptr) {
+        PostMessageA(request.progressWindow, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+// Result codes of a secure operation, passed on unchanged by the secure-operation window.
+namespace secure {
+constexpr int kResultNone = 0;            // protect with no folder; or nothing read yet
+constexpr int kResultDone = 1;            // the operation ran to its end
+constexpr int kResultNoUsableKey = 2;     // empty key, key file missing, or "<" / ">" in it
+constexpr int kResultWrongKey = 3;        // release: wrong key, key file gone, no key record
+constexpr int kResultOtherDrive = 4;      // protect: a folder not on the store's drive
+constexpr int kResultShortPath = 5;       // protect: a folder path shorter than four characters
+constexpr int kResultAlreadySet = 6;      // protect: the index exists, the area is set
+constexpr int kResultIndexNotWritten = 7; // protect: the index cannot be created or written
+constexpr int kResultNoIndex = 9;         // release: no index, or it cannot be read
+constexpr int kResultNotAllRestored = 10; // release: some stored files stay in the store
+
+// The key-record probe's answers.
+constexpr int kProbeNoKey = 0;
+constexpr int kProbeKeyFile = 1;
+constexpr int kProbeKeyWord = 2;
+} // namespace secure

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/scoped_handle.h"
+#include "support/files.h"
+#include "support/temp_folder.h"
+#include "base/file_system.h"
+
+namespace {
+
+using support::kDriveD;
+using support::kDriveNotReady;
+
+struct ExistenceCase {
+    std::string path;
+    bool folder;
+    bool file;
+};
+
+TEST(FileSystemTest, FoldersFilesAndDrives) {
+    support::TempFolder temp;
+    const std::string folder = temp.folder("ソフト表");
+    const std::string file = temp.file("ソフト表\\能力.txt");
+    temp.file("cafe.txt");
+    temp.file("cafX.txt");
+
+    const ExistenceCase cases[] = {
+        {folder, true, false},
+        {file, false, true},
+        {temp.at("missing"), false, false},
+        {temp.at("ソフト表\\missing.txt"), false, false},
+        // A trailing backslash never names a folder, nor does a root written with it.
+        {folder + "\\", false, false},
+        {kDriveD, true, false},
+        {kDriveD + "\\", false, false},
+        {kDriveNotReady, false, false},
+        {kDriveNotReady + "\\", false, false},
+        {"Q:", false, false},
+        {"", false, false},
+        // Wildcards would let the search report another entry: cafe.txt for caf?.txt.
+        {temp.at("caf?.txt"), false, false},
+        {temp.at("*.txt"), false, false},
+        {temp.at("ソフト*"), false, false},
+        {temp.path() + "\\*", false, false},
+    };
+    for (const ExistenceCase& c : cases) {
+        SCOPED_TRACE(support::utf8(c.path));
+        EXPECT_EQ(folderExists(c.path), c.folder);
+        EXPECT_EQ(fileExists(c.path), c.file);
+    }
+}
+
+TEST(CreateFolderPathTest, CreatesEveryMissingFolderSplitOnlyAtRealSeparators) {
+    support::TempFolder temp;
+    // ソ and 表 end in 0x5C: a split there would create "…\\\x83" and "…\\\x95" instead.
+    const std::string deep = temp.at("ソ\\表\\能\\予定");
+    EXPECT_TRUE(createFolderPath(deep));
+    EXPECT_TRUE(folderExists(deep));
+    EXPECT_TRUE(folderExists(temp.at("ソ")));
+    EXPECT_TRUE(folderExists(temp.at("ソ\\表")));
+    EXPECT_EQ(support::listFolder(temp.path()), std::vector<std::string>{"ソ"});
+    EXPECT_EQ(support::listFolder(temp.at("ソ")), std::vector<std::string>{"表"});
+
+    // An existing folder is not created again; a sibling below it is.
+    EXPECT_FALSE(createFolderPath(deep));
+    EXPECT_TRUE(createFolderPath(temp.at("ソ\\表\\別")));
+}
+
+TEST(CreateFolderPathTest, FailsBelowAFileAndOnADriveThatIsNotReady) {
+    support::TempFolder temp;
+    temp.file("file.txt");
+    EXPECT_FALSE(createFolderPath(temp.at("file.txt\\below\\deeper")));
+    EXPECT_FALSE(createFolderPath(support::kDriveNotReady + "\\a\\b"));
+    EXPECT_FALSE(folderExists(support::kDriveNotReady + "\\a"));
+}
+
+TEST(WriteAllTest, WritesEveryByteOrSaysItCouldNot) {
+    support::TempFolder temp;
+    const std::string path = temp.at("書き込み表.bin");
+    std::string data(3 * 1024 * 1024 + 5, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<char>(i * 7);
+    }
+    {
+        FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file.valid());
+        EXPECT_TRUE(writeAll(file.get(), data));
+        EXPECT_TRUE(writeAll(file.get(), std::string()));
+    }
+    EXPECT_EQ(support::readFile(path), data);
+
+    // A handle opened for reading takes no byte.
+    FileHandle reader(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader.valid());
+    EXPECT_FALSE(writeAll(reader.get(), "x"));
+    EXPECT_EQ(support::readFile(path), data);
+}
+
+} // namespace
