@@ -1,7 +1,5 @@
 #include "dialog_user.h"
 
-#include <shlobj.h>
-
 #include <cstring>
 
 #include "support/files.h"
@@ -90,45 +88,6 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     return true;
 }
 
-void typeInto(HWND edit, const std::string& text) {
-    SendMessageA(edit, EM_SETSEL, 0, -1);
-    SendMessageA(edit, WM_CHAR, VK_BACK, 1); // deletes the selection
-    for (char c : text) {
-        SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
-    }
-}
-
-void press(HWND button) {
-    PostMessageA(button, BM_CLICK, 0, 0);
-}
-
-std::string textOf(HWND window) {
-    const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const LRESULT copied =
-        SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-    return text;
-}
-
-HDROP makeDrop(const std::vector<std::string>& paths) {
-    std::size_t size = sizeof(DROPFILES) + 1;
-    for (const std::string& path : paths) {
-        size += path.size() + 1;
-    }
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = FALSE;
-    char* names = reinterpret_cast<char*>(drop) + sizeof(DROPFILES);
-    for (const std::string& path : paths) {
-        std::memcpy(names, path.c_str(), path.size() + 1);
-        names += path.size() + 1;
-    }
-    GlobalUnlock(block);
-    return static_cast<HDROP>(block);
-}
-
 DialogTest::DialogTest() {
     registerDialogs();
 }
@@ -190,45 +149,4 @@ void expectBox(const support::SeenBox& seen, const ExpectedBox& expected) {
     }
     EXPECT_EQ(seen.buttons, expected.buttons);
     EXPECT_TRUE(seen.expected);
-}
-
-std::vector<std::string>
-controlMismatches(HWND dialog, const std::vector<ControlExpectation>& expected, HFONT font) {
-    std::vector<std::string> mismatches;
-    std::size_t index = 0;
-    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT), ++index) {
-        const std::string where = std::to_string(GetDlgCtrlID(child));
-        if (index >= expected.size()) {
-            mismatches.push_back(where + ": not in the table");
-            continue;
-        }
-        const ControlExpectation& e = expected[index];
-        if (GetDlgCtrlID(child) != e.id) {
-            mismatches.push_back(where + ": in the place of " + std::to_string(e.id));
-            continue;
-        }
-        char className[32] = {};
-        GetClassNameA(child, className, sizeof className);
-        if (lstrcmpiA(className, e.className) != 0) {
-            mismatches.push_back(where + ": class " + className);
-        }
-        if (textOf(child) != e.text) {
-            mismatches.push_back(where + ": text " + support::utf8(textOf(child)));
-        }
-        RECT rect;
-        GetWindowRect(child, &rect);
-        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-        if (rect.left != e.x || rect.top != e.y || rect.right - rect.left != e.width ||
-            rect.bottom - rect.top != e.height) {
-            mismatches.push_back(where + ": rectangle");
-        }
-        if (reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)) != font) {
-            mismatches.push_back(where + ": font");
-        }
-    }
-    if (index < expected.size()) {
-        mismatches.push_back("missing controls");
-    }
-    return mismatches;
 }

@@ -10,6 +10,7 @@
 
 #include "main_window_fixture.h"
 #include "support/message_boxes.h"
+#include "user_input.h"
 
 // The user at the screen while the test's own thread sits in a modal loop (a dialog, a
 // message box, the folder browser): a thread of its own that finds the windows of this
@@ -57,20 +58,6 @@ HWND waitForWindowOf(DWORD processId, const char* className, const char* caption
 // Sleeps until the condition holds or the time is up.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 20000);
 
-// Types the text into an edit control as keystrokes do, replacing what it held; a
-// double-byte character arrives as its two bytes.
-void typeInto(HWND edit, const std::string& text);
-
-// Clicks a button as the mouse does.
-void press(HWND button);
-
-// The text of a window of another thread.
-std::string textOf(HWND window);
-
-// A dropped-files block as the shell makes it: the paths, each ended by a zero byte, and
-// one more zero byte after the last one. Whoever receives it releases it.
-HDROP makeDrop(const std::vector<std::string>& paths);
-
 // A main window whose commands open the real dialogs, driven by a user thread.
 class DialogTest : public MainWindowTest {
   protected:
@@ -99,16 +86,3 @@ struct ExpectedBox {
 
 // Compares a seen box with the expected one (caption "Syncoravel").
 void expectBox(const support::SeenBox& seen, const ExpectedBox& expected);
-
-// A control as a dialog's table gives it.
-struct ControlExpectation {
-    int id;
-    const char* className;
-    std::string text;
-    int x, y, width, height;
-};
-
-// What differs between the dialog's children (in creation order) and the table: class,
-// text, place, size, and the font every control must carry. Empty when all agree.
-std::vector<std::string>
-controlMismatches(HWND dialog, const std::vector<ControlExpectation>& expected, HFONT font);

@@ -11,6 +11,7 @@
 #include "ui/main_window.h"
 #include "ui/ui_ids.h"
 #include "ui/ui_resources.h"
+#include "user_input.h"
 
 namespace {
 
@@ -49,6 +50,43 @@ std::string classOf(HWND window) {
     char name[64] = {};
     GetClassNameA(window, name, sizeof name);
     return name;
+}
+
+std::vector<std::string>
+controlMismatches(HWND window, const std::vector<ControlExpectation>& expected, HFONT font) {
+    std::vector<std::string> mismatches;
+    std::size_t index = 0;
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT), ++index) {
+        const std::string where = std::to_string(GetDlgCtrlID(child));
+        if (index >= expected.size()) {
+            mismatches.push_back(where + ": not in the table");
+            continue;
+        }
+        const ControlExpectation& e = expected[index];
+        if (GetDlgCtrlID(child) != e.id) {
+            mismatches.push_back(where + ": in the place of " + std::to_string(e.id));
+            continue;
+        }
+        if (lstrcmpiA(classOf(child).c_str(), e.className) != 0) {
+            mismatches.push_back(where + ": class " + classOf(child));
+        }
+        if (e.text != nullptr && textOf(child) != e.text) {
+            mismatches.push_back(where + ": text " + support::utf8(textOf(child)));
+        }
+        const RECT rect = placeOf(window, child);
+        if (rect.left != e.x || rect.top != e.y || rect.right - rect.left != e.width ||
+            rect.bottom - rect.top != e.height) {
+            mismatches.push_back(where + ": rectangle");
+        }
+        if (reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)) != font) {
+            mismatches.push_back(where + ": font");
+        }
+    }
+    if (index < expected.size()) {
+        mismatches.push_back("missing controls");
+    }
+    return mismatches;
 }
 
 void setTestDialog(const char* name, DialogBody body) {

@@ -18,6 +18,19 @@ RECT placeOf(HWND parent, HWND control);
 // A window's class name.
 std::string classOf(HWND window);
 
+// A control as a window's table gives it.
+struct ControlExpectation {
+    int id;
+    const char* className;
+    const char* text; // null: not compared (a text the window sets later)
+    int x, y, width, height;
+};
+
+// What differs between the window's children (in creation order) and the table: class,
+// text, place, size, and the font every control must carry. Empty when all agree.
+std::vector<std::string>
+controlMismatches(HWND window, const std::vector<ControlExpectation>& expected, HFONT font);
+
 // Records what a control is told: the texts it is given and the positions of a progress
 // bar. An optional probe runs at each record, to sample the state of the window then.
 class ControlRecorder {

@@ -243,7 +243,7 @@ TEST_F(MirrorEditTest, TheTextHandedBack) {
             checked = SendMessageA(check, BM_GETCHECK, 0, 0) == BST_CHECKED;
             for (int i = 0; i < 3; ++i) {
                 if (c.typed[i] != kKeep) {
-                    typeInto(GetDlgItem(dialog, kFieldIds[i]), c.typed[i]);
+                    replaceText(GetDlgItem(dialog, kFieldIds[i]), c.typed[i]);
                 }
             }
             if (c.clearCheckBox) {
@@ -312,8 +312,8 @@ TEST_F(MirrorEditTest, ResultsOfEachWayOut) {
     } const ways[] = {
         {"add",
          [&](HWND dialog) {
-             typeInto(GetDlgItem(dialog, kIdMirrorFolder1), a_);
-             typeInto(GetDlgItem(dialog, kIdMirrorFolder2), b_);
+             replaceText(GetDlgItem(dialog, kIdMirrorFolder1), a_);
+             replaceText(GetDlgItem(dialog, kIdMirrorFolder2), b_);
              press(GetDlgItem(dialog, kIdMirrorAdd));
          },
          1},
@@ -328,8 +328,8 @@ TEST_F(MirrorEditTest, ResultsOfEachWayOut) {
         {"Enter key adds",
          [&](HWND dialog) {
              HWND field = GetDlgItem(dialog, kIdMirrorFolder3);
-             typeInto(GetDlgItem(dialog, kIdMirrorFolder1), c_);
-             typeInto(field, d_);
+             replaceText(GetDlgItem(dialog, kIdMirrorFolder1), c_);
+             replaceText(field, d_);
              PostMessageA(field, WM_KEYDOWN, VK_RETURN, 1);
          },
          1},
@@ -378,7 +378,7 @@ TEST_F(MirrorEditTest, DroppedItems) {
     runAsUser(kCmdAddMirrorDefinition, kCaption, [&](HWND dialog) {
         for (const DropCase& c : cases) {
             for (int i = 0; i < 3; ++i) {
-                typeInto(GetDlgItem(dialog, kFieldIds[i]), c.before[i]);
+                replaceText(GetDlgItem(dialog, kFieldIds[i]), c.before[i]);
             }
             HDROP drop = makeDrop(c.dropped);
             SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
@@ -429,7 +429,7 @@ TEST_F(MirrorEditTest, BrowsingStartsAtTheFieldsFolder) {
         // The field names its folder with a trailing backslash; the browser gives it back
         // in its own form, so the field shows whether the choice arrived.
         HWND first = GetDlgItem(dialog, kIdMirrorFolder1);
-        typeInto(first, a_ + "\\");
+        replaceText(first, a_ + "\\");
         press(GetDlgItem(dialog, kIdMirrorBrowse1));
         if (HWND browser = waitForOwnWindow("#32770", kBrowserCaption)) {
             waitUntil([&] { return selectedInBrowser(browser) == "ソース表"; }, 5000);
@@ -447,7 +447,7 @@ TEST_F(MirrorEditTest, BrowsingStartsAtTheFieldsFolder) {
         chosen.field = textOf(first);
 
         HWND second = GetDlgItem(dialog, kIdMirrorFolder2);
-        typeInto(second, b_);
+        replaceText(second, b_);
         press(GetDlgItem(dialog, kIdMirrorBrowse2));
         if (HWND browser = waitForOwnWindow("#32770", kBrowserCaption)) {
             waitUntil([&] { return selectedInBrowser(browser) == "能力"; }, 5000);
@@ -458,7 +458,7 @@ TEST_F(MirrorEditTest, BrowsingStartsAtTheFieldsFolder) {
         cancelled.field = textOf(second);
 
         HWND third = GetDlgItem(dialog, kIdMirrorFolder3);
-        typeInto(third, missing);
+        replaceText(third, missing);
         press(GetDlgItem(dialog, kIdMirrorBrowse3));
         if (HWND browser = waitForOwnWindow("#32770", kBrowserCaption)) {
             Sleep(300);

@@ -159,7 +159,7 @@ TEST_F(RunSoftEditTest, OkCancelAndClose) {
         const int result = runDialogAsUser("RunSoftEdit", kCaption, [&](HWND dialog) {
             HWND field = GetDlgItem(dialog, kIdRunSoftPath);
             for (const std::string& invalid : c.invalidTries) {
-                typeInto(field, invalid);
+                replaceText(field, invalid);
                 boxes_.answer(IDOK);
                 const std::size_t count = boxes_.seen().size();
                 press(GetDlgItem(dialog, kIdRunSoftOk));
@@ -167,7 +167,7 @@ TEST_F(RunSoftEditTest, OkCancelAndClose) {
                 waitUntil([&] { return IsWindowEnabled(dialog) != FALSE; });
                 openAfterBox.push_back(IsWindow(dialog) && exchangeText() == selection);
             }
-            typeInto(field, c.typed);
+            replaceText(field, c.typed);
             c.leave(dialog);
         });
         EXPECT_EQ(result, c.result);
@@ -194,7 +194,7 @@ TEST_F(RunSoftEditTest, TheEditorGetsTheLineInPlaceOfTheSelection) {
 
     selectInEditor(editor, "前\r\n", selection, "後");
     runAsUser(kCmdAddProgramDefinition, kCaption, [&](HWND dialog) {
-        typeInto(GetDlgItem(dialog, kIdRunSoftPath), program);
+        replaceText(GetDlgItem(dialog, kIdRunSoftPath), program);
         press(GetDlgItem(dialog, kIdRunSoftOk));
     });
     EXPECT_EQ(text(kIdEditor), "前\r\n\r\nSync.Run." + program + "\r\n後");
@@ -231,7 +231,7 @@ TEST_F(RunSoftEditTest, BrowsingWithTheFilterOfThePath) {
     auto browse = [&](HWND dialog, const std::string& typed, const std::string& chosen) {
         Seen seen;
         HWND field = GetDlgItem(dialog, kIdRunSoftPath);
-        typeInto(field, typed);
+        replaceText(field, typed);
         press(GetDlgItem(dialog, kIdRunSoftBrowse));
         if (HWND open = waitForOwnWindow("#32770", kOpenCaption)) {
             Sleep(300);

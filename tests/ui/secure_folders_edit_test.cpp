@@ -18,22 +18,6 @@ namespace {
 using securetest::treeState;
 using securetest::TreeState;
 
-HWND foldersDialog() {
-    return findDialog(kFoldersCaption);
-}
-HWND itemOf(int id) {
-    return GetDlgItem(foldersDialog(), id);
-}
-std::string listText() {
-    return windowText(itemOf(kIdFolderList));
-}
-
-bool loadedAndIdle() {
-    HWND dialog = foldersDialog();
-    return dialog != nullptr && IsWindowEnabled(dialog) && !dialogOpen(kProgCaption) &&
-           listText() != "読み込み中･･･";
-}
-
 int countOf(const std::vector<std::string>& events, const std::string& event) {
     int count = 0;
     for (const std::string& e : events) {

@@ -37,59 +37,41 @@ std::string describe(const std::vector<std::string>& events,
     return text;
 }
 
-HWND foldersDialog() {
-    return findDialog(kFoldersCaption);
-}
-
-HWND itemOf(int id) {
-    return GetDlgItem(foldersDialog(), id);
-}
-
-std::string listText() {
-    return windowText(itemOf(kIdFolderList));
-}
-
-// The dialog has loaded its list and nothing is open over it.
-bool loadedAndIdle() {
-    HWND dialog = foldersDialog();
-    return dialog != nullptr && IsWindowEnabled(dialog) && !dialogOpen(kProgCaption) &&
-           listText() != kLoading;
-}
-
 // A box given no caption of its own shows the system's word for an error.
 const char kSystemCaption[] = "エラー";
 
 TEST_F(SecureWindowTest, NothingEverProtectedOpensEmptyAndClosesQuietly) {
     ASSERT_NE(start(""), nullptr);
-    struct Control {
+    const std::vector<ControlExpectation> controls = {
+        {kIdFolderList, "Edit", nullptr, 11, 47, 453, 83},
+        {kIdFoldersOk, "Button", "OK", 348, 230, 110, 24},
+        {kIdPassword, "Edit", "", 48, 210, 132, 20},
+        {kIdKeepKey, "Button", "解除キーを変更しない", 27, 164, 139, 15},
+        {kIdKeyByPassword, "Button", "解除キーをパスワードで設定／変更する", 27, 190, 232, 15},
+        {kIdKeyByFile, "Button", "解除キーをファイルで設定／変更する", 27, 263, 242, 15},
+        {kIdBrowseKeyFile, "Button", "参照", 279, 282, 40, 22},
+        {kIdInstructions, "Static", nullptr, 16, 6, 447, 38},
+        {kIdPasswordAgain, "Edit", "", 48, 238, 132, 20},
+        {kIdKeyFile, "Edit", "", 48, 283, 227, 22},
+        {kIdResetList, "Button", "リセット", 348, 275, 110, 24},
+        {kIdKeyGroup, "Button", "解除キーの設定", 12, 141, 315, 177},
+        {kIdHideFolders, "Button", "保護フォルダを隠す", 30, 345, 186, 20},
+        {kIdFormGroup, "Button", "保護形式", 13, 325, 312, 50},
+    };
+    // The button type of each button.
+    struct Kind {
         int id;
-        const char* className;
-        const char* text;
-        LONG kind; // button type bits, or -1
-        RECT place;
-    } const controls[] = {
-        {kIdFolderList, "Edit", nullptr, -1, {11, 47, 464, 130}},
-        {kIdFoldersOk, "Button", "OK", BS_PUSHBUTTON, {348, 230, 458, 254}},
-        {kIdPassword, "Edit", "", -1, {48, 210, 180, 230}},
-        {kIdKeepKey, "Button", "解除キーを変更しない", BS_AUTORADIOBUTTON, {27, 164, 166, 179}},
-        {kIdKeyByPassword,
-         "Button",
-         "解除キーをパスワードで設定／変更する",
-         BS_AUTORADIOBUTTON,
-         {27, 190, 259, 205}},
-        {kIdKeyByFile,
-         "Button",
-         "解除キーをファイルで設定／変更する",
-         BS_AUTORADIOBUTTON,
-         {27, 263, 269, 278}},
-        {kIdBrowseKeyFile, "Button", "参照", BS_PUSHBUTTON, {279, 282, 319, 304}},
-        {kIdInstructions, "Static", nullptr, -1, {16, 6, 463, 44}},
-        {kIdPasswordAgain, "Edit", "", -1, {48, 238, 180, 258}},
-        {kIdKeyFile, "Edit", "", -1, {48, 283, 275, 305}},
-        {kIdResetList, "Button", "リセット", BS_PUSHBUTTON, {348, 275, 458, 299}},
-        {kIdKeyGroup, "Button", "解除キーの設定", BS_GROUPBOX, {12, 141, 327, 318}},
-        {kIdHideFolders, "Button", "保護フォルダを隠す", BS_AUTOCHECKBOX, {30, 345, 216, 365}},
-        {kIdFormGroup, "Button", "保護形式", BS_GROUPBOX, {13, 325, 325, 375}},
+        LONG kind;
+    } const kinds[] = {
+        {kIdFoldersOk, BS_PUSHBUTTON},
+        {kIdKeepKey, BS_AUTORADIOBUTTON},
+        {kIdKeyByPassword, BS_AUTORADIOBUTTON},
+        {kIdKeyByFile, BS_AUTORADIOBUTTON},
+        {kIdBrowseKeyFile, BS_PUSHBUTTON},
+        {kIdResetList, BS_PUSHBUTTON},
+        {kIdKeyGroup, BS_GROUPBOX},
+        {kIdHideFolders, BS_AUTOCHECKBOX},
+        {kIdFormGroup, BS_GROUPBOX},
     };
     bool stayedBeforeLoad = false;
     std::string statusWhileLoading;
@@ -106,30 +88,16 @@ TEST_F(SecureWindowTest, NothingEverProtectedOpensEmptyAndClosesQuietly) {
             const LONG extended = GetWindowLongA(dialog, GWL_EXSTYLE);
             EXPECT_NE(extended & WS_EX_ACCEPTFILES, 0);
             EXPECT_NE(extended & WS_EX_CONTROLPARENT, 0);
-            HWND previous = nullptr;
-            for (const Control& control : controls) {
-                HWND item = GetDlgItem(dialog, control.id);
-                ASSERT_NE(item, nullptr) << control.id;
-                // Created in the order of the table.
-                EXPECT_EQ(GetWindow(item, GW_HWNDPREV), previous) << control.id;
-                previous = item;
-                EXPECT_EQ(classOf(item), control.className) << control.id;
-                if (control.text != nullptr) {
-                    EXPECT_EQ(windowText(item), control.text) << control.id;
-                }
-                const LONG style = GetWindowLongA(item, GWL_STYLE);
-                if (control.kind >= 0) {
-                    EXPECT_EQ(style & BS_TYPEMASK, control.kind) << control.id;
-                }
-                EXPECT_EQ(style & WS_GROUP, 0) << control.id;
-                const RECT place = placeOf(dialog, item);
-                EXPECT_EQ(place.left, control.place.left) << control.id;
-                EXPECT_EQ(place.top, control.place.top) << control.id;
-                EXPECT_EQ(place.right, control.place.right) << control.id;
-                EXPECT_EQ(place.bottom, control.place.bottom) << control.id;
-                EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(item, WM_GETFONT, 0, 0)),
-                          dialogFont(FontSlot::SecureFlds))
+            // Created in the order of the table, none starting a group of its own.
+            EXPECT_EQ(controlMismatches(dialog, controls, dialogFont(FontSlot::SecureFlds)),
+                      std::vector<std::string>{});
+            for (const ControlExpectation& control : controls) {
+                EXPECT_EQ(GetWindowLongA(itemOf(control.id), GWL_STYLE) & WS_GROUP, 0)
                     << control.id;
+            }
+            for (const Kind& button : kinds) {
+                EXPECT_EQ(GetWindowLongA(itemOf(button.id), GWL_STYLE) & BS_TYPEMASK, button.kind)
+                    << button.id;
             }
             EXPECT_NE(GetWindowLongA(itemOf(kIdPassword), GWL_STYLE) & ES_PASSWORD, 0);
             EXPECT_NE(GetWindowLongA(itemOf(kIdPasswordAgain), GWL_STYLE) & ES_PASSWORD, 0);

@@ -6,6 +6,7 @@
 #include "secure/secure_context.h"
 #include "settings/settings_file.h"
 #include "support/files.h"
+#include "ui/definition_file.h"
 #include "ui/secure_folders_dialog.h"
 #include "ui/secure_prog_window.h"
 #include "ui/secure_state.h"
@@ -64,6 +65,25 @@ bool dialogOpen(const char* caption) {
     EnumArgument find{caption, false};
     EnumThreadWindows(GetCurrentThreadId(), &matchCaption, reinterpret_cast<LPARAM>(&find));
     return find.found;
+}
+
+HWND foldersDialog() {
+    return findDialog(kFoldersCaption);
+}
+
+HWND itemOf(int id) {
+    return GetDlgItem(foldersDialog(), id);
+}
+
+std::string listText() {
+    return windowText(itemOf(kIdFolderList));
+}
+
+bool loadedAndIdle() {
+    HWND dialog = foldersDialog();
+    // The list says so while the dialog loads.
+    return dialog != nullptr && IsWindowEnabled(dialog) && !dialogOpen(kProgCaption) &&
+           listText() != "読み込み中･･･";
 }
 
 SecureWindowTest::SecureWindowTest() {

@@ -55,3 +55,12 @@ void logTestEvent(const std::string& event);
 
 // A window of this thread with the given caption exists (shown or not).
 bool dialogOpen(const char* caption);
+
+// The secure folders dialog while it is open (else null), one of its controls, and the
+// text of its folder list.
+HWND foldersDialog();
+HWND itemOf(int id);
+std::string listText();
+
+// The dialog has loaded its list and nothing is open over it.
+bool loadedAndIdle();

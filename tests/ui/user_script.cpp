@@ -1,7 +1,5 @@
 #include "user_script.h"
 
-#include <shlobj.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -162,61 +160,4 @@ HWND findDialog(const char* caption) {
 
 HWND findSystemDialog(const char* caption) {
     return findThreadWindow("#32770", caption);
-}
-
-void typeInto(HWND control, const std::string& text) {
-    // Keystrokes reach a window as characters of the keyboard's (or input method's)
-    // Unicode; the control turns them into its own code page.
-    const int length =
-        MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    for (wchar_t character : wide) {
-        SendMessageW(control, WM_CHAR, character, 1);
-    }
-}
-
-void caretToEnd(HWND edit) {
-    SendMessageA(edit, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);
-}
-
-void clearEdit(HWND edit) {
-    SendMessageA(edit, EM_SETSEL, 0, -1);
-    SendMessageA(edit, WM_CLEAR, 0, 0);
-}
-
-void press(HWND button) {
-    PostMessageA(button, BM_CLICK, 0, 0);
-}
-
-void pressCloseBox(HWND window) {
-    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-}
-
-void dropFiles(HWND window, const std::vector<std::string>& paths) {
-    std::size_t size = sizeof(DROPFILES) + 1;
-    for (const std::string& path : paths) {
-        size += path.size() + 1;
-    }
-    HGLOBAL memory = GlobalAlloc(GHND, size);
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = FALSE;
-    char* names = reinterpret_cast<char*>(drop) + sizeof(DROPFILES);
-    for (const std::string& path : paths) {
-        std::memcpy(names, path.c_str(), path.size() + 1);
-        names += path.size() + 1;
-    }
-    *names = '\0';
-    GlobalUnlock(memory);
-    // The receiver finishes the drop and so frees the memory.
-    PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
-}
-
-bool shown(HWND control) {
-    return control != nullptr && (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-bool checkedBox(HWND button) {
-    return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "user_input.h"
+
 // What a user does while modal windows run: a list of steps, each waiting for its moment
 // and then acting once. A timer of this thread drives it, so it goes on inside every
 // nested message loop (dialogs, message boxes, file dialogs) without a second thread.
@@ -63,26 +65,3 @@ HWND findDialog(const char* caption);
 
 // The visible window of class "#32770" of this thread with the caption (a file dialog).
 HWND findSystemDialog(const char* caption);
-
-// Types the text (Shift-JIS) into the control as keystrokes reach it: one WM_CHAR per
-// character. "\r" is the Enter key.
-void typeInto(HWND control, const std::string& text);
-
-// Puts the caret after the last character, as Ctrl+End does.
-void caretToEnd(HWND edit);
-
-// Empties an edit as select-all and Delete would.
-void clearEdit(HWND edit);
-
-// A mouse click on a button, posted.
-void press(HWND button);
-
-// A click on the window's close box, posted.
-void pressCloseBox(HWND window);
-
-// Files dragged from the shell and dropped on the window, posted.
-void dropFiles(HWND window, const std::vector<std::string>& paths);
-
-// The control is shown (its own visible style, whatever its parent's state).
-bool shown(HWND control);
-bool checkedBox(HWND button);
