@@ -4,6 +4,7 @@
 
 #include "base/text_buffer.h"
 #include "ui/definition_file.h"
+#include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/file_open_dialog.h"
 #include "ui/main_window_state.h"

@@ -3,6 +3,7 @@
 #include "base/file_reader.h"
 #include "base/path.h"
 #include "base/text_file_writer.h"
+#include "ui/dialog_controls.h"
 #include "ui/ui_ids.h"
 
 bool loadDefinitionFile(HWND mainWindow, HWND editor, const std::string& path) {
@@ -25,17 +26,6 @@ void setReadErrorCaption(HWND mainWindow) {
 void showReadErrorBox(HWND mainWindow) {
     const std::string caption = std::string(kProductTitle) + " - エラー";
     MessageBoxA(mainWindow, "定義ファイルの読み込みに失敗しました。", caption.c_str(), MB_OK);
-}
-
-std::string windowText(HWND window) {
-    const int length = GetWindowTextLengthA(window);
-    if (length <= 0) {
-        return std::string();
-    }
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied = GetWindowTextA(window, &text[0], length + 1);
-    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-    return text;
 }
 
 bool saveDefinitionFile(HWND editor, const std::string& path) {

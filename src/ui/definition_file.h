@@ -19,6 +19,3 @@ void showReadErrorBox(HWND mainWindow);
 
 // Writes the editor's whole text to the file; an empty editor leaves the file alone.
 bool saveDefinitionFile(HWND editor, const std::string& path);
-
-// The whole text of a window, however long.
-std::string windowText(HWND window);

@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include "ui/definition_file.h"
-
 void createControls(HWND dialog, const ControlEntry* entries, std::size_t count, HFONT font) {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
     for (std::size_t i = 0; i < count; ++i) {
@@ -14,6 +12,17 @@ void createControls(HWND dialog, const ControlEntry* entries, std::size_t count,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance, nullptr);
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
+}
+
+std::string windowText(HWND window) {
+    const int length = GetWindowTextLengthA(window);
+    if (length <= 0) {
+        return std::string();
+    }
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const int copied = GetWindowTextA(window, &text[0], length + 1);
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
 }
 
 std::string controlText(HWND dialog, int id) {

@@ -23,6 +23,9 @@ void createControls(HWND dialog, const ControlEntry (&entries)[N], HFONT font) {
     createControls(dialog, entries, N, font);
 }
 
+// The whole text of a window, however long.
+std::string windowText(HWND window);
+
 // The text of a control, however long.
 std::string controlText(HWND dialog, int id);
 

@@ -8,7 +8,7 @@
 #include "run/log_file.h"
 #include "secure/secure_results.h"
 #include "settings/settings_file.h"
-#include "ui/definition_file.h"
+#include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/secure_state.h"
 #include "ui/ui_ids.h"

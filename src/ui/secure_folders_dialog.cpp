@@ -10,7 +10,6 @@
 #include "base/text_search.h"
 #include "secure/secure_results.h"
 #include "settings/settings_file.h"
-#include "ui/definition_file.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/file_open_dialog.h"

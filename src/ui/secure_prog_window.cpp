@@ -7,7 +7,6 @@
 #include "secure/secure_context.h"
 #include "secure/secure_messages.h"
 #include "settings/settings_file.h"
-#include "ui/definition_file.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/secure_state.h"

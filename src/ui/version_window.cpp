@@ -3,7 +3,6 @@
 #include <string>
 
 #include "base/scoped_handle.h"
-#include "ui/definition_file.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/shell_owners.h"

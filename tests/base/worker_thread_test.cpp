@@ -44,6 +44,46 @@ DWORD WINAPI stubborn(void* argument) {
     }
 }
 
+// Sends one message to a window of the thread that started it, then ends.
+struct Sender {
+    HWND window = nullptr;
+    std::atomic<bool> answered{false};
+};
+
+DWORD WINAPI sendsToItsStarter(void* argument) {
+    auto* sender = static_cast<Sender*>(argument);
+    SendMessageA(sender->window, WM_USER + 7, 0, 0);
+    sender->answered = true;
+    return 9;
+}
+
+TEST(WorkerThreadTest, JoinWaitsOnTheThreadAndServesWhatItSendsWhenAsked) {
+    WorkerThread worker;
+    EXPECT_TRUE(worker.join(0)); // no worker at all
+
+    Gate gate;
+    ASSERT_TRUE(worker.start(&waitForGate, &gate));
+    EXPECT_FALSE(worker.join(100)); // still running at the end of the time
+    EXPECT_TRUE(worker.registered());
+    gate.open = true;
+    EXPECT_TRUE(worker.join(INFINITE));
+    EXPECT_FALSE(worker.registered());
+    EXPECT_EQ(worker.exitCode(), 42u);
+
+    // A worker that waits in SendMessage for this thread ends only when the wait serves it.
+    support::ReportWindow window;
+    Sender sender;
+    sender.window = window.handle();
+    ASSERT_TRUE(worker.start(&sendsToItsStarter, &sender));
+    EXPECT_FALSE(worker.join(300));
+    EXPECT_FALSE(sender.answered);
+    EXPECT_TRUE(worker.join(10000, true));
+    EXPECT_TRUE(sender.answered);
+    EXPECT_EQ(worker.exitCode(), 9u);
+    ASSERT_EQ(window.messages().size(), 1u);
+    EXPECT_EQ(window.messages()[0].message, static_cast<UINT>(WM_USER + 7));
+}
+
 TEST(WorkerThreadTest, FinishedTestCollectsTheExitCode) {
     WorkerThread worker;
     EXPECT_TRUE(worker.waitWorkerFinished()); // no worker at all

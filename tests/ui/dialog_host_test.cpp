@@ -3,7 +3,7 @@
 #include <string>
 
 #include "main_window_fixture.h"
-#include "ui/definition_file.h"
+#include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/ui_ids.h"
 

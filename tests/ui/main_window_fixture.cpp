@@ -6,7 +6,7 @@
 
 #include "support/files.h"
 #include "support/report_window.h"
-#include "ui/definition_file.h"
+#include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/main_window.h"
 #include "ui/ui_ids.h"

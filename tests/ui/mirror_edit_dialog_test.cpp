@@ -9,7 +9,6 @@
 #include "dialog_user.h"
 #include "support/files.h"
 #include "sync/definition_parser.h"
-#include "ui/definition_file.h"
 #include "ui/dialog_host.h"
 #include "ui/mirror_edit_dialog.h"
 #include "ui/ui_ids.h"

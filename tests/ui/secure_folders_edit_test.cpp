@@ -7,7 +7,7 @@
 #include "../secure/secure_fixture.h"
 #include "secure_window_fixture.h"
 #include "support/files.h"
-#include "ui/definition_file.h"
+#include "ui/dialog_controls.h"
 #include "ui/secure_folders_dialog.h"
 #include "ui/secure_prog_window.h"
 #include "ui/secure_state.h"

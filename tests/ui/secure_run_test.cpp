@@ -6,7 +6,6 @@
 #include "../secure/secure_fixture.h"
 #include "secure_window_fixture.h"
 #include "support/files.h"
-#include "ui/definition_file.h"
 #include "ui/secure_prog_window.h"
 #include "ui/secure_state.h"
 #include "ui/ui_ids.h"
