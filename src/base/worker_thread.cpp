@@ -7,7 +7,9 @@ constexpr DWORD kExitGraceMs = 3000;
 
 } // namespace
 
-WorkerThread::WorkerThread() { InitializeCriticalSection(&lock_); }
+WorkerThread::WorkerThread() {
+    InitializeCriticalSection(&lock_);
+}
 
 WorkerThread::~WorkerThread() {
     stopWorker(kExitGraceMs);
@@ -48,9 +50,9 @@ bool WorkerThread::join(DWORD timeoutMs, bool serveSentMessages) {
             wait = elapsed < timeoutMs ? timeoutMs - elapsed : 0;
         }
         HANDLE thread = thread_.get();
-        const DWORD result = serveSentMessages
-                                 ? MsgWaitForMultipleObjects(1, &thread, FALSE, wait, QS_SENDMESSAGE)
-                                 : WaitForSingleObject(thread, wait);
+        const DWORD result =
+            serveSentMessages ? MsgWaitForMultipleObjects(1, &thread, FALSE, wait, QS_SENDMESSAGE)
+                              : WaitForSingleObject(thread, wait);
         if (result == WAIT_OBJECT_0) {
             return waitWorkerFinished();
         }

@@ -222,8 +222,8 @@ std::vector<std::string> foldersOfSelection(const std::string& selection) {
     std::vector<std::string> folders;
     std::size_t from = 0;
     while (folders.size() < 3) {
-        const std::size_t found = findIgnoringCase(text.data() + from, text.size() - from,
-                                                   kSyncKeyword, keywordLength);
+        const std::size_t found =
+            findIgnoringCase(text.data() + from, text.size() - from, kSyncKeyword, keywordLength);
         if (found == std::string::npos) {
             break;
         }

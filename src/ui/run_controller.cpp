@@ -47,9 +47,13 @@ void RunController::setText(int id, const std::string& text) const {
     SetWindowTextA(GetDlgItem(window_, id), text.c_str());
 }
 
-std::string RunController::logPath() const { return logFilePath(location_.folder); }
+std::string RunController::logPath() const {
+    return logFilePath(location_.folder);
+}
 
-std::string RunController::lastLogUseText() const { return ::lastLogUseText(logPath()); }
+std::string RunController::lastLogUseText() const {
+    return ::lastLogUseText(logPath());
+}
 
 void RunController::openLogFile() {
     std::string text;

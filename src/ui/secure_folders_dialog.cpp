@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 
-
 #include "base/file_system.h"
 #include "base/scoped_handle.h"
 #include "base/string_list.h"

@@ -43,9 +43,9 @@ TEST(RunSequenceTest, DefinitionsOneAfterAnotherWithTheirProgress) {
     const std::string d = temp.folder("D");
     const std::string c = temp.at("C"); // made only after the run has counted
     temp.file("ソA\\x.txt", "x", T);
-    std::string text = "Sync." + a + "\r\nSync." + b + "\r\n\r\n" +       // a pass
+    std::string text = "Sync." + a + "\r\nSync." + b + "\r\n\r\n" +               // a pass
                        "Sync." + a + "\r\nSync." + temp.at("無い") + "\r\n\r\n" + // skipped
-                       "Sync." + a + "\r\nSync." + c + "\r\n\r\n" +       // not counted
+                       "Sync." + a + "\r\nSync." + c + "\r\n\r\n" +               // not counted
                        "Sync." + a + "\r\nSync." + d + "\r\n";
 
     support::ReportWindow window;
@@ -83,16 +83,17 @@ TEST(RunSequenceTest, DefinitionsOneAfterAnotherWithTheirProgress) {
     std::string log;
     EXPECT_TRUE(run.takeLogText(log));
     EXPECT_EQ(log, "【最新更新ファイル】" + a + "\\x.txt\r\n" + "【最新更新ファイル】" + a +
-                       "\\x.txt\r\n" + "【最新更新ファイル】" + a + "\\x.txt\r\n" +
-                       "【コピー】" + b + "\\x.txt\r\n" + "【コピー】" + c + "\\x.txt\r\n" +
-                       "【コピー】" + d + "\\x.txt\r\n");
+                       "\\x.txt\r\n" + "【最新更新ファイル】" + a + "\\x.txt\r\n" + "【コピー】" +
+                       b + "\\x.txt\r\n" + "【コピー】" + c + "\\x.txt\r\n" + "【コピー】" + d +
+                       "\\x.txt\r\n");
 }
 
 TEST(RunSequenceTest, ATextWithoutADefinitionStartsNothing) {
     support::TempFolder temp;
     support::ReportWindow window;
     RunSequence run;
-    EXPECT_FALSE(run.begin("sync is not a keyword here\r\n" + temp.path() + "\r\n", window.handle()));
+    EXPECT_FALSE(
+        run.begin("sync is not a keyword here\r\n" + temp.path() + "\r\n", window.handle()));
     EXPECT_FALSE(run.context().worker().registered());
     EXPECT_FALSE(run.loadNextDefinition());
     EXPECT_TRUE(support::pumpMessagesUntil([] { return true; }, 100));

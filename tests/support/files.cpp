@@ -34,11 +34,9 @@ bool makeSparseFile(const std::string& path, unsigned long long size, const std:
     at.QuadPart = static_cast<LONGLONG>(size - tail.size());
     LARGE_INTEGER end;
     end.QuadPart = static_cast<LONGLONG>(size);
-    return WriteFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &written,
-                     nullptr) &&
+    return WriteFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &written, nullptr) &&
            SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) &&
-           WriteFile(file.get(), tail.data(), static_cast<DWORD>(tail.size()), &written,
-                     nullptr) &&
+           WriteFile(file.get(), tail.data(), static_cast<DWORD>(tail.size()), &written, nullptr) &&
            SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
 }
 

@@ -14,7 +14,8 @@ bool writeFile(const std::string& path, const std::string& bytes);
 // end, are never written: made at once however large, and copied slowly enough to be
 // caught in the middle. The folder must exist.
 bool makeSparseFile(const std::string& path, unsigned long long size,
-                    const std::string& head = std::string(), const std::string& tail = std::string());
+                    const std::string& head = std::string(),
+                    const std::string& tail = std::string());
 
 // The whole content of a file; empty when it cannot be read.
 std::string readFile(const std::string& path);

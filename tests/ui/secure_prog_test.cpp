@@ -54,11 +54,8 @@ TEST_F(SecureProgTest, ControlsStatusLineAndOneSecondStartByMode) {
         int id;
         bool visible;
     } const shownAtFirst[] = {
-        {kIdSecureProgress, true},
-        {kIdSecureStatus, true},
-        {kIdPasswordLabel, false},
-        {kIdPasswordEdit, false},
-        {kIdPasswordOk, false},
+        {kIdSecureProgress, true}, {kIdSecureStatus, true}, {kIdPasswordLabel, false},
+        {kIdPasswordEdit, false},  {kIdPasswordOk, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
