@@ -44,6 +44,10 @@ bool fileExists(const std::string& path) {
     return searchEntry(path, found) && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool entryExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool createFolderPath(const std::string& path) {
     // The parent ends at the last real separator; a trail byte 0x5C (ソ, 表) never splits.
     const std::string parent = path::folderPart(path);

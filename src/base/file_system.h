@@ -17,6 +17,10 @@ bool folderExists(const std::string& path);
 // The path names an entry that is not a folder.
 bool fileExists(const std::string& path);
 
+// The path names a file or a folder now, whatever its attributes; unlike the two tests
+// above it takes the path as it is (a trailing backslash, a drive root).
+bool entryExists(const std::string& path);
+
 // The directory search for the path itself (no wildcard added) that both tests rest on;
 // false for an empty path or one holding "*" or "?".
 bool searchEntry(const std::string& path, WIN32_FIND_DATAA& found);

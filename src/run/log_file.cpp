@@ -5,8 +5,8 @@
 
 #include <cstdio>
 
-#include "base/text_file_writer.h"
 #include "base/file_system.h"
+#include "base/text_file_writer.h"
 
 namespace {
 

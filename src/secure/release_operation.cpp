@@ -54,10 +54,6 @@ bool isNotePath(const std::string& value) {
            value.compare(separator + 1, std::string::npos, store::kNoteName) == 0;
 }
 
-bool entryExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Creates the missing folders a file goes back into; false when its folder was there.
 // Folders that a protect with the hide switch on removed come back this way.
 bool makeFolderOf(const std::string& file) {

@@ -4,10 +4,10 @@
 
 #include <cstring>
 
+#include "base/file_system.h"
 #include "base/path.h"
 #include "base/text_search.h"
 #include "sync/messages.h"
-#include "base/file_system.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <vector>
 
+#include "base/file_system.h"
 #include "base/path.h"
 #include "base/scoped_handle.h"
-#include "base/file_system.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "base/file_system.h"
 #include "base/path.h"
 #include "base/scoped_handle.h"
 #include "sync/file_operations.h"
-#include "base/file_system.h"
 
 namespace {
 

@@ -152,6 +152,10 @@ LRESULT handleMessage(MainWindowState& state, UINT message, WPARAM wParam, LPARA
     switch (message) {
     case WM_NCCREATE:
         theMainWindow = window;
+        if (state.taken != nullptr) {
+            *state.taken = true;
+            state.taken = nullptr;
+        }
         return DefWindowProcA(window, message, wParam, lParam);
     case WM_CREATE:
         return onCreate(state);
@@ -185,12 +189,16 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
 HWND createMainWindow(HINSTANCE instance, const ProgramLocation& location, MenuHandle menu) {
     auto* state = new MainWindowState(location);
     state->menu = std::move(menu);
-    // The record belongs to the window from WM_NCCREATE on and is deleted at WM_NCDESTROY;
-    // a window that fails before WM_NCCREATE leaves it (and the menu) to us.
+    // The record belongs to the window from WM_NCCREATE on and is deleted at WM_NCDESTROY,
+    // which comes before CreateWindowEx returns when the creation fails later (a second
+    // instance): only a window that failed before WM_NCCREATE leaves it (and the menu) to
+    // us, and only then may the record be looked at here.
+    bool taken = false;
+    state->taken = &taken;
     HWND window = CreateWindowExA(0, kMainClass, "Pairwarden", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                   CW_USEDEFAULT, CW_USEDEFAULT, 480, 400, nullptr, nullptr,
                                   instance, state);
-    if (window == nullptr && state->window == nullptr) {
+    if (!taken) {
         delete state;
     }
     return window;

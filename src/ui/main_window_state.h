@@ -6,15 +6,18 @@
 #include <string>
 
 #include "base/scoped_handle.h"
-#include "ui/run_controller.h"
 #include "settings/program_location.h"
 #include "settings/settings_file.h"
+#include "ui/run_controller.h"
 
 // The record of the main window, stored with the window from its first message on.
 struct MainWindowState {
     explicit MainWindowState(const ProgramLocation& where) : location(where), settings(where) {}
 
     HWND window = nullptr;
+    // Set by the window when it takes the record, so that whoever made the record knows
+    // whether it still owns it; cleared at once.
+    bool* taken = nullptr;
     MenuHandle menu;
     ProgramLocation location;
     SettingsFile settings;

@@ -1,8 +1,8 @@
 #include "ui/run_soft_edit_dialog.h"
 
+#include "base/file_system.h"
 #include "base/path.h"
 #include "base/text_buffer.h"
-#include "base/file_system.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/file_open_dialog.h"

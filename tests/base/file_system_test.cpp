@@ -2,10 +2,10 @@
 
 #include <string>
 
+#include "base/file_system.h"
 #include "base/scoped_handle.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
-#include "base/file_system.h"
 
 namespace {
 
@@ -16,6 +16,7 @@ struct ExistenceCase {
     std::string path;
     bool folder;
     bool file;
+    bool entry;
 };
 
 TEST(FileSystemTest, FoldersFilesAndDrives) {
@@ -26,28 +27,30 @@ TEST(FileSystemTest, FoldersFilesAndDrives) {
     temp.file("cafX.txt");
 
     const ExistenceCase cases[] = {
-        {folder, true, false},
-        {file, false, true},
-        {temp.at("missing"), false, false},
-        {temp.at("ソフト表\\missing.txt"), false, false},
-        // A trailing backslash never names a folder, nor does a root written with it.
-        {folder + "\\", false, false},
-        {kDriveD, true, false},
-        {kDriveD + "\\", false, false},
-        {kDriveNotReady, false, false},
-        {kDriveNotReady + "\\", false, false},
-        {"Q:", false, false},
-        {"", false, false},
+        {folder, true, false, true},
+        {file, false, true, true},
+        {temp.at("missing"), false, false, false},
+        {temp.at("ソフト表\\missing.txt"), false, false, false},
+        // A trailing backslash never names a folder, nor does a root written with it; the
+        // entry itself is there.
+        {folder + "\\", false, false, true},
+        {kDriveD, true, false, true},
+        {kDriveD + "\\", false, false, true},
+        {kDriveNotReady, false, false, false},
+        {kDriveNotReady + "\\", false, false, false},
+        {"Q:", false, false, false},
+        {"", false, false, false},
         // Wildcards would let the search report another entry: cafe.txt for caf?.txt.
-        {temp.at("caf?.txt"), false, false},
-        {temp.at("*.txt"), false, false},
-        {temp.at("ソフト*"), false, false},
-        {temp.path() + "\\*", false, false},
+        {temp.at("caf?.txt"), false, false, false},
+        {temp.at("*.txt"), false, false, false},
+        {temp.at("ソフト*"), false, false, false},
+        {temp.path() + "\\*", false, false, false},
     };
     for (const ExistenceCase& c : cases) {
         SCOPED_TRACE(support::utf8(c.path));
         EXPECT_EQ(folderExists(c.path), c.folder);
         EXPECT_EQ(fileExists(c.path), c.file);
+        EXPECT_EQ(entryExists(c.path), c.entry);
     }
 }
 

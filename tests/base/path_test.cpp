@@ -57,6 +57,7 @@ TEST(PathTest, FolderAndNamePartsSplitAtTheLastRealSeparator) {
         {"E:\\ソフト\\表", "E:\\ソフト", "表"},
         {"C:\\ソ", "C:", "ソ"},
         {"ソ表", "", "ソ表"},
+        {"\\name", "", "name"},
         // "/" splits only a path without a real "\"; a trail byte 0x5C is neither.
         {"C:/tools/sync.exe", "C:/tools", "sync.exe"},
         {"C:\\a/b", "C:", "a/b"},

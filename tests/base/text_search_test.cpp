@@ -43,6 +43,8 @@ TEST(TextSearchTest, TheFirstMatchAtACharacterIsFound) {
         {"表\\", "\\", 2},
         {"ソ表", "\\", npos},
         {"\x83Sync.", "Sync.", npos}, // a lead byte takes the "S" as its second byte
+        {"\x83Sync.Sync.", "Sync.", 6},
+        {"\xB1Sync.", "Sync.", 1}, // a half-width katakana is a character of one byte
         {"ab", "", 0},
     };
     for (const Case& c : cases) {

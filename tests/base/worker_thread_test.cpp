@@ -70,6 +70,19 @@ TEST(WorkerThreadTest, JoinWaitsOnTheThreadAndServesWhatItSendsWhenAsked) {
     EXPECT_FALSE(worker.registered());
     EXPECT_EQ(worker.exitCode(), 42u);
 
+    // A worker that has ended but was not collected yet is collected without a wait.
+    Gate ended;
+    ended.open = true;
+    ASSERT_TRUE(worker.start(&waitForGate, &ended));
+    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, worker.threadId());
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    EXPECT_TRUE(worker.registered());
+    EXPECT_TRUE(worker.join(0, true));
+    EXPECT_FALSE(worker.registered());
+    EXPECT_EQ(worker.exitCode(), 42u);
+
     // A worker that waits in SendMessage for this thread ends only when the wait serves it.
     support::ReportWindow window;
     Sender sender;

@@ -39,14 +39,15 @@ int nextEnd(const support::ReportWindow& window, std::size_t& seen) {
 TEST(RunSequenceTest, DefinitionsOneAfterAnotherWithTheirProgress) {
     support::TempFolder temp;
     const std::string a = temp.folder("ソA");
-    const std::string b = temp.folder("表B");
-    const std::string d = temp.folder("D");
-    const std::string c = temp.at("C"); // made only after the run has counted
+    const std::vector<std::string> targets = {temp.folder("表B"), temp.folder("D"),
+                                              temp.folder("E"), temp.at("C")};
+    const std::string& late = targets.back(); // made only after the run has counted
     temp.file("ソA\\x.txt", "x", T);
-    std::string text = "Sync." + a + "\r\nSync." + b + "\r\n\r\n" +               // a pass
+    std::string text = "Sync." + a + "\r\nSync." + targets[0] + "\r\n\r\n" +      // a pass
                        "Sync." + a + "\r\nSync." + temp.at("無い") + "\r\n\r\n" + // skipped
-                       "Sync." + a + "\r\nSync." + c + "\r\n\r\n" +               // not counted
-                       "Sync." + a + "\r\nSync." + d + "\r\n";
+                       "Sync." + a + "\r\nSync." + targets[1] + "\r\n\r\n" +      // a pass
+                       "Sync." + a + "\r\nSync." + targets[2] + "\r\n\r\n" +      // a pass
+                       "Sync." + a + "\r\nSync." + late + "\r\n";                 // uncounted
 
     support::ReportWindow window;
     RunSequence run;
@@ -58,7 +59,7 @@ TEST(RunSequenceTest, DefinitionsOneAfterAnotherWithTheirProgress) {
     std::vector<int> progress;
     std::size_t seen = 0;
     bool more = true;
-    while (more && ends.size() < 6) {
+    while (more && ends.size() < 8) {
         const int end = nextEnd(window, seen);
         ends.push_back(end);
         ASSERT_GE(end, 0) << "no end of definition " << ends.size();
@@ -67,25 +68,28 @@ TEST(RunSequenceTest, DefinitionsOneAfterAnotherWithTheirProgress) {
         if (end == 1) {
             progress.push_back(run.progressPercent());
         }
-        if (ends.size() == 2) {
-            ASSERT_TRUE(support::makeFolders(c));
+        if (ends.size() == 4) {
+            ASSERT_TRUE(support::makeFolders(late));
         }
         more = run.loadNextDefinition();
     }
-    EXPECT_EQ(ends, (std::vector<int>{1, 0, 1, 1}));
-    // Two definitions counted at the start; a third pass does not run past the end.
-    EXPECT_EQ(progress, (std::vector<int>{50, 100, 100}));
+    EXPECT_EQ(ends, (std::vector<int>{1, 0, 1, 1, 1}));
+    // Three definitions counted at the start: a skipped one is no pass, and a fourth pass
+    // does not run past the end.
+    EXPECT_EQ(progress, (std::vector<int>{33, 66, 100, 100}));
     EXPECT_FALSE(run.loadNextDefinition());
-    for (const std::string& target : {b, c, d}) {
-        EXPECT_EQ(support::readFile(target + "\\x.txt"), "x") << support::utf8(target);
-    }
 
+    std::string expected;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        expected += "【最新更新ファイル】" + a + "\\x.txt\r\n";
+    }
+    for (const std::string& target : targets) {
+        EXPECT_EQ(support::readFile(target + "\\x.txt"), "x") << support::utf8(target);
+        expected += "【コピー】" + target + "\\x.txt\r\n";
+    }
     std::string log;
     EXPECT_TRUE(run.takeLogText(log));
-    EXPECT_EQ(log, "【最新更新ファイル】" + a + "\\x.txt\r\n" + "【最新更新ファイル】" + a +
-                       "\\x.txt\r\n" + "【最新更新ファイル】" + a + "\\x.txt\r\n" + "【コピー】" +
-                       b + "\\x.txt\r\n" + "【コピー】" + c + "\\x.txt\r\n" + "【コピー】" + d +
-                       "\\x.txt\r\n");
+    EXPECT_EQ(log, expected);
 }
 
 TEST(RunSequenceTest, ATextWithoutADefinitionStartsNothing) {
@@ -96,7 +100,8 @@ TEST(RunSequenceTest, ATextWithoutADefinitionStartsNothing) {
         run.begin("sync is not a keyword here\r\n" + temp.path() + "\r\n", window.handle()));
     EXPECT_FALSE(run.context().worker().registered());
     EXPECT_FALSE(run.loadNextDefinition());
-    EXPECT_TRUE(support::pumpMessagesUntil([] { return true; }, 100));
+    // A skip would be posted: nothing comes however long the window waits.
+    support::pumpMessagesUntil([] { return false; }, 300);
     EXPECT_TRUE(window.messages().empty());
     std::string log = "unchanged";
     EXPECT_FALSE(run.takeLogText(log));

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "base/scoped_handle.h"
+#include "secure/secure_context.h"
 #include "secure_fixture.h"
 #include "support/files.h"
 #include "support/report_window.h"
-#include "secure/secure_context.h"
 #include "support/unix_access.h"
 
 namespace {

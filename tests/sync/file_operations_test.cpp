@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/file_system.h"
 #include "base/scoped_handle.h"
 #include "support/debug_output.h"
 #include "support/files.h"
@@ -14,7 +15,6 @@
 #include "support/report_window.h"
 #include "support/temp_folder.h"
 #include "sync/file_operations.h"
-#include "base/file_system.h"
 
 namespace {
 

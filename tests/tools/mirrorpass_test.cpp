@@ -229,13 +229,16 @@ TEST(MirrorPassToolTest, AKilledRunLeavesNoPartialFileAndTheNextRunCompletesIt) 
     Started started;
     ASSERT_TRUE(startTool("\"" + file + "\"", nullptr, temp.at("killed.txt"), started));
     // The kill comes as soon as the big copy shows: a temporary file, or (were the copy
-    // written straight over the old version) a change of its size.
+    // written straight over the old version) a change of its size. The small files may be
+    // copied first, each through a temporary file of its own that lives a moment; the big
+    // copy's is the one that grows past them.
     const unsigned long long oldSize = support::fileSize(b + "\\big.bin");
     std::string temporary;
     const bool copying = support::pumpMessagesUntil(
         [&] {
             for (const std::string& name : support::listFolder(b)) {
-                if (isTemporaryCopyName(name.c_str())) {
+                if (isTemporaryCopyName(name.c_str()) &&
+                    support::fileSize(b + "\\" + name) > 65536) {
                     temporary = b + "\\" + name;
                     return true;
                 }
