@@ -53,6 +53,34 @@ std::size_t lengthWithoutTrailingSeparators(const char* text, std::size_t length
     return keep;
 }
 
+bool isSameOrInside(const std::string& inner, const std::string& outer) {
+    const std::size_t innerLength = lengthWithoutTrailingSeparators(inner.data(), inner.size());
+    const std::size_t outerLength = lengthWithoutTrailingSeparators(outer.data(), outer.size());
+    if (outerLength == 0 || innerLength < outerLength) {
+        return false;
+    }
+    std::size_t i = 0;
+    while (i < outerLength) {
+        if (isLeadByte(inner[i]) && i + 1 < innerLength) {
+            if (inner[i] != outer[i] || inner[i + 1] != outer[i + 1]) {
+                return false;
+            }
+            i += 2;
+            continue;
+        }
+        const char a = inner[i];
+        const char b = outer[i];
+        const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+        if (upper(a) != upper(b)) {
+            return false;
+        }
+        ++i;
+    }
+    // The outer text ended inside a character of the inner one, or the inner one goes on
+    // with a name that merely begins the same way.
+    return i == outerLength && (innerLength == outerLength || inner[outerLength] == '\\');
+}
+
 bool hasWildcard(const std::string& text) {
     return text.find_first_of("*?") != std::string::npos;
 }

@@ -30,6 +30,11 @@ std::string namePart(const std::string& path);
 // Length of the text without the "\" characters at its end (trail bytes 0x5C stay).
 std::size_t lengthWithoutTrailingSeparators(const char* text, std::size_t length);
 
+// Whether `inner` names the same folder as `outer` or one below it: compared character by
+// character without regard to ASCII case (trail bytes compared exactly), after dropping
+// separators at the ends of both.
+bool isSameOrInside(const std::string& inner, const std::string& outer);
+
 // Whether the path holds "*" or "?". No name on disk can contain them, and a directory
 // search or the shell would take them as wildcards matching other entries. Neither byte
 // can be a trail byte, so a byte search is exact.

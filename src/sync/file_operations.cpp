@@ -121,7 +121,8 @@ bool putInPlace(const std::string& temporaryPath, const std::string& destination
 // Copies the open source into a temporary file in the destination's folder and renames
 // that over the destination. On any failure or stop the temporary file is removed.
 bool copyThroughTemporary(const PassContext& context, HANDLE source,
-                          const BY_HANDLE_FILE_INFORMATION& info, const std::string& destination) {
+                          const BY_HANDLE_FILE_INFORMATION& info, const std::string& destination,
+                          bool makeParents) {
     // Missing folders are made only when the file cannot be created, which spares the
     // common case a lookup of the folder per copied file.
     const std::string folder = path::folderPart(destination);
@@ -131,7 +132,7 @@ bool copyThroughTemporary(const PassContext& context, HANDLE source,
     }
     std::string temporaryPath;
     FileHandle temporary = createTemporary(folder, attributes, temporaryPath);
-    if (!temporary && !folder.empty() && !folderExists(folder)) {
+    if (!temporary && makeParents && !folder.empty() && !folderExists(folder)) {
         createFolderPath(folder);
         temporary = createTemporary(folder, attributes, temporaryPath);
     }
@@ -193,7 +194,8 @@ void deleteEntry(PassContext& context, const std::string& path) {
     context.deleteList.append((deleted ? kDeletedTag : kDeleteErrorTag) + path);
 }
 
-void copyEntry(PassContext& context, const std::string& destination, const std::string& source) {
+void copyEntry(PassContext& context, const std::string& destination, const std::string& source,
+               bool makeParents) {
     if (path::hasWildcard(destination) || path::hasWildcard(source)) {
         trace(destination, " - コピー\r\n");
         context.copyList.append(kCopyErrorTag + destination);
@@ -212,8 +214,32 @@ void copyEntry(PassContext& context, const std::string& destination, const std::
         return;
     }
     trace(destination, " - コピー\r\n");
-    const bool copied = opened && copyThroughTemporary(context, input.get(), info, destination);
+    const bool copied =
+        opened && copyThroughTemporary(context, input.get(), info, destination, makeParents);
     context.copyList.append((copied ? kCopiedTag : kCopyErrorTag) + destination);
+}
+
+void makeFolder(PassContext& context, const std::string& path) {
+    trace(path, " - フォルダ作成\r\n");
+    if (path::hasWildcard(path)) {
+        context.copyList.append(kCopyErrorTag + path);
+        return;
+    }
+    if (CreateDirectoryA(path.c_str(), nullptr)) {
+        context.copyList.append(kCopiedTag + path);
+    } else if (!(GetLastError() == ERROR_ALREADY_EXISTS && folderExists(path))) {
+        context.copyList.append(kCopyErrorTag + path);
+    }
+}
+
+void recordDeleteError(PassContext& context, const std::string& path) {
+    trace(path, " - 削除せず\r\n");
+    context.deleteList.append(kDeleteErrorTag + path);
+}
+
+void recordCopyError(PassContext& context, const std::string& path) {
+    trace(path, " - コピーせず\r\n");
+    context.copyList.append(kCopyErrorTag + path);
 }
 
 bool deleteFolderTree(const std::string& path) {
@@ -241,8 +267,11 @@ bool isTemporaryCopyName(const char* name) {
     return isHex(name[4]) && isHex(name[5]) && isHex(name[6]) && isHex(name[7]);
 }
 
-void removeLeftoverCopies(const std::vector<std::string>& paths) {
+void removeLeftoverCopies(const std::vector<std::string>& paths, const std::atomic<bool>* stop) {
     for (const std::string& leftover : paths) {
+        if (stop != nullptr && stop->load()) {
+            return;
+        }
         OutputDebugStringA((leftover + " - 一時ファイル削除\r\n").c_str());
         SetFileAttributesA(leftover.c_str(), FILE_ATTRIBUTE_NORMAL);
         shellDelete(leftover, GetDesktopWindow(), kDeleteTreeFlags);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -14,13 +15,25 @@
 // other files: it is recorded as an error.
 void deleteEntry(PassContext& context, const std::string& path);
 
-// Copies the source file over the destination, creating missing folders above it. The copy
-// is written to a temporary file beside the destination and put in its place in one step,
-// so that the destination is always either its old content or the complete copy, with the
-// source's attributes and last-write time. Records "【コピー】" + destination or
-// "【エラーコピー】" + destination; nothing when the source is a folder or has gone. A stop
-// request of the context abandons the copy (an error line, no temporary file left).
-void copyEntry(PassContext& context, const std::string& destination, const std::string& source);
+// Copies the source file over the destination, creating missing folders above it unless
+// told not to. The copy is written to a temporary file beside the destination and put in
+// its place in one step, so that the destination is always either its old content or the
+// complete copy, with the source's attributes and last-write time. Records "【コピー】" +
+// destination or "【エラーコピー】" + destination; nothing when the source is a folder or
+// has gone. A stop request of the context abandons the copy (an error line, no temporary
+// file left). A pass makes folders itself, parents first, and copies with makeParents off:
+// a target folder that vanished meanwhile must not be made again by a copy into it.
+void copyEntry(PassContext& context, const std::string& destination, const std::string& source,
+               bool makeParents = true);
+
+// Makes the folder (its parent must exist). Records "【コピー】" + path, or "【エラーコピー】"
+// + path when it cannot be made; nothing when a folder of that name is there already.
+void makeFolder(PassContext& context, const std::string& path);
+
+// Error lines for what a pass leaves as it is although the folders then differ: an entry it
+// may not delete or copy, a folder it could not list.
+void recordDeleteError(PassContext& context, const std::string& path);
+void recordCopyError(PassContext& context, const std::string& path);
 
 // Sends the folder with everything below it to the recycle bin; true when it went.
 bool deleteFolderTree(const std::string& path);
@@ -31,5 +44,6 @@ bool deleteFolderTree(const std::string& path);
 bool isTemporaryCopyName(const char* name);
 
 // Sends leftover temporary copies to the recycle bin, a read-only one made writable first.
-// Nothing is recorded: they never were entries.
-void removeLeftoverCopies(const std::vector<std::string>& paths);
+// Nothing is recorded: they never were entries. A set stop flag ends it between two files.
+void removeLeftoverCopies(const std::vector<std::string>& paths,
+                          const std::atomic<bool>* stop = nullptr);

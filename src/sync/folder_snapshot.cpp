@@ -2,24 +2,59 @@
 
 #include <cstring>
 
-#include "base/file_system.h"
 #include "base/path.h"
 #include "base/scoped_handle.h"
 #include "sync/file_operations.h"
 
 namespace {
 
-bool isDotEntry(const char* name) {
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+constexpr std::size_t kNoEntry = ~static_cast<std::size_t>(0);
+constexpr std::size_t kFirstCapacity = 256;
+
+bool isDotEntry(const wchar_t* name) {
+    return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
 
-bool isDirectory(const WIN32_FIND_DATAA& entry) {
-    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+std::wstring wideOf(const std::string& text) {
+    if (text.empty()) {
+        return std::wstring();
+    }
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0) {
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                            length);
+    }
+    return wide;
 }
 
-// The temporary file of a copy in progress or of one that was cut off: never an entry.
-bool isTemporaryCopy(const WIN32_FIND_DATAA& entry) {
-    return !isDirectory(entry) && isTemporaryCopyName(entry.cFileName);
+// The name in the system code page; false when it has no exact form there. The listing's
+// own narrow names are best fits ("café" becomes "cafe", "¥" becomes "\"), which could name
+// another entry or leave the folder, so the conversion may neither fit nor fill in, and
+// must come back unchanged. Such a name is shown with "?" where it cannot be written.
+bool narrowName(const wchar_t* wide, std::string& name) {
+    BOOL usedDefault = FALSE;
+    const int length =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, "?", &usedDefault);
+    if (length <= 1) {
+        name.clear();
+        return false;
+    }
+    name.assign(static_cast<std::size_t>(length), '\0');
+    usedDefault = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, &name[0], length, "?",
+                        &usedDefault);
+    name.resize(static_cast<std::size_t>(length - 1));
+    return !usedDefault && wideOf(name) == wide;
+}
+
+// The comparison the file system makes of names: without regard to case.
+std::wstring folded(std::wstring text) {
+    if (!text.empty()) {
+        CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+    }
+    return text;
 }
 
 } // namespace
@@ -37,126 +72,238 @@ void FolderSnapshot::release() {
     }
     capacity_ = 0;
     count_ = 0;
-    folderOf_.clear();
+    names_.clear();
     folders_.clear();
+    byKey_.clear();
     temporaryFiles_.clear();
+    complete_ = false;
+    rootListed_ = false;
 }
 
-std::size_t FolderSnapshot::countEntries(const std::string& folder, bool descend) const {
-    if (!folderExists(folder)) {
-        return 0;
+bool FolderSnapshot::reserve(std::size_t count) {
+    if (count <= capacity_) {
+        return true;
     }
-    WIN32_FIND_DATAA found;
-    FindHandle search(FindFirstFileA((folder + "\\*").c_str(), &found));
-    if (!search) {
-        return 0;
+    void* table = entries_ == nullptr ? HeapAlloc(heap_, 0, count * sizeof(Entry))
+                                      : HeapReAlloc(heap_, 0, entries_, count * sizeof(Entry));
+    if (table == nullptr) {
+        return false;
     }
-    std::size_t count = 0;
-    do {
-        if (isDotEntry(found.cFileName) || isTemporaryCopy(found)) {
-            continue;
-        }
-        if (!isDirectory(found)) {
-            ++count;
-        } else if (descend) {
-            count += 1 + countEntries(folder + "\\" + found.cFileName, true);
-        }
-    } while (FindNextFileA(search.get(), &found));
-    return count;
+    entries_ = static_cast<Entry*>(table);
+    capacity_ = count;
+    return true;
 }
 
-// Appends the entries below folders_[folderIndex]. The table has the capacity of the
-// earlier count; entries that appeared since then find no slot and are left out.
-void FolderSnapshot::fillWalk(std::uint32_t folderIndex, bool descend) {
-    const std::string folder = folders_[folderIndex];
-    if (!folderExists(folder)) {
-        return;
+bool FolderSnapshot::append(const Entry& entry) {
+    if (count_ == capacity_ && !reserve(capacity_ == 0 ? kFirstCapacity : capacity_ * 2)) {
+        return false;
     }
-    WIN32_FIND_DATAA found;
-    FindHandle search(FindFirstFileA((folder + "\\*").c_str(), &found));
+    entries_[count_++] = entry;
+    return true;
+}
+
+void FolderSnapshot::markHoldsKept(std::uint32_t folderIndex) {
+    for (std::size_t entry = folders_[folderIndex].entry; entry != kNoEntry;
+         entry = folders_[entries_[entry].folder].entry) {
+        if ((entries_[entry].flags & kHoldsKept) != 0) {
+            return; // and so is every folder above it
+        }
+        entries_[entry].flags |= kHoldsKept;
+    }
+}
+
+// Lists folders_[folderIndex] and, when descending, every folder below it, appending their
+// entries. False when the listing did not reach its end (a failed search, a stop, no
+// memory); whatever was appended before stays.
+bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePath, bool descend,
+                          const std::atomic<bool>* stop) {
+    WIN32_FIND_DATAW found;
+    FindHandle search(FindFirstFileW((widePath + L"\\*").c_str(), &found));
     if (!search) {
-        return;
+        // A drive root without entries has not even "." and "..": listed, and empty.
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
     }
+    const std::wstring folderKey = folded(wideOf(folders_[folderIndex].relativePath));
+    std::string name;
     do {
+        if (stop != nullptr && stop->load()) {
+            complete_ = false;
+            return false;
+        }
         if (isDotEntry(found.cFileName)) {
             continue;
         }
-        if (isTemporaryCopy(found)) {
-            temporaryFiles_.push_back(folder + "\\" + found.cFileName);
+        const bool exact = narrowName(found.cFileName, name);
+        const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (exact && !directory && isTemporaryCopyName(name.c_str())) {
+            temporaryFiles_.push_back(folders_[folderIndex].fullPath + "\\" + name);
             continue;
         }
-        const bool directory = isDirectory(found);
+        std::wstring key;
+        if (exact) {
+            key = folderKey.empty() ? folded(found.cFileName)
+                                    : folderKey + L"\\" + folded(found.cFileName);
+        }
         if (directory && !descend) {
+            // Not an entry, but its name answers for a file of that name elsewhere.
+            if (exact) {
+                byKey_.emplace(key, kNoEntry);
+            }
             continue;
         }
-        if (count_ == capacity_) {
-            return;
+
+        std::uint16_t flags = 0;
+        if (!exact) {
+            flags |= kUnmappable;
+        } else if (byKey_.count(key) != 0) {
+            flags |= kDuplicate;
         }
-        entries_[count_] = found;
-        folderOf_.push_back(folderIndex);
-        ++count_;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            flags |= kLink;
+        }
+        if (folders_[folderIndex].fullPath.size() + 1 + name.size() >= kMaxPathBytes) {
+            flags |= kTooLong;
+        }
+        const Entry entry = {folderIndex,
+                             static_cast<std::uint32_t>(names_.size()),
+                             static_cast<std::uint32_t>(name.size()),
+                             found.dwFileAttributes,
+                             flags,
+                             makeFileTime(found.ftLastWriteTime.dwHighDateTime,
+                                          found.ftLastWriteTime.dwLowDateTime)};
+        if (!append(entry)) {
+            complete_ = false;
+            return false;
+        }
+        names_ += name;
+        const std::size_t index = count_ - 1;
+        if (exact && (flags & kDuplicate) == 0) {
+            byKey_.emplace(key, index);
+        }
+        if ((flags & kNeverMirrored) != 0) {
+            markHoldsKept(folderIndex);
+            continue; // never walked into
+        }
         if (directory) {
-            folders_.push_back(folder + "\\" + found.cFileName);
-            fillWalk(static_cast<std::uint32_t>(folders_.size() - 1), true);
+            const Folder& parent = folders_[folderIndex];
+            folders_.push_back({parent.fullPath + "\\" + name,
+                                parent.relativePath.empty() ? name
+                                                            : parent.relativePath + "\\" + name,
+                                index});
+            const bool listed =
+                walk(static_cast<std::uint32_t>(folders_.size() - 1),
+                     widePath + L"\\" + found.cFileName, true, stop);
+            if (!listed) {
+                entries_[index].flags |= kUnlisted;
+                if (stop != nullptr && stop->load()) {
+                    complete_ = false;
+                    return false;
+                }
+            }
         }
-    } while (FindNextFileA(search.get(), &found));
+    } while (FindNextFileW(search.get(), &found));
+    return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
-std::size_t FolderSnapshot::buildSnapshot(const std::string& root, bool withSubfolders) {
+std::size_t FolderSnapshot::buildSnapshot(const std::string& root, bool withSubfolders,
+                                          const std::atomic<bool>* stop) {
     release();
     root_ = root;
-    // Sized for the full tree whatever the switch, so one allocation serves either walk.
-    const std::size_t capacity = countEntries(root_, true);
-    if (capacity == 0) {
-        return 0;
+    folders_.push_back({root_, std::string(), kNoEntry});
+    complete_ = true;
+    // A root with a separator at its end ("D:\", "D:\A\") is not the form a definition
+    // holds; its entries would get paths with doubled separators.
+    const bool plainRoot =
+        !root_.empty() && path::lengthWithoutTrailingSeparators(root_.data(), root_.size()) ==
+                              root_.size();
+    rootListed_ = plainRoot && walk(0, wideOf(root_), withSubfolders, stop);
+    if (!rootListed_) {
+        complete_ = false;
     }
-    void* table = HeapAlloc(heap_, HEAP_ZERO_MEMORY, capacity * sizeof(WIN32_FIND_DATAA));
-    if (table == nullptr) {
-        return 0;
-    }
-    entries_ = static_cast<WIN32_FIND_DATAA*>(table);
-    capacity_ = capacity;
-    folderOf_.reserve(capacity);
-    folders_.push_back(root_);
-    // The count is what the walk really filled: when the tree changed since the counting
-    // walk, a fresh count could name slots that hold nothing.
-    fillWalk(0, withSubfolders);
     return count_;
 }
 
 bool FolderSnapshot::isFolder(std::size_t index) const {
-    return index < count_ && isDirectory(entries_[index]);
+    return index < count_ && (entries_[index].attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool FolderSnapshot::isFile(std::size_t index) const {
-    return index < count_ && !isDirectory(entries_[index]);
+    return index < count_ && (entries_[index].attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 FileTime FolderSnapshot::writeTime(std::size_t index) const {
-    return index < count_ ? toFileTime(entries_[index].ftLastWriteTime) : 0;
+    return index < count_ ? entries_[index].writeTime : 0;
+}
+
+std::uint16_t FolderSnapshot::flags(std::size_t index) const {
+    return index < count_ ? entries_[index].flags : 0;
 }
 
 std::string FolderSnapshot::name(std::size_t index) const {
-    return index < count_ ? std::string(entries_[index].cFileName) : std::string();
+    if (index >= count_) {
+        return std::string();
+    }
+    return names_.substr(entries_[index].nameOffset, entries_[index].nameLength);
 }
 
 std::string FolderSnapshot::fullPath(std::size_t index) const {
     if (index >= count_) {
         return std::string();
     }
-    return folders_[folderOf_[index]] + "\\" + entries_[index].cFileName;
+    return folders_[entries_[index].folder].fullPath + "\\" + name(index);
 }
 
 std::string FolderSnapshot::relativePath(std::size_t index) const {
     if (index >= count_) {
         return std::string();
     }
-    const std::string& folder = folders_[folderOf_[index]];
-    if (folder.size() <= root_.size()) {
-        return entries_[index].cFileName;
+    const std::string& folder = folders_[entries_[index].folder].relativePath;
+    return folder.empty() ? name(index) : folder + "\\" + name(index);
+}
+
+FolderSnapshot::Answer FolderSnapshot::answerFor(const std::string& relativePath) const {
+    std::wstring key = folded(wideOf(relativePath));
+    if (key.empty()) {
+        return Answer::unknown;
     }
-    // Below the root the folder path continues with "\" after the root's own bytes.
-    return folder.substr(root_.size() + 1) + "\\" + entries_[index].cFileName;
+    if (byKey_.count(key) != 0) {
+        return Answer::present;
+    }
+    // The nearest recorded folder above the path says whether its listing can be trusted.
+    for (;;) {
+        const std::size_t separator = key.rfind(L'\\');
+        if (separator == std::wstring::npos) {
+            return complete_ && rootListed_ ? Answer::absent : Answer::unknown;
+        }
+        key.resize(separator);
+        const auto found = byKey_.find(key);
+        if (found == byKey_.end()) {
+            continue;
+        }
+        if (found->second == kNoEntry || !complete_) {
+            return Answer::unknown;
+        }
+        const Entry& above = entries_[found->second];
+        const bool folder = (above.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (folder && (above.flags & (kNeverMirrored | kUnlisted)) != 0) {
+            return Answer::unknown;
+        }
+        return Answer::absent; // a listed folder without it, or a file, which holds nothing
+    }
+}
+
+bool FolderSnapshot::blockedAt(const std::string& relativePath) const {
+    std::wstring key = folded(wideOf(relativePath));
+    while (!key.empty()) {
+        const auto found = byKey_.find(key);
+        if (found != byKey_.end() && found->second != kNoEntry &&
+            (entries_[found->second].flags & (kNeverMirrored | kUnlisted)) != 0) {
+            return true;
+        }
+        const std::size_t separator = key.rfind(L'\\');
+        key.resize(separator == std::wstring::npos ? 0 : separator);
+    }
+    return false;
 }
 
 bool FolderSnapshot::lookupInFolder(const std::string& relativePath) {

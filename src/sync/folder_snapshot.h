@@ -2,19 +2,49 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/file_time.h"
 
 // The entries below one folder at one moment, in the order the directory search returned
-// them, parent before children. A mirror pass reads the tables by index; whether an entry
-// exists elsewhere is asked of the file system itself (lookupInFolder), so that what the
-// pass has already changed is seen.
+// them, parent before children. A mirror pass reads the tables by index. What the walk saw
+// answers whether an entry is absent from this folder (answerFor); whether an entry exists
+// now is asked of the file system itself (lookupInFolder), so that what the pass has
+// already changed is seen.
+//
+// Some entries are recorded but must never be mirrored (see the flags): links, names the
+// system code page cannot hold, paths too long for the platform, a second name that equals
+// an earlier one but for case, and folders whose listing failed. A pass leaves them where
+// they are and says so.
 class FolderSnapshot {
   public:
+    // Entries the pass must not copy, delete or walk into, each with its reason.
+    enum Flag : std::uint16_t {
+        kLink = 1,        // a reparse point: junction or symbolic link
+        kUnmappable = 2,  // a name without an exact form in the system code page
+        kTooLong = 4,     // the full path has kMaxPathBytes bytes or more
+        kDuplicate = 8,   // equals an earlier name of the same folder but for case
+        kUnlisted = 16,   // a folder whose listing failed: what it holds is unknown
+        kHoldsKept = 32,  // a folder holding, at any depth, an entry that is never deleted
+    };
+    static constexpr std::uint16_t kNeverMirrored = kLink | kUnmappable | kTooLong | kDuplicate;
+
+    // Full paths of this many bytes or more cannot be handed to the platform's calls.
+    static constexpr std::size_t kMaxPathBytes = MAX_PATH;
+
+    // What the walk can tell of a relative path.
+    enum class Answer {
+        present, // an entry of that name (ignoring case) was listed
+        absent,  // the folder that would hold it was listed in full and it was not there
+        unknown, // it lies below a link, an unlisted folder or a name never mirrored, or
+                 // the walk did not finish: nobody can say that it is absent
+    };
+
     // The entry table is allocated from `heap` (the process heap when none is given).
     explicit FolderSnapshot(HANDLE heap = nullptr);
     ~FolderSnapshot();
@@ -23,21 +53,37 @@ class FolderSnapshot {
     FolderSnapshot& operator=(const FolderSnapshot&) = delete;
 
     // Takes the snapshot of `root` (a folder path without trailing backslash, or a drive
-    // name such as "D:"). Without subfolders only the files directly in the root are
-    // entries. Returns the entry count; what cannot be read is simply absent.
-    std::size_t buildSnapshot(const std::string& root, bool withSubfolders);
+    // name such as "D:") in one walk. Without subfolders only the files directly in the
+    // root are entries. A set stop flag ends the walk between two entries; the snapshot is
+    // then incomplete. Returns the entry count.
+    std::size_t buildSnapshot(const std::string& root, bool withSubfolders,
+                              const std::atomic<bool>* stop = nullptr);
 
     std::size_t entryCount() const { return count_; }
     const std::string& root() const { return root_; }
 
+    // Whether the walk ran to its end: it was not stopped and had the memory it needed.
+    // A subfolder whose listing failed does not make it incomplete; its entry is flagged.
+    bool complete() const { return complete_; }
+    // Whether the root itself could be listed.
+    bool rootListed() const { return rootListed_; }
+
     // Entry queries; an index at or beyond the count is neither folder nor file, has write
-    // time 0 and empty paths.
+    // time 0, no flags and empty paths. Names the code page cannot hold are shown with "?".
     bool isFolder(std::size_t index) const;
     bool isFile(std::size_t index) const;
     FileTime writeTime(std::size_t index) const;
+    std::uint16_t flags(std::size_t index) const;
     std::string name(std::size_t index) const;
     std::string fullPath(std::size_t index) const;
     std::string relativePath(std::size_t index) const;
+
+    // What the walk saw of the relative path (any case), with no look at the disk.
+    Answer answerFor(const std::string& relativePath) const;
+
+    // Whether the relative path is, or lies below, an entry that is never mirrored or an
+    // unlisted folder: nothing may be copied there.
+    bool blockedAt(const std::string& relativePath) const;
 
     // Whether root + "\" + relativePath exists now, as a file or a folder. Records its
     // last-write time, or 0 when it does not exist.
@@ -49,19 +95,42 @@ class FolderSnapshot {
     const std::vector<std::string>& temporaryFiles() const { return temporaryFiles_; }
 
   private:
+    struct Entry {
+        std::uint32_t folder;     // index into folders_
+        std::uint32_t nameOffset; // into names_
+        std::uint32_t nameLength;
+        std::uint32_t attributes;
+        std::uint16_t flags;
+        FileTime writeTime;
+    };
+    // A folder of the walk: its full path, its path below the root, and its own entry
+    // (none for the root).
+    struct Folder {
+        std::string fullPath;
+        std::string relativePath;
+        std::size_t entry;
+    };
+
     void release();
-    std::size_t countEntries(const std::string& folder, bool descend) const;
-    void fillWalk(std::uint32_t folderIndex, bool descend);
+    bool reserve(std::size_t count);
+    bool append(const Entry& entry);
+    bool walk(std::uint32_t folderIndex, const std::wstring& widePath, bool descend,
+              const std::atomic<bool>* stop);
+    void markHoldsKept(std::uint32_t folderIndex);
+    const Entry* recorded(const std::string& relativePath) const;
 
     HANDLE heap_;
     std::string root_;
-    WIN32_FIND_DATAA* entries_ = nullptr;
+    Entry* entries_ = nullptr;
     std::size_t capacity_ = 0;
     std::size_t count_ = 0;
-    // The folder of each entry, as an index into folders_: a tree of many files in few
-    // folders keeps each folder path once.
-    std::vector<std::uint32_t> folderOf_;
-    std::vector<std::string> folders_;
+    std::string names_;
+    std::vector<Folder> folders_;
+    // Folded relative path of every mirrored entry (and of every folder of the root when
+    // the walk does not descend) to its index; ~0 marks a folder that is not an entry.
+    std::unordered_map<std::wstring, std::size_t> byKey_;
     std::vector<std::string> temporaryFiles_;
+    bool complete_ = false;
+    bool rootListed_ = false;
     FileTime lastLookupTime_ = 0;
 };

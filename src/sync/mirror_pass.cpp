@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/file_system.h"
 #include "base/file_time.h"
+#include "base/path.h"
 #include "sync/file_operations.h"
 #include "sync/folder_snapshot.h"
 #include "sync/messages.h"
@@ -20,11 +22,26 @@ const char kNewestTag[] = "【最新更新ファイル】";
 // coarsest file systems the folders may live on.
 constexpr FileTime kTimeBucket = 40'000'000;
 
+// FAT keeps write times in units of 2 seconds and rounds a copy's time up, so a copy can be
+// up to that much newer than its original. A folder whose newest file is that close to the
+// newest of all ties with it: otherwise a stick would become the master through its own
+// rounding and delete from the real master whatever the stick lacks.
+constexpr FileTime kMasterTieWindow = 20'000'000;
+
 FileTime bucketOf(FileTime time) {
     return time / kTimeBucket;
 }
 
 using Snapshots = std::vector<std::unique_ptr<FolderSnapshot>>;
+
+// Files that take part in the choice of the master: every listed file but links and names
+// that are never mirrored for want of a usable name or path. A second name equal to an
+// earlier one but for case still counts: it is the user's file all the same.
+bool countsForMaster(const FolderSnapshot& snapshot, std::size_t index) {
+    constexpr std::uint16_t kIgnored =
+        FolderSnapshot::kLink | FolderSnapshot::kUnmappable | FolderSnapshot::kTooLong;
+    return snapshot.isFile(index) && (snapshot.flags(index) & kIgnored) == 0;
+}
 
 struct Newest {
     FileTime time = 0;
@@ -33,25 +50,30 @@ struct Newest {
     bool tie = false;
 };
 
-// The first folder in which the greatest write time of any file appears; tie tells
-// whether a later folder holds a file of exactly that time too.
+// The first file with the greatest write time names the newest file and, unless another
+// folder's own newest file comes within the tie window of it, the master.
 Newest findNewest(const Snapshots& snapshots) {
     Newest newest;
+    std::vector<FileTime> folderNewest(snapshots.size(), 0);
     for (std::size_t i = 0; i < snapshots.size(); ++i) {
         const FolderSnapshot& snapshot = *snapshots[i];
         for (std::size_t j = 0; j < snapshot.entryCount(); ++j) {
-            if (!snapshot.isFile(j)) {
+            if (!countsForMaster(snapshot, j)) {
                 continue;
             }
             const FileTime time = snapshot.writeTime(j);
+            folderNewest[i] = std::max(folderNewest[i], time);
             if (time > newest.time) {
                 newest.time = time;
                 newest.folder = i;
                 newest.path = snapshot.fullPath(j);
-                newest.tie = false;
-            } else if (time == newest.time) {
-                newest.tie = i != newest.folder;
             }
+        }
+    }
+    for (std::size_t i = 0; i < snapshots.size(); ++i) {
+        if (i != newest.folder && newest.time != 0 && folderNewest[i] != 0 &&
+            newest.time - folderNewest[i] <= kMasterTieWindow) {
+            newest.tie = true;
         }
     }
     return newest;
@@ -68,62 +90,139 @@ std::size_t mostEntries(const Snapshots& snapshots) {
     return best;
 }
 
+// The first pair of folders of which one is the other or lies inside it; false when none.
+bool findOverlap(const std::vector<std::string>& folders, std::size_t count, std::size_t& inner,
+                 std::size_t& outer) {
+    for (std::size_t i = 0; i < count; ++i) {
+        for (std::size_t j = 0; j < count; ++j) {
+            if (i != j && path::isSameOrInside(folders[i], folders[j])) {
+                inner = i;
+                outer = j;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 void sendText(HWND window, UINT message, WPARAM wParam, const std::string& text) {
     SendMessageA(window, message, wParam, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void deletionPass(PassContext& context, Snapshots& snapshots, std::size_t master) {
-    FolderSnapshot& masterSnapshot = *snapshots[master];
-    for (std::size_t i = 0; i < snapshots.size(); ++i) {
-        if (i == master) {
-            continue;
+// One line for each entry of the master that no pass will mirror, and for each of its
+// folders that could not be listed (nothing below it is deleted anywhere).
+void reportMasterLeftOut(PassContext& context, const FolderSnapshot& master) {
+    for (std::size_t j = 0; j < master.entryCount(); ++j) {
+        const std::uint16_t flags = master.flags(j);
+        if ((flags & FolderSnapshot::kNeverMirrored) != 0) {
+            recordCopyError(context, master.fullPath(j));
+        } else if ((flags & FolderSnapshot::kUnlisted) != 0) {
+            recordDeleteError(context, master.fullPath(j));
         }
-        const FolderSnapshot& target = *snapshots[i];
-        for (std::size_t j = 0; j < target.entryCount(); ++j) {
-            if (context.stopRequested()) {
-                return;
-            }
-            if (masterSnapshot.lookupInFolder(target.relativePath(j))) {
-                continue;
-            }
-            const std::string path = target.fullPath(j);
-            sendText(context.reportWindow, kMsgDeleting, 0, path);
-            deleteEntry(context, path);
-        }
+    }
+    if (!master.rootListed()) {
+        recordDeleteError(context, master.root());
     }
 }
 
-void copyPass(PassContext& context, Snapshots& snapshots, std::size_t master,
-              const std::vector<std::string>& folders) {
-    const FolderSnapshot& masterSnapshot = *snapshots[master];
-    for (std::size_t i = 0; i < snapshots.size(); ++i) {
-        if (i == master) {
+// The master root is gone (a drive pulled, a folder renamed): nothing more may be decided
+// from its snapshot.
+bool masterStillThere(PassContext& context, const FolderSnapshot& master, bool forDeletions) {
+    if (folderExists(master.root())) {
+        return true;
+    }
+    if (forDeletions) {
+        recordDeleteError(context, master.root());
+    } else {
+        recordCopyError(context, master.root());
+    }
+    return false;
+}
+
+// Deletes from the target what the master is known to lack. False when the pass must end.
+bool deleteFromTarget(PassContext& context, const FolderSnapshot& master,
+                      const FolderSnapshot& target) {
+    if (!target.rootListed()) {
+        recordDeleteError(context, target.root());
+    }
+    for (std::size_t j = 0; j < target.entryCount(); ++j) {
+        if (context.stopRequested()) {
+            return false;
+        }
+        const std::uint16_t flags = target.flags(j);
+        const std::string path = target.fullPath(j);
+        if ((flags & FolderSnapshot::kUnmappable) != 0) {
+            recordDeleteError(context, path);
             continue;
         }
-        FolderSnapshot& target = *snapshots[i];
-        for (std::size_t j = 0; j < masterSnapshot.entryCount(); ++j) {
-            if (context.stopRequested()) {
-                return;
+        const std::string relative = target.relativePath(j);
+        const FolderSnapshot::Answer answer = master.answerFor(relative);
+        if ((flags & FolderSnapshot::kNeverMirrored) != 0) {
+            if (answer == FolderSnapshot::Answer::absent ||
+                (flags & FolderSnapshot::kTooLong) != 0) {
+                recordDeleteError(context, path);
             }
-            const std::string relative = masterSnapshot.relativePath(j);
-            if (target.lookupInFolder(relative)) {
-                if (masterSnapshot.isFolder(j) ||
-                    bucketOf(target.lastLookupTime()) >= bucketOf(masterSnapshot.writeTime(j))) {
-                    continue;
-                }
-                OutputDebugStringA((masterSnapshot.fullPath(j) + "\r\n").c_str());
+            continue;
+        }
+        if ((flags & FolderSnapshot::kUnlisted) != 0 &&
+            answer == FolderSnapshot::Answer::present) {
+            recordDeleteError(context, path); // what it holds could not be compared
+            continue;
+        }
+        if (answer != FolderSnapshot::Answer::absent) {
+            continue;
+        }
+        if ((flags & FolderSnapshot::kHoldsKept) != 0) {
+            // Deleting the folder would take along what must stay; what may go goes one
+            // by one as the entries below come up.
+            continue;
+        }
+        sendText(context.reportWindow, kMsgDeleting, 0, path);
+        deleteEntry(context, path);
+    }
+    return true;
+}
+
+// Copies into the target what it lacks or holds older. False when the pass must end.
+bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSnapshot& target) {
+    if (!folderExists(target.root())) {
+        recordCopyError(context, target.root()); // never made again by its copies
+        return true;
+    }
+    for (std::size_t j = 0; j < master.entryCount(); ++j) {
+        if (context.stopRequested()) {
+            return false;
+        }
+        if ((master.flags(j) & FolderSnapshot::kNeverMirrored) != 0) {
+            continue; // said once for the whole pass
+        }
+        const std::string relative = master.relativePath(j);
+        const std::string destination = target.root() + "\\" + relative;
+        if (destination.size() >= FolderSnapshot::kMaxPathBytes || target.blockedAt(relative)) {
+            recordCopyError(context, destination);
+            continue;
+        }
+        if (target.lookupInFolder(relative)) {
+            if (master.isFolder(j) ||
+                bucketOf(target.lastLookupTime()) >= bucketOf(master.writeTime(j))) {
+                continue;
             }
-            const std::string destination = folders[i] + "\\" + relative;
-            const std::string source = masterSnapshot.fullPath(j);
-            // Destination and source travel as two terminated texts in one block; wParam
-            // says where the source begins.
-            std::string both = destination;
-            both.push_back('\0');
-            both += source;
-            sendText(context.reportWindow, kMsgCopying, destination.size() + 1, both);
-            copyEntry(context, destination, source);
+            OutputDebugStringA((master.fullPath(j) + "\r\n").c_str());
+        }
+        const std::string source = master.fullPath(j);
+        // Destination and source travel as two terminated texts in one block; wParam says
+        // where the source begins.
+        std::string both = destination;
+        both.push_back('\0');
+        both += source;
+        sendText(context.reportWindow, kMsgCopying, destination.size() + 1, both);
+        if (master.isFolder(j)) {
+            makeFolder(context, destination);
+        } else {
+            copyEntry(context, destination, source, false);
         }
     }
+    return true;
 }
 
 } // namespace
@@ -136,6 +235,16 @@ void runMirrorPass(PassContext& context) {
         return;
     }
 
+    std::size_t inner = 0;
+    std::size_t outer = 0;
+    if (findOverlap(folders, count, inner, outer)) {
+        // Mirroring a folder into itself or into its own subfolder deletes the one through
+        // the other; such a definition is never run.
+        recordDeleteError(context, folders[inner] + " (" + folders[outer] +
+                                       " と重なっているため同期しません)");
+        return;
+    }
+
     Snapshots snapshots;
     for (std::size_t i = 0; i < count; ++i) {
         if (context.stopRequested()) {
@@ -143,9 +252,17 @@ void runMirrorPass(PassContext& context) {
         }
         OutputDebugStringA((folders[i] + "\r\n").c_str());
         snapshots.push_back(std::make_unique<FolderSnapshot>(context.heap));
-        snapshots.back()->buildSnapshot(folders[i], context.withSubfolders);
+        snapshots.back()->buildSnapshot(folders[i], context.withSubfolders, context.stop);
         // Left by a copy that was cut off; the walk has passed over them already.
-        removeLeftoverCopies(snapshots.back()->temporaryFiles());
+        removeLeftoverCopies(snapshots.back()->temporaryFiles(), context.stop);
+    }
+    for (const auto& snapshot : snapshots) {
+        if (!snapshot->complete()) {
+            if (!context.stopRequested()) {
+                recordDeleteError(context, snapshot->root()); // no memory for its table
+            }
+            return;
+        }
     }
 
     const Newest newest = findNewest(snapshots);
@@ -155,7 +272,25 @@ void runMirrorPass(PassContext& context) {
 
     const std::size_t master = newest.tie ? mostEntries(snapshots) : newest.folder;
     sendText(context.reportWindow, kMsgMasterFolder, 0, folders[master]);
+    const FolderSnapshot& masterSnapshot = *snapshots[master];
+    reportMasterLeftOut(context, masterSnapshot);
 
-    deletionPass(context, snapshots, master);
-    copyPass(context, snapshots, master, folders);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i == master) {
+            continue;
+        }
+        if (!masterStillThere(context, masterSnapshot, true) ||
+            !deleteFromTarget(context, masterSnapshot, *snapshots[i])) {
+            return;
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i == master) {
+            continue;
+        }
+        if (!masterStillThere(context, masterSnapshot, false) ||
+            !copyIntoTarget(context, masterSnapshot, *snapshots[i])) {
+            return;
+        }
+    }
 }

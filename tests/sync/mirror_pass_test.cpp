@@ -275,9 +275,9 @@ std::vector<Scenario> scenarios() {
          0,
          "",
          0,
-         {{"【削除】", 1, "f1"}}, // f1\g went with it: no line
-         {},                      // folders are never copied on their own
-         {{folder("e1")}, {}}},
+         {{"【削除】", 1, "f1"}},   // f1\g went with it: no line
+         {{"【コピー】", 1, "e1"}}, // an empty folder is mirrored too
+         {{folder("e1")}, {folder("e1")}}},
 
         {"a file in one folder named like a folder in the other",
          true,
@@ -302,7 +302,9 @@ std::vector<Scenario> scenarios() {
          "ソ\\表\\能.txt",
          0,
          {{"【削除】", 1, "表"}},
-         {{"【コピー】", 1, "ソ\\表\\能.txt"},
+         {{"【コピー】", 1, "ソ"},
+          {"【コピー】", 1, "ソ\\表"},
+          {"【コピー】", 1, "ソ\\表\\能.txt"},
           {"【コピー】", 1, "予定表.txt"},
           {"【コピー】", 1, "ソ\\十.txt"},
           {"【コピー】", 1, "空.txt"}},
@@ -410,7 +412,7 @@ TEST(MirrorPassTest, MessagesInOrderWithTheirTexts) {
         {kMsgDeleting, c + "\\c.txt", ""},
         {kMsgCopying, b + "\\x.txt", a + "\\x.txt"},
         {kMsgCopying, c + "\\x.txt", a + "\\x.txt"},
-        {kMsgCopying, c + "\\d", a + "\\d"}, // announced, though only its file creates it
+        {kMsgCopying, c + "\\d", a + "\\d"}, // made before the file in it
         {kMsgCopying, c + "\\d\\y.txt", a + "\\d\\y.txt"},
     };
     std::vector<std::string> seen, wanted;
@@ -436,7 +438,7 @@ TEST(MirrorPassTest, MessagesInOrderWithTheirTexts) {
               sorted(std::vector<std::string>(wanted.begin() + 4, wanted.end())));
     EXPECT_EQ(sorted(result.copied),
               sorted({"【コピー】" + b + "\\x.txt", "【コピー】" + c + "\\x.txt",
-                      "【コピー】" + c + "\\d\\y.txt"}));
+                      "【コピー】" + c + "\\d", "【コピー】" + c + "\\d\\y.txt"}));
 }
 
 TEST(MirrorPassTest, FailuresAreOutcomeLinesAndThePassGoesOn) {
@@ -474,7 +476,7 @@ TEST(MirrorPassTest, FailuresAreOutcomeLinesAndThePassGoesOn) {
                       "【エラー削除】" + b + "\\caf?.txt"}));
     EXPECT_EQ(sorted(result.copied),
               sorted({"【エラーコピー】" + b + "\\x.txt", "【コピー】" + b + "\\y.txt",
-                      "【エラーコピー】" + b + "\\na?ve.txt"}));
+                      "【エラーコピー】" + a + "\\na?ve.txt"}));
     EXPECT_EQ(support::readFile(b + "\\x.txt"), "old x");
     EXPECT_EQ(support::readFile(b + "\\y.txt"), "new y");
     EXPECT_EQ(support::readFile(b + "\\lock.txt"), "locked");
@@ -498,9 +500,9 @@ TEST(MirrorPassTest, LeftoverCopiesAreRemovedAndNeverMirrored) {
     EXPECT_EQ(result.messages.front().text, a);
     EXPECT_EQ(result.newest, std::vector<std::string>{"【最新更新ファイル】" + a + "\\x.txt"});
     EXPECT_TRUE(result.deleted.empty());
-    EXPECT_EQ(result.copied, std::vector<std::string>{"【コピー】" + b + "\\x.txt"});
+    EXPECT_EQ(sorted(result.copied), sorted({"【コピー】" + b + "\\x.txt", "【コピー】" + b + "\\ソ"}));
     EXPECT_TRUE(treeOf(a) == expectedTree({file("x.txt", "x", T), folder("ソ")}));
-    EXPECT_TRUE(treeOf(b) == expectedTree({file("x.txt", "x", T)}));
+    EXPECT_TRUE(treeOf(b) == expectedTree({file("x.txt", "x", T), folder("ソ")}));
     EXPECT_TRUE(support::RecycleBin::holds(a + "\\~SCV1A2B.TMP"));
     EXPECT_TRUE(support::RecycleBin::holds(b + "\\~SCV3C4D.TMP"));
 }

@@ -128,8 +128,8 @@ TEST(MirrorPassToolTest, PrintsTheLogTextOfARun) {
     EXPECT_EQ(support::utf8(first.output),
               support::utf8("【最新更新ファイル】" + a + "\\x.txt\r\n" + "【最新更新ファイル】" +
                             c + "\\能\\y.txt\r\n" + "【削除】" + b + "\\old.txt\r\n" +
-                            "【コピー】" + b + "\\x.txt\r\n" + "【コピー】" + d +
-                            "\\能\\y.txt\r\n"));
+                            "【コピー】" + b + "\\x.txt\r\n" + "【コピー】" + d + "\\能\r\n" +
+                            "【コピー】" + d + "\\能\\y.txt\r\n"));
     EXPECT_EQ(support::readFile(b + "\\x.txt"), "new x");
     EXPECT_EQ(support::readFile(d + "\\能\\y.txt"), "y");
     EXPECT_TRUE(support::RecycleBin::holds(b + "\\old.txt"));
