@@ -58,8 +58,13 @@ void ReportWindow::record(UINT message, WPARAM wParam, LPARAM lParam) {
             entry.source = text + entry.text.size() + 1;
         }
     }
-    std::lock_guard<std::mutex> guard(lock_);
-    messages_.push_back(entry);
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        messages_.push_back(entry);
+    }
+    if (action_) {
+        action_(entry);
+    }
 }
 
 LRESULT CALLBACK ReportWindow::procedure(HWND window, UINT message, WPARAM wParam,

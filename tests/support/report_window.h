@@ -33,6 +33,10 @@ class ReportWindow {
     std::vector<ReportedMessage> messages() const;
     void clear();
 
+    // Called on the window's thread with each message after it was recorded, before the
+    // sender goes on: a test acts at a chosen moment of a run.
+    void onMessage(std::function<void(const ReportedMessage&)> action) { action_ = action; }
+
   private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void record(UINT message, WPARAM wParam, LPARAM lParam);
@@ -40,6 +44,7 @@ class ReportWindow {
     HWND window_ = nullptr;
     mutable std::mutex lock_;
     std::vector<ReportedMessage> messages_;
+    std::function<void(const ReportedMessage&)> action_;
 };
 
 // Handles the calling thread's messages until the condition holds or the time is up.

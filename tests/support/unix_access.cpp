@@ -77,9 +77,21 @@ std::string windowsPathOfUnix(const char* unixPath) {
     return path;
 }
 
-bool runUnixCommand(const std::string& commandLine) {
-    // Wine starts a Linux program for CreateProcess; the line goes to it as UTF-8 words.
-    std::wstring line = L"/bin/sh -c \"" + wideFromUtf8(commandLine) + L"\"";
+namespace {
+
+// Starts /bin/sh with the command line; false when it could not be started. Wine does not
+// follow a Linux child: its handle is signalled at once, whether or not the command ended.
+bool startShell(const std::string& commandLine) {
+    // The line goes to the program as UTF-8 words, split by the platform's rules: a quote
+    // inside the one argument is written \".
+    std::wstring escaped;
+    for (wchar_t c : wideFromUtf8(commandLine)) {
+        if (c == L'"') {
+            escaped += L'\\';
+        }
+        escaped += c;
+    }
+    std::wstring line = L"/bin/sh -c \"" + escaped + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -91,6 +103,48 @@ bool runUnixCommand(const std::string& commandLine) {
     KernelHandle threadHandle(process.hThread);
     WaitForSingleObject(processHandle.get(), 10000);
     return true;
+}
+
+} // namespace
+
+bool runUnixCommand(const std::string& commandLine) {
+    return startShell(commandLine);
+}
+
+bool unixCommandSucceeds(const std::string& commandLine) {
+    // The command's status comes back through a file written when it has ended.
+    char folder[MAX_PATH];
+    const DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length >= sizeof folder) {
+        return false;
+    }
+    static LONG counter = 0;
+    const std::string status = std::string(folder) + "unix-status-" +
+                               std::to_string(GetCurrentProcessId()) + "-" +
+                               std::to_string(InterlockedIncrement(&counter)) + ".txt";
+    DeleteFileA(status.c_str());
+    const std::string unixStatus = unixPathOf(status);
+    if (unixStatus.empty() ||
+        !startShell("( " + commandLine + " ); echo $? > " + shellQuoted(unixStatus + ".part") +
+                    " && mv " + shellQuoted(unixStatus + ".part") + " " +
+                    shellQuoted(unixStatus))) {
+        return false;
+    }
+    std::string code;
+    for (DWORD waited = 0; waited < 30000; waited += 10) {
+        FileHandle file(CreateFileA(status.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+        if (file.valid()) {
+            char bytes[16] = {};
+            DWORD got = 0;
+            ReadFile(file.get(), bytes, sizeof bytes - 1, &got, nullptr);
+            code.assign(bytes, got);
+            break;
+        }
+        Sleep(10);
+    }
+    DeleteFileA(status.c_str());
+    return code == "0\n";
 }
 
 UnreadableFolder::UnreadableFolder(const std::string& path) : path_(path) {

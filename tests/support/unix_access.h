@@ -27,6 +27,8 @@ class UnreadableFolder {
 // when it could not be started. The path of a Windows file on the Linux side is given by
 // unixPathOf.
 bool runUnixCommand(const std::string& commandLine);
+// The same, true only when the command ended with exit code 0 (a test on the Linux side).
+bool unixCommandSucceeds(const std::string& commandLine);
 std::string unixPathOf(const std::string& windowsPath);
 
 // The Windows path under which Wine shows a Linux path (such as a build output).

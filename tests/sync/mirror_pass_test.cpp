@@ -20,10 +20,12 @@
 #include "support/unix_access.h"
 #include "sync/file_operations.h"
 #include "sync/messages.h"
+#include "sync/mirror_fixture.h"
 #include "sync/mirror_pass.h"
 
 namespace {
 
+using namespace mirror_fixture;
 using support::fileTimeUtc;
 using support::kSecond;
 
@@ -37,127 +39,6 @@ const FileTime B = ((T + 24 * kHour) / kBucket + 1) * kBucket;
 // Later than any moment a test runs at: folders touched by the pass get the current time.
 const FileTime kFuture = fileTimeUtc(2037, 1, 1, 0, 0, 0);
 
-// One entry of a tree: a file with content and write time, or (content null) a folder,
-// whose write time is set only when given.
-struct Item {
-    std::string path;
-    const char* content;
-    FileTime time;
-};
-
-Item file(const std::string& path, const char* content, FileTime time) {
-    return {path, content, time};
-}
-Item folder(const std::string& path, FileTime time = 0) {
-    return {path, nullptr, time};
-}
-
-struct State {
-    bool isFolder;
-    std::string content;
-    FileTime time;
-    bool operator==(const State& other) const {
-        return isFolder == other.isFolder && content == other.content && time == other.time;
-    }
-};
-
-using Tree = std::map<std::string, State>;
-
-void readTree(const std::string& root, const std::string& relative, Tree& tree) {
-    const std::string here = relative.empty() ? root : root + "\\" + relative;
-    for (const std::string& name : support::listFolder(here)) {
-        const std::string child = relative.empty() ? name : relative + "\\" + name;
-        const std::string full = root + "\\" + child;
-        if ((GetFileAttributesA(full.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            tree[child] = {true, "", 0};
-            readTree(root, child, tree);
-        } else {
-            tree[child] = {false, support::readFile(full), support::writeTimeOf(full)};
-        }
-    }
-}
-
-Tree treeOf(const std::string& root) {
-    Tree tree;
-    readTree(root, "", tree);
-    return tree;
-}
-
-Tree expectedTree(const std::vector<Item>& items) {
-    Tree tree;
-    for (const Item& item : items) {
-        tree[item.path] =
-            item.content == nullptr ? State{true, "", 0} : State{false, item.content, item.time};
-    }
-    return tree;
-}
-
-void makeTree(const std::string& root, const std::vector<Item>& items) {
-    support::makeFolders(root);
-    for (const Item& item : items) {
-        const std::string path = root + "\\" + item.path;
-        support::makeFolders(item.content == nullptr ? path
-                                                     : path.substr(0, path::lastSeparator(path)));
-    }
-    for (const Item& item : items) {
-        if (item.content != nullptr) {
-            const std::string path = root + "\\" + item.path;
-            ASSERT_TRUE(support::writeFile(path, item.content)) << support::utf8(path);
-            ASSERT_TRUE(support::setWriteTime(path, item.time));
-        }
-    }
-    // Folder times last (deepest first): creating files inside changes them.
-    for (auto item = items.rbegin(); item != items.rend(); ++item) {
-        if (item->content == nullptr && item->time != 0) {
-            ASSERT_TRUE(support::setWriteTime(root + "\\" + item->path, item->time));
-        }
-    }
-}
-
-struct PassResult {
-    std::vector<support::ReportedMessage> messages;
-    std::vector<std::string> newest;
-    std::vector<std::string> deleted;
-    std::vector<std::string> copied;
-};
-
-// Runs the pass on a thread of its own, as the worker does, while this thread handles the
-// report window's messages.
-PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
-                   const std::atomic<bool>* stop = nullptr) {
-    PrivateHeap heap(HeapCreate(0, 0, 0));
-    support::ReportWindow window;
-    PassContext context;
-    context.heap = heap.get();
-    context.reportWindow = window.handle();
-    for (const std::string& path : folders) {
-        context.folders.append(path);
-    }
-    context.folderCount = static_cast<int>(folders.size());
-    context.withSubfolders = withSubfolders;
-    context.stop = stop;
-
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        runMirrorPass(context);
-        done = true;
-    });
-    const bool ended = support::pumpMessagesUntil([&] { return done.load(); }, 120000);
-    worker.join();
-    EXPECT_TRUE(ended);
-
-    PassResult result;
-    result.messages = window.messages();
-    result.newest.assign(context.newestList.begin(), context.newestList.end());
-    result.deleted.assign(context.deleteList.begin(), context.deleteList.end());
-    result.copied.assign(context.copyList.begin(), context.copyList.end());
-    return result;
-}
-
-std::vector<std::string> sorted(std::vector<std::string> lines) {
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
 
 // An outcome line: tag + the path of a relative entry in folder `index`.
 struct Line {
@@ -236,6 +117,42 @@ std::vector<Scenario> scenarios() {
            file("q.txt", "q", T - 2 * kHour)},
           {file("x.txt", "older", T - kHour), file("p.txt", "p", T - 2 * kHour),
            file("q.txt", "q", T - 2 * kHour)}}},
+
+        {"a copy's time rounded up by FAT ties with its original: the fuller folder stays master",
+         true,
+         {{file("x.txt", "same", T), file("old.txt", "added later, old date", T - 24 * kHour)},
+          {file("x.txt", "same", T + 3 * kSecond / 2)}},
+         0,
+         "x.txt",
+         1,
+         {},
+         {{"【コピー】", 1, "old.txt"}},
+         {{file("x.txt", "same", T), file("old.txt", "added later, old date", T - 24 * kHour)},
+          {file("x.txt", "same", T + 3 * kSecond / 2),
+           file("old.txt", "added later, old date", T - 24 * kHour)}}},
+
+        {"two seconds is still a tie; the first of equal counts is the master",
+         true,
+         {{file("x.txt", "same", T), file("a.txt", "a", T - kHour)},
+          {file("x.txt", "same", T + 2 * kSecond), file("b.txt", "b", T - kHour)}},
+         0,
+         "x.txt",
+         1,
+         {{"【削除】", 1, "b.txt"}},
+         {{"【コピー】", 1, "a.txt"}},
+         {{file("x.txt", "same", T), file("a.txt", "a", T - kHour)},
+          {file("x.txt", "same", T + 2 * kSecond), file("a.txt", "a", T - kHour)}}},
+
+        {"more than two seconds newer is newer: that folder is the master",
+         true,
+         {{file("x.txt", "older", B), file("a.txt", "a", B - kHour)},
+          {file("x.txt", "newer", B + 2 * kSecond + 1)}},
+         1,
+         "x.txt",
+         1,
+         {{"【削除】", 0, "a.txt"}},
+         {}, // one 4-second bucket: the copy decision takes them for equal
+         {{file("x.txt", "older", B)}, {file("x.txt", "newer", B + 2 * kSecond + 1)}}},
 
         {"4-second buckets; a target file newer than the master's is kept",
          true,

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "base/file_time.h"
+#include "support/report_window.h"
+
+// Trees of files and folders made and read back for the mirror pass's tests, and the pass
+// run as the worker runs it.
+namespace mirror_fixture {
+
+// One entry of a tree: a file with content and write time, or (content null) a folder,
+// whose write time is set only when given.
+struct Item {
+    std::string path;
+    const char* content;
+    FileTime time;
+};
+
+Item file(const std::string& path, const char* content, FileTime time);
+Item folder(const std::string& path, FileTime time = 0);
+
+struct State {
+    bool isFolder;
+    std::string content;
+    FileTime time;
+    bool operator==(const State& other) const {
+        return isFolder == other.isFolder && content == other.content && time == other.time;
+    }
+};
+
+// Relative path to what is there: folders without times, files with content and time.
+using Tree = std::map<std::string, State>;
+
+Tree treeOf(const std::string& root);
+Tree expectedTree(const std::vector<Item>& items);
+
+// Makes the root and the items below it, folders' own times last.
+void makeTree(const std::string& root, const std::vector<Item>& items);
+
+struct PassResult {
+    std::vector<support::ReportedMessage> messages;
+    std::vector<std::string> newest;
+    std::vector<std::string> deleted;
+    std::vector<std::string> copied;
+};
+
+// Runs the pass on a thread of its own, as the worker does, while this thread handles the
+// report window's messages.
+// `action`, when given, sees each message as the report window handles it.
+PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
+                   const std::atomic<bool>* stop = nullptr,
+                   std::function<void(const support::ReportedMessage&)> action = nullptr);
+
+std::vector<std::string> sorted(std::vector<std::string> lines);
+
+} // namespace mirror_fixture
