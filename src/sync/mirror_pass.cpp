@@ -256,11 +256,12 @@ void runMirrorPass(PassContext& context) {
         // Left by a copy that was cut off; the walk has passed over them already.
         removeLeftoverCopies(snapshots.back()->temporaryFiles(), context.stop);
     }
+    if (context.stopRequested()) {
+        return;
+    }
     for (const auto& snapshot : snapshots) {
         if (!snapshot->complete()) {
-            if (!context.stopRequested()) {
-                recordDeleteError(context, snapshot->root()); // no memory for its table
-            }
+            recordDeleteError(context, snapshot->root()); // no memory for its table
             return;
         }
     }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "support/files.h"
 #include "support/report_window.h"
 #include "support/temp_folder.h"
+#include "support/unix_access.h"
 #include "sync/file_operations.h"
 #include "sync/messages.h"
 
@@ -157,3 +159,84 @@ TEST(RunContextTest, DestroyingItDuringABigCopyEndsThePassPromptlyAndCleanly) {
 }
 
 } // namespace
+
+// A forced quit asks the worker to stop and waits for it while serving its messages, as the
+// run does. In every phase the worker must reach a stop check and end on its own promptly.
+TEST(RunContextTest, AStopRequestInEveryPhaseEndsTheWorkerOnItsOwn) {
+    struct Phase {
+        const char* name;
+        // Linux commands that fill the master {0} and the target {1}.
+        const char* tree;
+        // When the stop comes: at the first message of this kind, or (0) at a first
+        // leftover gone from the target, or (WM_NULL) shortly after the start.
+        UINT stopAt;
+    };
+    const std::vector<Phase> phases = {
+        {"walks", "cd {0} && seq -f d%g 300 | xargs mkdir && for d in d*; do "
+                  "(cd $d && seq -f f%g.txt 300 | xargs touch); done",
+         WM_NULL},
+        {"leftover copies", "touch {0}/x.txt && cd {1} && for i in $(seq 0 2999); do "
+                            "printf '~SCV%04X.TMP\\n' $i; done | xargs touch",
+         0},
+        {"deletions", "touch {0}/x.txt && cd {1} && seq -f f%g.txt 3000 | xargs touch",
+         kMsgDeleting},
+    };
+    for (const Phase& phase : phases) {
+        SCOPED_TRACE(phase.name);
+        support::TempFolder temp;
+        const std::string a = temp.folder("A");
+        const std::string b = temp.folder("B");
+        std::string command = phase.tree;
+        for (const auto& mark : {std::make_pair(std::string("{0}"), a), std::make_pair(std::string("{1}"), b)}) {
+            const std::string quoted = "'" + support::unixPathOf(mark.second) + "'";
+            for (std::size_t at = command.find(mark.first); at != std::string::npos;
+                 at = command.find(mark.first, at + quoted.size())) {
+                command.replace(at, mark.first.size(), quoted);
+            }
+        }
+        ASSERT_TRUE(support::unixCommandSucceeds(command));
+        const std::size_t targetEntries = support::listFolder(b).size();
+
+        support::ReportWindow window;
+        RunContext context;
+        context.pass().reportWindow = window.handle();
+        context.pass().folders.append(a);
+        context.pass().folders.append(b);
+        context.pass().folderCount = 2;
+        ASSERT_TRUE(context.startMirrorWorker());
+        const auto seen = [&](UINT kind) {
+            for (const support::ReportedMessage& message : window.messages()) {
+                if (message.message == kind) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        if (phase.stopAt == WM_NULL) {
+            support::pumpMessagesUntil([] { return false; }, 300);
+        } else if (phase.stopAt == 0) {
+            ASSERT_TRUE(support::pumpMessagesUntil(
+                [&] { return support::listFolder(b).size() < targetEntries; }, 60000));
+        } else {
+            ASSERT_TRUE(support::pumpMessagesUntil([&] { return seen(phase.stopAt); }, 60000));
+        }
+
+        const DWORD start = GetTickCount();
+        context.worker().requestStop();
+        const bool ended = context.worker().join(3000, true);
+        const DWORD took = GetTickCount() - start;
+
+        EXPECT_TRUE(ended) << "the worker would have been terminated";
+        EXPECT_LT(took, 3000u);
+        // Its last act, which a terminated worker never reaches.
+        EXPECT_TRUE(support::pumpMessagesUntil([&] { return received(window, 1); }, 5000));
+        if (phase.stopAt != kMsgDeleting) {
+            EXPECT_FALSE(seen(kMsgMasterFolder)) << "the stop came after the walks";
+        }
+        // Far from everything was done.
+        if (phase.stopAt != WM_NULL) {
+            EXPECT_GT(support::listFolder(b).size(), targetEntries / 2);
+        }
+        EXPECT_FALSE(seen(kMsgCopying));
+    }
+}
