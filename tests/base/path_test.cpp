@@ -78,4 +78,32 @@ TEST(PathTest, WildcardsAreRecognised) {
     EXPECT_FALSE(path::hasWildcard(""));
 }
 
+TEST(PathTest, AFolderIsTheSameOrInsideAnotherOnlyAtARealSeparator) {
+    struct Case {
+        const char* inner;
+        const char* outer;
+        bool inside;
+    } const cases[] = {
+        {"D:\\A\\sub", "D:\\A", true},
+        {"D:\\a", "D:\\A\\", true}, // ASCII case and end separators do not count
+        {"d:\\A\\\\", "D:\\a", true},
+        {"D:\\A", "D:\\A\\sub", false},
+        {"D:\\AB", "D:\\A", false},
+        {"D:\\x", "D:", true},
+        {"D:", "D:\\", true},
+        {"D:\\ソ\\x", "D:\\ソ", true}, // the outer name ends in a trail byte 0x5C
+        {"D:\\ソース", "D:\\ソ", false},
+        {"D:\\表a", "D:\\表", false},
+        // Trail bytes in the range of ASCII letters are compared exactly: ア is not ャ.
+        {"D:\\\x83\x41", "D:\\\x83\x61", false},
+        {"D:\\\x83\x41\\x", "D:\\\x83\x41", true},
+        {"", "D:", false},
+        {"D:\\x", "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
+        EXPECT_EQ(path::isSameOrInside(c.inner, c.outer), c.inside);
+    }
+}
+
 } // namespace

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -275,6 +277,76 @@ TEST_F(FolderSnapshotTest, AGrowingTreeNeverOverflowsTheTable) {
     }
     stop = true;
     WaitForSingleObject(thread.get(), INFINITE);
+}
+
+// What the walk saw answers for a path without a look at the disk: present, absent only
+// where a listing that ran to its end did not show it, and unknown wherever nobody can say.
+TEST_F(FolderSnapshotTest, AnswersFromTheWalkAreAbsentOnlyWhereAListingVouchesForIt) {
+    temp_.file("root\\a.txt");
+    temp_.file("root\\sub\\b.txt");
+    temp_.file("root\\locked\\hidden.txt");
+    temp_.file("outside\\o.txt");
+    ASSERT_TRUE(support::unixCommandSucceeds("ln -s '" + support::unixPathOf(temp_.at("outside")) +
+                                             "' '" + support::unixPathOf(temp_.at("root\\ln")) +
+                                             "'"));
+    support::UnreadableFolder locked(temp_.at("root\\locked"));
+    ASSERT_TRUE(locked.effective());
+
+    FolderSnapshot snapshot(heap_.get());
+    ASSERT_EQ(snapshot.buildSnapshot(temp_.at("root"), true), 5u);
+    EXPECT_TRUE(snapshot.complete());
+    std::map<std::string, std::uint16_t> flags;
+    for (std::size_t i = 0; i < snapshot.entryCount(); ++i) {
+        flags[snapshot.relativePath(i)] = snapshot.flags(i);
+    }
+    EXPECT_EQ(flags, (std::map<std::string, std::uint16_t>{{"a.txt", 0},
+                                                           {"sub", 0},
+                                                           {"sub\\b.txt", 0},
+                                                           {"locked", FolderSnapshot::kUnlisted},
+                                                           {"ln", FolderSnapshot::kLink}}));
+
+    using Answer = FolderSnapshot::Answer;
+    const struct {
+        const char* path;
+        Answer answer;
+        bool blocked;
+    } cases[] = {
+        {"a.txt", Answer::present, false},
+        {"A.TXT", Answer::present, false},
+        {"SUB\\B.txt", Answer::present, false},
+        {"c.txt", Answer::absent, false},
+        {"sub\\c.txt", Answer::absent, false},
+        {"sub\\deeper\\c.txt", Answer::absent, false},
+        {"a.txt\\below a file", Answer::absent, false},
+        {"locked", Answer::present, true},
+        {"locked\\hidden.txt", Answer::unknown, true},
+        {"LOCKED\\x\\y.txt", Answer::unknown, true},
+        {"ln", Answer::present, true},
+        {"ln\\o.txt", Answer::unknown, true},
+        {"", Answer::unknown, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(snapshot.answerFor(c.path), c.answer);
+        EXPECT_EQ(snapshot.blockedAt(c.path), c.blocked);
+    }
+
+    // Without subfolders a folder's name still answers for an entry of that name.
+    ASSERT_EQ(snapshot.buildSnapshot(temp_.at("root"), false), 1u);
+    EXPECT_EQ(snapshot.answerFor("sub"), Answer::present);
+    EXPECT_EQ(snapshot.answerFor("c.txt"), Answer::absent);
+
+    // A walk that was stopped or a root that could not be listed vouches for nothing.
+    std::atomic<bool> stop{true};
+    snapshot.buildSnapshot(temp_.at("root"), true, &stop);
+    EXPECT_FALSE(snapshot.complete());
+    EXPECT_EQ(snapshot.entryCount(), 0u);
+    EXPECT_EQ(snapshot.answerFor("c.txt"), Answer::unknown);
+    for (const std::string& root : {temp_.at("missing"), temp_.at("root") + "\\"}) {
+        EXPECT_EQ(snapshot.buildSnapshot(root, true), 0u);
+        EXPECT_FALSE(snapshot.rootListed());
+        EXPECT_EQ(snapshot.answerFor("c.txt"), Answer::unknown);
+    }
 }
 
 } // namespace
