@@ -47,8 +47,9 @@ std::string completeIndexText(const std::string& text) {
         keep = rootEnd;
     }
     // A file record is five lines; one that was not closed names no file that moved.
-    const std::size_t lastOpen = folded.rfind(indextag::startLine(indexname::kFile), keep);
-    const std::size_t lastClose = folded.rfind(indextag::end(indexname::kFile), keep);
+    const std::string kept = folded.substr(0, keep);
+    const std::size_t lastOpen = kept.rfind(indextag::startLine(indexname::kFile));
+    const std::size_t lastClose = kept.rfind(indextag::end(indexname::kFile));
     if (lastOpen != std::string::npos && lastOpen > root &&
         (lastClose == std::string::npos || lastClose < lastOpen)) {
         keep = lastOpen;
