@@ -228,8 +228,8 @@ unsigned long protectTree(const std::string& storeFolder, const std::string& fol
         return number - firstNumber;
     }
     // The record first: a note file without its record would outlive every release.
-    if (!journal.write(indextag::valueLine(indexname::kNote,
-                                           folder.substr(2) + "\\" + store::kNoteName))) {
+    if (!journal.write(
+            indextag::valueLine(indexname::kNote, folder.substr(2) + "\\" + store::kNoteName))) {
         return number - firstNumber;
     }
     TextFileWriter writer;

@@ -12,11 +12,11 @@
 // index and the folders must already be consistent on disk. The console runner stops the
 // process hard at one of them to prove that an operation cut short loses nothing.
 enum class SecurePoint {
-    BeforeMove,       // protect: the file's record is on disk, the file not yet moved
-    Walked,           // protect: every file met, the index not yet closed
-    Scrambling,       // protect: the scrambled index written beside the plain one
-    BeforeMoveBack,   // release: the notes are gone, the next file not yet moved back
-    BeforeIndexGoes,  // release: every file handled, the index not yet deleted or rewritten
+    BeforeMove,      // protect: the file's record is on disk, the file not yet moved
+    Walked,          // protect: every file met, the index not yet closed
+    Scrambling,      // protect: the scrambled index written beside the plain one
+    BeforeMoveBack,  // release: the notes are gone, the next file not yet moved back
+    BeforeIndexGoes, // release: every file handled, the index not yet deleted or rewritten
 };
 // Called on the worker with the point and the number of files moved so far.
 using SecureCheckpoint = std::function<void(SecurePoint point, unsigned long moved)>;

@@ -129,13 +129,14 @@ TEST(CutShortIndexTest, AProtectCutShortReleasesEveryFileThatMoved) {
             doc.substr(0, 2) + full.substr(storeAt, full.find("</store>", storeAt) - storeAt);
         const std::size_t secureAt = full.find("<secure>", last) + 8;
         const std::string stored =
-            fixture.storeFolder() + full.substr(secureAt, full.find("</secure>", secureAt) - secureAt);
+            fixture.storeFolder() +
+            full.substr(secureAt, full.find("</secure>", secureAt) - secureAt);
         ASSERT_TRUE(MoveFileA(stored.c_str(), place.c_str()));
         ASSERT_TRUE(SetFileAttributesA(place.c_str(), FILE_ATTRIBUTE_ARCHIVE));
         ASSERT_TRUE(DeleteFileA((doc + "\\" + kNoteName).c_str()));
         SetFileAttributesA(fixture.index().c_str(), FILE_ATTRIBUTE_NORMAL);
-        ASSERT_TRUE(
-            support::writeFile(fixture.index(), full.substr(0, insideRecord ? last + 11 : lastEnd)));
+        ASSERT_TRUE(support::writeFile(fixture.index(),
+                                       full.substr(0, insideRecord ? last + 11 : lastEnd)));
 
         EXPECT_EQ(probe(fixture), secure::kProbeKeyWord);
         EXPECT_EQ(release(fixture, 1, &result), insideRecord ? 2 : 3);

@@ -275,7 +275,8 @@ TEST_F(SecureProgTest, AFinishedMessageBeforeTheWorkerEndsWaitsForItsResult) {
             PostMessageA(prog, kMsgSecureFinished, 0, 0);
         });
     script.then(
-        "the window still follows the progress", [] {
+        "the window still follows the progress",
+        [] {
             HWND prog = findDialog(kProgCaption);
             return prog != nullptr && progressOf(prog) == 100;
         },
