@@ -1,5 +1,8 @@
 #include "base/file_system.h"
 
+#include <utility>
+#include <vector>
+
 #include "base/path.h"
 #include "base/scoped_handle.h"
 
@@ -49,10 +52,21 @@ bool entryExists(const std::string& path) {
 }
 
 bool createFolderPath(const std::string& path) {
+    // The missing folders are gathered walking up and created walking down: a path read
+    // from a damaged record may have any number of levels, and a call per level would run
+    // out of stack long before the platform refuses the path.
     // The parent ends at the last real separator; a trail byte 0x5C (ソ, 表) never splits.
-    const std::string parent = path::folderPart(path);
-    if (!parent.empty() && !folderExists(parent)) {
-        createFolderPath(parent);
+    std::vector<std::string> missing;
+    std::string parent = path::folderPart(path);
+    while (!parent.empty() && !folderExists(parent)) {
+        std::string above = path::folderPart(parent);
+        missing.push_back(std::move(parent));
+        parent = std::move(above);
+    }
+    for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
+        if (!CreateDirectoryA(folder->c_str(), nullptr) && !folderExists(*folder)) {
+            break; // nothing below a folder that cannot be made can be made either
+        }
     }
     return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
 }

@@ -85,8 +85,9 @@ bool restoreBytes(const char* bytes, std::size_t size, std::string& plain) {
     return true;
 }
 
-bool replaceFileContent(const std::string& path, const std::string& content) {
-    const std::string temporary = path + ".tmp";
+bool replaceFileContent(const std::string& path, const std::string& content,
+                        const std::function<void()>& beforeReplace) {
+    const std::string temporary = path + kTemporarySuffix;
     // Creating over a hidden or system file fails unless the same attributes are asked
     // for, so those of an earlier temporary file are passed on.
     DWORD attributes = GetFileAttributesA(temporary.c_str());
@@ -110,6 +111,9 @@ bool replaceFileContent(const std::string& path, const std::string& content) {
             DeleteFileA(temporary.c_str());
             return false;
         }
+    }
+    if (beforeReplace) {
+        beforeReplace();
     }
     if (!MoveFileExA(temporary.c_str(), path.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 // The scrambled form the index is kept in: the eight bytes "PWSF0123", then every byte of
@@ -31,8 +32,13 @@ bool scrambleFile(const std::string& path);
 // not a container, cannot be read, or the new content cannot be put in its place.
 bool restoreFile(const std::string& path);
 
+// What replaceFileContent appends to the target's path for its temporary file.
+inline const char kTemporarySuffix[] = ".tmp";
+
 // Writes the content to path + ".tmp" (which keeps the attributes of an earlier file of
 // that name), then moves it over the target in one step, so the target always holds
 // either its old or its new content. False, with the target as it was and no temporary
-// file left, when any step fails.
-bool replaceFileContent(const std::string& path, const std::string& content);
+// file left, when any step fails. `beforeReplace`, when given, is called once the new
+// content is on disk beside the target and before it takes the target's place.
+bool replaceFileContent(const std::string& path, const std::string& content,
+                        const std::function<void()>& beforeReplace = nullptr);

@@ -2,11 +2,13 @@
 
 #include <utility>
 
+#include "base/file_reader.h"
 #include "base/file_system.h"
 #include "base/path.h"
 #include "base/text_file_writer.h"
 #include "secure/file_attributes.h"
 #include "secure/index_container.h"
+#include "secure/index_file.h"
 #include "secure/index_tags.h"
 #include "secure/secure_messages.h"
 #include "secure/store_layout.h"
@@ -71,6 +73,24 @@ std::string fileRecord(const std::string& storeValue, const std::string& secureV
            indextag::endLine(indexname::kFile);
 }
 
+// Whether the file holds exactly what a note holds.
+bool isOwnNote(const std::string& path) {
+    FileContent content;
+    return readWholeFile(path, content) && content.size == store::kNoteContent.size() &&
+           store::kNoteContent.compare(0, std::string::npos, content.text(), content.size) == 0;
+}
+
+// The folder of the running program: the store, the settings and the definition file
+// lie in it.
+std::string moduleFolder() {
+    char name[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, name, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return std::string();
+    }
+    return path::folderPart(std::string(name, length));
+}
+
 // A key the index could not give back as it was written is never used: "<" and ">" would
 // be taken for tags, and line ends next to the tags are dropped when the index is read.
 bool keyReadsBack(const std::string& key) {
@@ -79,20 +99,34 @@ bool keyReadsBack(const std::string& key) {
 
 } // namespace
 
-ProtectJournal::ProtectJournal(FileHandle index, bool hideFolders, std::string storeRoot)
-    : index_(std::move(index)), hideFolders_(hideFolders), storeRoot_(std::move(storeRoot)) {}
+ProtectJournal::ProtectJournal(FileHandle index, const SecureRequest& request,
+                               std::string storeRoot)
+    : index_(std::move(index)), request_(request), storeRoot_(std::move(storeRoot)) {}
 
-// Each record goes to the disk right after its move, so an index cut short by a crash
-// still names every file that was moved before it.
+// The flush makes the record part of the index on the disk before the caller moves its
+// file: a cut at any later moment finds the record.
 bool ProtectJournal::write(const std::string& text) {
     if (failed_ || !index_) {
         failed_ = true;
         return false;
     }
-    if (!writeAll(index_.get(), text)) {
+    if (!writeAll(index_.get(), text) || !FlushFileBuffers(index_.get())) {
         failed_ = true;
         return false;
     }
+    size_ += text.size();
+    return true;
+}
+
+bool ProtectJournal::cutBackTo(unsigned long long size) {
+    LARGE_INTEGER place;
+    place.QuadPart = static_cast<LONGLONG>(size);
+    if (failed_ || !SetFilePointerEx(index_.get(), place, nullptr, FILE_BEGIN) ||
+        !SetEndOfFile(index_.get()) || !FlushFileBuffers(index_.get())) {
+        failed_ = true;
+        return false;
+    }
+    size_ = size;
     return true;
 }
 
@@ -137,6 +171,8 @@ unsigned long protectTree(const std::string& storeFolder, const std::string& fol
     if (journal.isStoreFolder(folder)) {
         return 0;
     }
+    const unsigned long unmovedBefore = journal.unmoved();
+    bool ownNoteFound = false;
     unsigned long number = firstNumber;
     for (const Entry& entry : listEntries(folder)) {
         if (journal.failed()) {
@@ -150,34 +186,56 @@ unsigned long protectTree(const std::string& storeFolder, const std::string& fol
             }
             continue;
         }
+        // A note an earlier protect left (one cut short, or one whose release could not
+        // delete it) would otherwise be stored and come back as a file of the user's.
+        if (entry.name == store::kNoteName && isOwnNote(source)) {
+            ownNoteFound = true;
+            continue;
+        }
         const std::string secureValue = store::storedName(number);
         const std::string destination = storeFolder + secureValue;
         ++number;
-        // A file that cannot be moved stays where it is, without a record: a record would
-        // name a stored file that holds nothing, or another file.
+        const unsigned long long before = journal.size();
+        if (!journal.write(
+                fileRecord(folder.substr(2) + "\\" + entry.name, secureValue, entry.attributes))) {
+            return number - firstNumber;
+        }
+        passPoint(journal.request(), SecurePoint::BeforeMove, journal.moved());
+        // A file that cannot be moved stays where it is, and so does not keep its record:
+        // the record would name a stored file that holds nothing, or another file.
         if (!MoveFileA(source.c_str(), destination.c_str())) {
+            journal.couldNotMove();
+            journal.cutBackTo(before);
             continue;
         }
         journal.movedIntoStore(source, destination, entry.attributes);
         SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_HIDDEN);
-        journal.write(
-            fileRecord(folder.substr(2) + "\\" + entry.name, secureValue, entry.attributes));
     }
     if (journal.failed()) {
         return number - firstNumber;
     }
 
-    if (journal.hideFolders()) {
-        RemoveDirectoryA(folder.c_str()); // fails while a file that could not move is left
-    } else {
-        const std::string note = folder + "\\" + store::kNoteName;
-        TextFileWriter writer;
-        writer.setText(store::kNoteContent);
-        if (writer.writeTo(note)) {
-            journal.wroteNote(note);
+    const std::string note = folder + "\\" + store::kNoteName;
+    // A folder that still holds a file of the user's is not protected, and must not say so.
+    const bool whole = journal.unmoved() == unmovedBefore;
+    if (journal.hideFolders() || !whole) {
+        if (ownNoteFound) {
+            DeleteFileA(note.c_str());
         }
-        journal.write(
-            indextag::valueLine(indexname::kNote, folder.substr(2) + "\\" + store::kNoteName));
+        if (journal.hideFolders()) {
+            RemoveDirectoryA(folder.c_str()); // fails while a file that could not move is left
+        }
+        return number - firstNumber;
+    }
+    // The record first: a note file without its record would outlive every release.
+    if (!journal.write(
+            indextag::valueLine(indexname::kNote, folder.substr(2) + "\\" + store::kNoteName))) {
+        return number - firstNumber;
+    }
+    TextFileWriter writer;
+    writer.setText(store::kNoteContent);
+    if (writer.writeTo(note)) {
+        journal.wroteNote(note);
     }
     return number - firstNumber;
 }
@@ -219,6 +277,20 @@ SecureOutcome protectFolders(const SecureRequest& request) {
             return failed(secure::kResultShortPath);
         }
     }
+    // The program's own folder holds the store, the settings and the definition file: a
+    // protect of it, or of a folder holding it, would move them away from the program.
+    const std::string storeRoot = path::folderPart(storeFolder);
+    const std::string programFolders[] = {path::folderPart(storeRoot), moduleFolder()};
+    for (const std::string& folder : folders) {
+        for (const std::string& program : programFolders) {
+            if (isSameOrBelow(program, folder)) {
+                return failed(secure::kResultShortPath);
+            }
+        }
+        if (isSameOrBelow(folder, storeRoot)) {
+            return failed(secure::kResultShortPath);
+        }
+    }
     // A key file inside a protected folder would be moved into the store with the rest,
     // and the area could never be opened again.
     if (keyElement == indexname::kKeyFile) {
@@ -229,19 +301,30 @@ SecureOutcome protectFolders(const SecureRequest& request) {
         }
     }
 
-    // The index exists exactly while the area is set.
+    // The index exists exactly while the area is set. One that a protect cut short right
+    // after creating it names no key and no file: it locks nothing and goes.
     const std::string indexPath = storeFolder + "\\" + store::kIndexName;
     if (fileExists(indexPath)) {
-        return failed(secure::kResultAlreadySet);
+        std::string text;
+        if (!readIndexText(indexPath, request.indexScrambling, text) || !indexNeverSet(text)) {
+            return failed(secure::kResultAlreadySet);
+        }
+        SetFileAttributesA(indexPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!DeleteFileA(indexPath.c_str())) {
+            return failed(secure::kResultAlreadySet);
+        }
     }
+    // A plain copy that a protect cut short while scrambling left beside the index.
+    DeleteFileA((indexPath + kTemporarySuffix).c_str());
+    // Hidden from its creation on, so that an index cut short is hidden as well.
     FileHandle index(CreateFileA(indexPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+                                 FILE_ATTRIBUTE_HIDDEN, nullptr));
     if (!index) {
         return failed(secure::kResultIndexNotWritten);
     }
 
     // The store folder lies in the store root, which the walk must never enter.
-    ProtectJournal journal(std::move(index), request.hideFolders, path::folderPart(storeFolder));
+    ProtectJournal journal(std::move(index), request, storeRoot);
     journal.write(kIndexHeaderLine + indextag::startLine(indexname::kRoot) +
                   indextag::valueLine(keyElement, key));
 
@@ -250,6 +333,7 @@ SecureOutcome protectFolders(const SecureRequest& request) {
         number += protectTree(storeFolder, folders[j], number, journal);
         postProgress(request, kMsgProtectProgress, j + 1, static_cast<LPARAM>(folders.size()));
     }
+    passPoint(request, SecurePoint::Walked, journal.moved());
     journal.write(indextag::endLine(indexname::kRoot));
 
     // An index that could not be written whole would leave the moved files without a
@@ -262,11 +346,19 @@ SecureOutcome protectFolders(const SecureRequest& request) {
     }
 
     if (request.indexScrambling) {
-        scrambleFile(indexPath);
+        // The scrambled index takes the plain one's place in one step: a cut leaves one
+        // of the two, both complete.
+        FileContent plain;
+        if (readWholeFile(indexPath, plain)) {
+            const unsigned long moved = journal.moved();
+            replaceFileContent(indexPath, scrambleBytes(std::string(plain.text(), plain.size)),
+                               [&] { passPoint(request, SecurePoint::Scrambling, moved); });
+        }
     }
     SetFileAttributesA(indexPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
     SecureOutcome outcome;
-    outcome.resultCode = secure::kResultDone;
+    outcome.resultCode =
+        journal.unmoved() == 0 ? secure::kResultDone : secure::kResultNotAllProtected;
     outcome.files = static_cast<unsigned>(number - 1);
     return outcome;
 }

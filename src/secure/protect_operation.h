@@ -8,31 +8,43 @@
 #include "base/scoped_handle.h"
 #include "secure/secure_operation.h"
 
-// What one protect has done so far: the open index with the records not yet written, and
-// every move and note, so that an index that cannot be written does not strand the files
+// What one protect has done so far: the open index with the records written, and every
+// move and note, so that an index that cannot be written does not strand the files
 // already moved: they are all put back.
+//
+// Every record reaches the disk before its file moves (write-ahead): whenever the protect
+// stops, each file in the store has a complete record, and a record whose file never
+// moved is recognised at release by the file still standing at its place.
 class ProtectJournal {
   public:
-    ProtectJournal(FileHandle index, bool hideFolders, std::string storeRoot);
+    ProtectJournal(FileHandle index, const SecureRequest& request, std::string storeRoot);
 
     ProtectJournal(const ProtectJournal&) = delete;
     ProtectJournal& operator=(const ProtectJournal&) = delete;
 
-    // Appends to the index. Once a write has failed every later write fails too, and the
-    // walk moves nothing more.
+    // Appends to the index and flushes it to the disk. Once a write has failed every later
+    // write fails too, and the walk moves nothing more.
     bool write(const std::string& text);
+    // Cuts the index back to `size` bytes: the record of a file that did not move goes.
+    bool cutBackTo(unsigned long long size);
+    unsigned long long size() const { return size_; }
     bool failed() const { return failed_; }
     // Closes the index; false when any write failed.
     bool close();
 
     void movedIntoStore(const std::string& source, const std::string& stored, DWORD attributes);
     void wroteNote(const std::string& note) { notes_.push_back(note); }
+    // A file that stays where it is: the protect is not whole.
+    void couldNotMove() { ++unmoved_; }
+    unsigned long unmoved() const { return unmoved_; }
+    unsigned long moved() const { return static_cast<unsigned long>(moves_.size()); }
 
     // Puts every moved file back with its attributes and deletes the notes. False when a
     // file could not be put back (it then stays in the store).
     bool undo();
 
-    bool hideFolders() const { return hideFolders_; }
+    bool hideFolders() const { return request_.hideFolders; }
+    const SecureRequest& request() const { return request_; }
     // Whether the folder is the store root or lies inside it: the store is never walked.
     bool isStoreFolder(const std::string& folder) const;
 
@@ -44,8 +56,10 @@ class ProtectJournal {
     };
 
     FileHandle index_;
+    const SecureRequest& request_;
+    unsigned long long size_ = 0;
     bool failed_ = false;
-    bool hideFolders_;
+    unsigned long unmoved_ = 0;
     std::string storeRoot_;
     std::vector<Move> moves_;
     std::vector<std::string> notes_;
@@ -53,13 +67,14 @@ class ProtectJournal {
 
 // Protects the request's folders in order (worker thread): checks the key and every folder
 // before anything is moved, writes the index while moving every file into the store, and
-// stores the index. The outcome counts the files met (a file that could not be moved
-// stays in place without a record) and carries the result code.
+// stores the index. The outcome counts the files met and carries the result code: 8 when
+// a file could not be moved (it stays in place without a record).
 SecureOutcome protectFolders(const SecureRequest& request);
 
 // Moves every file below the folder into the store, depth first in the order the folder is
 // listed, numbering the stored files from `firstNumber`; then removes the emptied folder
-// (hide switch on) or leaves a note in it. Returns how many numbers were used: one per
-// file met, moved or not.
+// (hide switch on) or leaves a note in it, unless a file below it stayed. A note file the
+// protect itself left earlier (its name and content) is taken as this protect's note, not
+// moved. Returns how many numbers were used: one per file met, moved or not.
 unsigned long protectTree(const std::string& storeFolder, const std::string& folder,
                           unsigned long firstNumber, ProtectJournal& journal);

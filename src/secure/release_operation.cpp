@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "base/file_reader.h"
 #include "base/file_system.h"
 #include "base/path.h"
 #include "secure/file_attributes.h"
@@ -41,16 +40,10 @@ bool parseAttributes(const std::string& text, DWORD& attributes) {
     return true;
 }
 
-// A stored name is one name in the store folder: "\" and no other separator. A damaged
-// record must not take a file from anywhere else.
-bool isStoredName(const std::string& value) {
-    return value.size() > 1 && value[0] == '\\' && path::lastSeparator(value) == 0;
-}
-
 // Only the note files themselves are deleted, whatever a damaged record says.
-bool isNotePath(const std::string& value) {
+bool isNoteValue(const std::string& drive, const std::string& value) {
     const std::size_t separator = path::lastSeparator(value);
-    return separator != std::string::npos &&
+    return separator != std::string::npos && isPlaceValue(drive, value) &&
            value.compare(separator + 1, std::string::npos, store::kNoteName) == 0;
 }
 
@@ -78,9 +71,9 @@ bool deleteFile(const std::string& path) {
 }
 
 enum class Restore {
-    Done, // the file is back at its place
-    Kept, // the stored file stays in the store; its record must be kept
-    Lost, // nothing in the store to restore
+    Done,    // the file is back at its place
+    Kept,    // the stored file stays in the store; its record must be kept
+    Dropped, // nothing in the store to restore
 };
 
 // Moves one stored file back and gives it its attributes again. The folder is looked for
@@ -100,32 +93,67 @@ Restore restoreRecord(const std::string& source, const std::string& destination,
     if (entryExists(source)) {
         return Restore::Kept;
     }
-    // The stored file has gone; when the file stands at its place an earlier release was
-    // cut short after moving it.
+    // The stored file is not there. With a file at its place it never moved (a protect
+    // cut short after writing its record) or an earlier release cut short moved it back
+    // already; the attributes are the recorded ones in either case.
     if (entryExists(destination)) {
         restoreFileAttributes(destination, attributes);
         return Restore::Done;
     }
-    return Restore::Lost;
+    return Restore::Dropped;
+}
+
+// A stretch of a name: the digits between the stored-name prefix and suffix.
+bool isNumberPart(const std::string& digits) {
+    return digits.size() >= 5 && digits.find_first_not_of("0123456789") == std::string::npos &&
+           digits.find_first_not_of('0') != std::string::npos; // 00000 is the index itself
 }
 
 } // namespace
 
-bool readIndexText(const std::string& indexPath, bool scrambled, std::string& text) {
-    FileContent content;
-    if (!readWholeFile(indexPath, content)) {
+bool isStoredNameValue(const std::string& value) {
+    const std::size_t fixed = 1 + store::kStoredPrefix.size() + store::kStoredSuffix.size();
+    if (value.size() <= fixed || value[0] != '\\' ||
+        value.compare(1, store::kStoredPrefix.size(), store::kStoredPrefix) != 0 ||
+        value.compare(value.size() - store::kStoredSuffix.size(), std::string::npos,
+                      store::kStoredSuffix) != 0) {
         return false;
     }
-    if (scrambled && restoreBytes(content.text(), content.size, text)) {
-        return true;
+    return isNumberPart(value.substr(1 + store::kStoredPrefix.size(), value.size() - fixed));
+}
+
+bool isPlaceValue(const std::string& drive, const std::string& value) {
+    if (value.size() < 2 || value[0] != '\\' || drive.size() + value.size() >= MAX_PATH ||
+        path::hasWildcard(value)) {
+        return false;
     }
-    text.assign(content.text(), content.size);
+    // ":" would name a stream or another drive, "/" is a separator of its own; neither
+    // byte, nor a control character, is ever the second byte of a character.
+    for (char c : value) {
+        if (c == ':' || c == '/' || static_cast<unsigned char>(c) < 0x20) {
+            return false;
+        }
+    }
+    // Each part between separators: not empty, not "." or "..".
+    std::size_t partStart = 1;
+    for (std::size_t i = 1; i <= value.size();) {
+        if (i == value.size() || value[i] == '\\') {
+            const std::string part = value.substr(partStart, i - partStart);
+            if (part.empty() || part == "." || part == "..") {
+                return false;
+            }
+            partStart = i + 1;
+            ++i;
+        } else {
+            i += (path::isLeadByte(value[i]) && i + 1 < value.size()) ? 2 : 1;
+        }
+    }
     return true;
 }
 
 int keyRecordOf(const std::string& indexText) {
     IndexQuery query;
-    query.load(indexText);
+    query.load(completeIndexText(indexText));
     if (query.select(kKeyFilePath)) {
         return secure::kProbeKeyFile;
     }
@@ -144,12 +172,12 @@ SecureOutcome releaseFolders(const SecureRequest& request) {
     // The key is checked on a restored copy in memory: after a wrong key the index on
     // disk is still in its container form.
     std::string text;
-    if (!readIndexText(indexPath, request.indexScrambling, text)) {
+    if (!readIndexText(indexPath, request.indexScrambling, text) || indexNeverSet(text)) {
         outcome.resultCode = secure::kResultNoIndex;
         return outcome;
     }
     IndexQuery document;
-    document.load(std::move(text)); // selects never change the document
+    document.load(completeIndexText(text)); // selects never change the document
 
     std::string recordedKey;
     std::string keyElement;
@@ -185,48 +213,61 @@ SecureOutcome releaseFolders(const SecureRequest& request) {
     }
     const LPARAM items = static_cast<LPARAM>(files) + static_cast<LPARAM>(notes);
 
+    // The notes go first, while the index still names every stored file: a file of the
+    // user's that bore the note's name comes back to a free place, and a release cut
+    // short leaves no note that a later release would not know of.
+    for (unsigned j = 0; j < notes; ++j) {
+        if (document.select(kNotesPath + "[" + std::to_string(j) + "]") &&
+            isNoteValue(drive, document.value())) {
+            deleteFile(drive + document.value());
+        }
+        postProgress(request, kMsgReleaseProgress, j + 1, items);
+    }
+
     // Records of files that stay in the store, as they stood in the index.
     std::string keptRecords;
-    bool allRestored = !recordUnreadable;
+    unsigned long movedBack = 0;
     IndexQuery record;
     for (unsigned i = 0; i < files; ++i) {
         if (document.select(kFilesPath + "[" + std::to_string(i) + "]")) {
             const std::string inner = document.value();
             record.load(indextag::start(indexname::kFile) + inner +
                         indextag::end(indexname::kFile));
-            const bool hasSecure = record.select("/file/secure") && isStoredName(record.value());
+            const bool hasSecure =
+                record.select("/file/secure") && isStoredNameValue(record.value());
             const std::string source = storeFolder + record.value();
-            const bool hasStore = record.select("/file/store");
+            const bool hasStore =
+                record.select("/file/store") && isPlaceValue(drive, record.value());
             const std::string destination = drive + record.value();
             DWORD attributes = 0;
             const bool hasAttributes = record.select("/file/file-attribute") &&
                                        parseAttributes(record.value(), attributes);
 
-            Restore restored = Restore::Lost;
+            // A record with a field missing or out of bounds is passed over: acting on it
+            // could reach outside the store, and guessing would restore the wrong file.
             if (hasSecure && hasStore && hasAttributes) {
-                restored = restoreRecord(source, destination, attributes);
-            } else if (hasSecure && entryExists(source)) {
-                restored = Restore::Kept; // an incomplete record is never guessed at
-            }
-            if (restored != Restore::Done) {
-                allRestored = false;
-            }
-            if (restored == Restore::Kept) {
-                keptRecords += indextag::startLine(indexname::kFile) + inner + "\r\n" +
-                               indextag::endLine(indexname::kFile);
+                passPoint(request, SecurePoint::BeforeMoveBack, movedBack);
+                const Restore restored = restoreRecord(source, destination, attributes);
+                movedBack += restored == Restore::Done ? 1 : 0;
+                if (restored == Restore::Kept) {
+                    keptRecords += indextag::startLine(indexname::kFile) + inner + "\r\n" +
+                                   indextag::endLine(indexname::kFile);
+                }
             }
         } else {
-            allRestored = false;
             recordUnreadable = true;
         }
-        postProgress(request, kMsgReleaseProgress, i + 1, items);
+        postProgress(request, kMsgReleaseProgress, notes + i + 1, items);
     }
+    passPoint(request, SecurePoint::BeforeIndexGoes, movedBack);
 
     // The index goes once nothing is left to restore. Records that failed are written
     // back under the same key, so a later release tries them again; a record that could
     // not even be read keeps the whole index as it was.
     if (keptRecords.empty() && !recordUnreadable) {
         deleteFile(indexPath);
+        // A protect cut short while it scrambled the index leaves the plain copy beside it.
+        DeleteFileA((indexPath + kTemporarySuffix).c_str());
     } else if (!recordUnreadable) {
         const std::string rewritten = kIndexHeaderLine + indextag::startLine(indexname::kRoot) +
                                       indextag::valueLine(keyElement, recordedKey) + keptRecords +
@@ -237,15 +278,8 @@ SecureOutcome releaseFolders(const SecureRequest& request) {
         }
     }
 
-    for (unsigned j = 0; j < notes; ++j) {
-        if (document.select(kNotesPath + "[" + std::to_string(j) + "]") &&
-            isNotePath(document.value())) {
-            DeleteFileA((drive + document.value()).c_str());
-        }
-        postProgress(request, kMsgReleaseProgress, files + j + 1, items);
-    }
-
-    outcome.resultCode = allRestored ? secure::kResultDone : secure::kResultNotAllRestored;
+    const bool recordsRemain = !keptRecords.empty() || recordUnreadable;
+    outcome.resultCode = recordsRemain ? secure::kResultNotAllRestored : secure::kResultDone;
     outcome.files = files;
     return outcome;
 }

@@ -61,6 +61,7 @@ SecureRequest SecureContext::makeRequest() {
     request.indexScrambling = indexScrambling_ != 0;
     request.hideFolders = hideFolders_ != 0;
     request.progressWindow = window_;
+    request.checkpoint = checkpoint_;
     return request;
 }
 

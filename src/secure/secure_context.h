@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 #include "base/string_list.h"
 #include "base/worker_thread.h"
@@ -36,6 +37,8 @@ class SecureContext {
     void setKeyText(const char* text) { setKeyText(std::string(text != nullptr ? text : "")); }
     // A protect takes the folders added so far, and the list starts empty again.
     void addFolder(const std::string& folder) { folders_.append(folder); }
+    // Told of each point an operation passes (on the worker); the program sets none.
+    void setCheckpoint(SecureCheckpoint checkpoint) { checkpoint_ = std::move(checkpoint); }
 
     // The key of the operation; after a successful release the key recorded in the index.
     // False (and an empty text) when there is none.
@@ -83,6 +86,7 @@ class SecureContext {
     BYTE indexScrambling_ = 0;
     BYTE hideFolders_ = 1;
     int resultCode_ = secure::kResultNone;
+    SecureCheckpoint checkpoint_;
     // What the running (or last) operation was given; the worker reads nothing else.
     SecureRequest request_;
 };

@@ -5,3 +5,9 @@ void postProgress(const SecureRequest& request, UINT message, WPARAM wParam, LPA
         PostMessageA(request.progressWindow, message, wParam, lParam);
     }
 }
+
+void passPoint(const SecureRequest& request, SecurePoint point, unsigned long moved) {
+    if (request.checkpoint) {
+        request.checkpoint(point, moved);
+    }
+}

@@ -2,10 +2,24 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "secure/secure_results.h"
+
+// The moments at which an operation can be watched, each at a step where the store, the
+// index and the folders must already be consistent on disk. The console runner stops the
+// process hard at one of them to prove that an operation cut short loses nothing.
+enum class SecurePoint {
+    BeforeMove,      // protect: the file's record is on disk, the file not yet moved
+    Walked,          // protect: every file met, the index not yet closed
+    Scrambling,      // protect: the scrambled index written beside the plain one
+    BeforeMoveBack,  // release: the notes are gone, the next file not yet moved back
+    BeforeIndexGoes, // release: every file handled, the index not yet deleted or rewritten
+};
+// Called on the worker with the point and the number of files moved so far.
+using SecureCheckpoint = std::function<void(SecurePoint point, unsigned long moved)>;
 
 // What one protect or release is given. The operation runs on a worker thread and reads
 // nothing else: whoever starts it fills the request beforehand.
@@ -22,6 +36,8 @@ struct SecureRequest {
     std::vector<std::string> folders;
     // Receives the progress messages, posted; none means nothing is posted.
     HWND progressWindow = nullptr;
+    // Told of each point the operation passes; none in the program itself.
+    SecureCheckpoint checkpoint;
 };
 
 // What one protect or release did.
@@ -32,6 +48,9 @@ struct SecureOutcome {
     // Release: the key the index records, once the given key opened the area; else empty.
     std::string key;
 };
+
+// Tells the request's checkpoint, if it has one.
+void passPoint(const SecureRequest& request, SecurePoint point, unsigned long moved);
 
 // Posts a progress message to the request's window, if it has one.
 void postProgress(const SecureRequest& request, UINT message, WPARAM wParam, LPARAM lParam);

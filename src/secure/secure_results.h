@@ -7,11 +7,14 @@ constexpr int kResultDone = 1;            // the operation ran to its end
 constexpr int kResultNoUsableKey = 2;     // empty key, key file missing, or "<" / ">" in it
 constexpr int kResultWrongKey = 3;        // release: wrong key, key file gone, no key record
 constexpr int kResultOtherDrive = 4;      // protect: a folder not on the store's drive
-constexpr int kResultShortPath = 5;       // protect: a folder path shorter than four characters
+constexpr int kResultShortPath = 5;       // protect: a drive root, or the program's own folder
+                                          // or one that holds it
 constexpr int kResultAlreadySet = 6;      // protect: the index exists, the area is set
 constexpr int kResultIndexNotWritten = 7; // protect: the index cannot be created or written
-constexpr int kResultNoIndex = 9;         // release: no index, or it cannot be read
-constexpr int kResultNotAllRestored = 10; // release: some stored files stay in the store
+constexpr int kResultNotAllProtected = 8; // protect: some files could not be moved and stay open
+constexpr int kResultNoIndex = 9;         // release: no index, it cannot be read, or it holds
+                                          // neither key nor file (the area is not set)
+constexpr int kResultNotAllRestored = 10; // release: records of stored files remain in the index
 
 // The key-record probe's answers.
 constexpr int kProbeNoKey = 0;

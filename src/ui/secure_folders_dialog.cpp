@@ -265,6 +265,13 @@ void apply(SecureFoldersState& state) {
         CloseDialog(state.window, 1);
         return;
     }
+    // The area is set, with files of the listed folders in the store: the list stays, so
+    // that the next release brings them back, and the user hears which part failed.
+    if (result == secure::kResultNotAllProtected) {
+        tell(state, secureSetFailedText(result));
+        CloseDialog(state.window, 1);
+        return;
+    }
     // Anything else leaves folders open that the list says are protected: the user must
     // hear of it, and the dialog stays so that it can be tried again.
     if (result == secure::kResultNoUsableKey) {

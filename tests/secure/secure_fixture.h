@@ -36,7 +36,7 @@ class StoreFixture {
     std::string root() const { return temp_.at("_PWSD"); }
     std::string storeFolder() const { return root() + "\\VRSYS"; }
     std::string index() const { return storeFolder() + "\\Vaultrowan00000.exe"; }
-    // Stored files ("Vaultrowan" and digits) in the store, without the index, sorted.
+    // Stored files ("Vaultrowan", digits, ".exe") in the store, without the index, sorted.
     std::vector<std::string> storedFiles() const;
 
   private:

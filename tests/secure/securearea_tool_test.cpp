@@ -196,4 +196,107 @@ TEST(SecureAreaToolTest, AnIndexThatCannotBeWrittenPutsEveryFileBack) {
     EXPECT_FALSE(support::pathExists(fixture.index()));
 }
 
+// Counts the occurrences of the text.
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+struct KillCase {
+    const char* what;
+    const char* protectStop; // null: the protect runs to its end
+    const char* releaseStop; // null: no release is stopped
+    const char* hide;
+    int storedAtStop; // -1: not looked at
+};
+
+TEST(SecureAreaToolTest, AnOperationKilledAtAnyStepLosesNothing) {
+    // Eight files in two folders. The tool ends itself as a kill would at the point given;
+    // a release afterwards brings every file back, and the area works as before.
+    const KillCase cases[] = {
+        {"protect before its first move", "move:0", nullptr, "1", 0},
+        {"protect after one move", "move:1", nullptr, "1", 1},
+        {"protect after half of the moves", "move:4", nullptr, "1", 4},
+        {"protect after half of the moves, notes", "move:4", nullptr, "0", 4},
+        {"protect after every move", "walked", nullptr, "1", 8},
+        {"protect after every move, notes", "walked", nullptr, "0", 8},
+        {"protect while the index is scrambled", "scramble", nullptr, "0", 8},
+        {"release before its first move back", nullptr, "back:0", "0", 8},
+        {"release after one move back", nullptr, "back:1", "0", 7},
+        {"release after half of the moves back", nullptr, "back:4", "1", 4},
+        {"release before the index goes", nullptr, "cleanup", "0", 0},
+    };
+    for (const KillCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        StoreFixture fixture;
+        const support::TempFolder& temp = fixture.temp();
+        const std::string doc = temp.folder("Doc");
+        const std::string other = temp.folder("他の表");
+        temp.file("Doc\\a.txt", "alpha");
+        temp.file("Doc\\b.bin", std::string("\0\x01\xff\x5c", 4));
+        temp.file("Doc\\ソ\\c.txt", "c");
+        temp.file("Doc\\ソ\\能\\d.txt", "d");
+        temp.file("Doc\\sub\\e.txt", "");
+        const std::string readOnly = temp.file("Doc\\sub\\f.txt", "read only");
+        ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+        temp.file("他の表\\g.txt", "g");
+        temp.file("他の表\\h.txt", "h");
+        const securetest::TreeState docBefore = securetest::treeState(doc);
+        const securetest::TreeState otherBefore = securetest::treeState(other);
+        const std::string root = fixture.root();
+
+        ToolRun run;
+        if (c.protectStop != nullptr) {
+            run = runTool({"--stop-at", c.protectStop, "protect", root, "pw", c.hide, doc, other});
+            ASSERT_TRUE(run.started);
+            EXPECT_EQ(run.exitCode, 3u);
+            EXPECT_EQ(run.out, "");
+            // Each stored file has its record on disk, and so has the file about to move.
+            const std::string index = support::readFile(fixture.index());
+            if (std::string(c.protectStop).rfind("move:", 0) == 0) {
+                EXPECT_EQ(occurrences(index, "</file>\r\n"),
+                          static_cast<std::size_t>(c.storedAtStop + 1));
+                EXPECT_EQ(index.find("</vaultrowan>"), std::string::npos);
+            }
+            if (std::string(c.protectStop) == "scramble") {
+                EXPECT_TRUE(support::pathExists(fixture.index() + ".tmp"));
+            }
+            EXPECT_EQ(runTool({"probe", root}).out, "probe 2\n");
+        } else {
+            EXPECT_EQ(runTool({"protect", root, "pw", c.hide, doc, other}).out,
+                      "result 1 files 8\n");
+        }
+        if (c.releaseStop != nullptr) {
+            run = runTool({"--stop-at", c.releaseStop, "release", root, "pw"});
+            EXPECT_EQ(run.exitCode, 3u);
+            EXPECT_EQ(run.out, "");
+        }
+        if (c.storedAtStop >= 0) {
+            EXPECT_EQ(fixture.storedFiles().size(), static_cast<std::size_t>(c.storedAtStop));
+        }
+
+        run = runTool({"release", root, "pw"});
+        EXPECT_EQ(run.out.substr(0, 9), "result 1 ") << run.out;
+        for (int round = 0; round < 2; ++round) {
+            SCOPED_TRACE(round == 0 ? "after the release" : "after setting and releasing again");
+            const securetest::TreeState docAfter = securetest::treeState(doc);
+            const securetest::TreeState otherAfter = securetest::treeState(other);
+            EXPECT_EQ(docAfter.files, docBefore.files);
+            EXPECT_EQ(docAfter.folders, docBefore.folders);
+            EXPECT_EQ(otherAfter.files, otherBefore.files);
+            EXPECT_TRUE(fixture.storedFiles().empty());
+            EXPECT_EQ(support::listFolder(fixture.storeFolder()),
+                      std::vector<std::string>{"Desktop.ini"});
+            if (round == 0) {
+                EXPECT_EQ(runTool({"protect", root, "pw", c.hide, doc, other}).out,
+                          "result 1 files 8\n");
+                EXPECT_EQ(runTool({"release", root, "pw"}).out, "result 1 files 8\n");
+            }
+        }
+    }
+}
+
 } // namespace

@@ -252,4 +252,42 @@ TEST_F(SecureProgTest, KeyFileAreaReleasesWithoutAskingUntilTheKeyFileIsGone) {
     EXPECT_FALSE(support::pathExists(folder));
 }
 
+TEST_F(SecureProgTest, AFinishedMessageBeforeTheWorkerEndsWaitsForItsResult) {
+    // A finished message that arrives while the worker still moves files (here one posted
+    // by hand right after the protect began) must not close the window with 0: the window
+    // waits for the worker's thread however long it takes, handling messages meanwhile.
+    ASSERT_NE(start(""), nullptr);
+    const std::string folder = temp_.folder("多い");
+    for (int i = 0; i < 1500; ++i) {
+        temp_.file("多い\\f" + std::to_string(i) + ".txt", std::to_string(i));
+    }
+    listInSettings({folder});
+    CurrentKeyText = "pw";
+    bool postedWhileRunning = false;
+    int progressAfterEarlyEnd = -1;
+    UserScript script;
+    script.then(
+        "the protect has begun", [&] { return support::pathExists(indexPath()); },
+        [&] {
+            HWND prog = findDialog(kProgCaption);
+            ASSERT_NE(prog, nullptr);
+            postedWhileRunning = support::listFolder(folder).size() > 100;
+            PostMessageA(prog, kMsgSecureFinished, 0, 0);
+        });
+    script.then(
+        "the window still follows the progress",
+        [] {
+            HWND prog = findDialog(kProgCaption);
+            return prog != nullptr && progressOf(prog) == 100;
+        },
+        [&] { progressAfterEarlyEnd = 100; });
+    EXPECT_EQ(runSecureProg(window(), kSecureModeSetAgain), 1);
+    EXPECT_TRUE(postedWhileRunning);
+    EXPECT_EQ(progressAfterEarlyEnd, 100);
+    EXPECT_TRUE(areaSet());
+    EXPECT_FALSE(support::pathExists(folder));
+    EXPECT_EQ(releaseThroughEngine("pw"), 1);
+    EXPECT_EQ(support::listFolder(folder).size(), 1500u);
+}
+
 } // namespace

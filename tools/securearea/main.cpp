@@ -1,11 +1,18 @@
-// securearea [--plain] protect STORE_ROOT KEY HIDE FOLDER...
-// securearea [--plain] release STORE_ROOT KEY
+// securearea [--plain] [--stop-at POINT] protect STORE_ROOT KEY HIDE FOLDER...
+// securearea [--plain] [--stop-at POINT] release STORE_ROOT KEY
 // securearea [--plain] probe STORE_ROOT
 // securearea scramble FILE | restore FILE
 //
 // Runs one operation of the secure area engine on its worker, without a window, and prints
 // one line: "result R files N", "probe P", or "true"/"false". The exit code is 0 whenever
 // the operation ran, whatever its result code; 2 for wrong arguments.
+//
+// --stop-at ends the process at once, as a crash or a kill would, when the operation
+// reaches the point: nothing is printed and the exit code is 3. Points: "move:N" (protect,
+// N files moved, the next one's record on disk), "walked" (protect, every file moved, the
+// index not closed), "scramble" (protect, the scrambled index beside the plain one),
+// "back:N" (release, N files moved back, the notes deleted), "cleanup" (release, every file
+// handled, the index not yet deleted).
 
 #include <windows.h>
 #include <shellapi.h>
@@ -22,8 +29,59 @@
 
 namespace {
 
-const char kUsage[] = "usage: securearea [--plain] protect STORE_ROOT KEY HIDE FOLDER... | "
-                      "release STORE_ROOT KEY | probe STORE_ROOT | scramble FILE | restore FILE";
+const char kUsage[] = "usage: securearea [--plain] [--stop-at POINT] protect STORE_ROOT KEY HIDE "
+                      "FOLDER... | release STORE_ROOT KEY | probe STORE_ROOT | scramble FILE | "
+                      "restore FILE";
+
+constexpr UINT kStoppedExitCode = 3;
+
+struct StopPoint {
+    bool set = false;
+    SecurePoint point = SecurePoint::BeforeMove;
+    bool counted = false;
+    unsigned long moved = 0;
+};
+
+bool parseCount(const std::string& digits, unsigned long& count) {
+    if (digits.empty() || digits.size() > 9 ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    count = std::stoul(digits);
+    return true;
+}
+
+bool parseStopPoint(const std::string& text, StopPoint& stop) {
+    stop.set = true;
+    if (text == "walked" || text == "scramble" || text == "cleanup") {
+        stop.point = text == "walked"     ? SecurePoint::Walked
+                     : text == "scramble" ? SecurePoint::Scrambling
+                                          : SecurePoint::BeforeIndexGoes;
+        return true;
+    }
+    stop.counted = true;
+    if (text.rfind("move:", 0) == 0) {
+        stop.point = SecurePoint::BeforeMove;
+        return parseCount(text.substr(5), stop.moved);
+    }
+    if (text.rfind("back:", 0) == 0) {
+        stop.point = SecurePoint::BeforeMoveBack;
+        return parseCount(text.substr(5), stop.moved);
+    }
+    return false;
+}
+
+// Ends the process on the spot, with no cleanup of any kind, like a kill from outside.
+void stopAt(SecureContext& context, const StopPoint& stop) {
+    if (!stop.set) {
+        return;
+    }
+    context.setCheckpoint([stop](SecurePoint point, unsigned long moved) {
+        if (point == stop.point && (!stop.counted || moved == stop.moved)) {
+            TerminateProcess(GetCurrentProcess(), kStoppedExitCode);
+        }
+    });
+}
 
 // The arguments in the ANSI code page. The command line is split on its wide form: split
 // in Shift-JIS, a name ending in a character whose second byte is "\" (ソ, 表) would have
@@ -59,9 +117,17 @@ int main() {
     _setmode(_fileno(stderr), _O_BINARY);
     std::vector<std::string> arguments = ansiArguments();
     BYTE scrambling = 1;
-    if (!arguments.empty() && arguments[0] == "--plain") {
-        scrambling = 0;
-        arguments.erase(arguments.begin());
+    StopPoint stop;
+    while (!arguments.empty() && (arguments[0] == "--plain" || arguments[0] == "--stop-at")) {
+        if (arguments[0] == "--plain") {
+            scrambling = 0;
+            arguments.erase(arguments.begin());
+            continue;
+        }
+        if (arguments.size() < 2 || !parseStopPoint(arguments[1], stop)) {
+            return wrongArguments("--stop-at needs move:N, walked, scramble, back:N or cleanup");
+        }
+        arguments.erase(arguments.begin(), arguments.begin() + 2);
     }
     if (arguments.empty()) {
         return wrongArguments("no operation given");
@@ -89,6 +155,7 @@ int main() {
         SecureContext context(arguments[1]);
         context.setIndexScrambling(scrambling);
         context.setHideFolders(arguments[3] == "1" ? 1 : 0);
+        stopAt(context, stop);
         context.setKeyText(arguments[2]);
         for (std::size_t i = 4; i < count; ++i) {
             context.addFolder(arguments[i]);
@@ -105,6 +172,7 @@ int main() {
         SecureContext context(arguments[1]);
         context.setIndexScrambling(scrambling);
         context.setKeyText(arguments[2]);
+        stopAt(context, stop);
         const int files = context.startRelease();
         std::printf("result %d files %d\n", context.resultCode(), files);
         return 0;
