@@ -17,6 +17,7 @@ SYNCORAVEL_PACKAGES=(
     locales
     xvfb
     xauth
+    rsync
     fonts-ipafont-gothic
     imagemagick
     x11-utils
