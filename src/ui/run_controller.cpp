@@ -119,7 +119,7 @@ void RunController::startSyncRun() {
         // 9: no key record, nothing is locked; a run cut short between its release and its
         // set-again leaves the area so. The folders are open as after a release.
         if (result != secure::kResultDone && result != secure::kResultNoIndex) {
-            showBox("暗号化領域の解除に失敗しました。\r\n同期処理を中止します。",
+            showBox("保護領域の解除に失敗しました。\r\n同期処理を中止します。",
                     MB_OK | MB_ICONERROR);
             abandonStart();
             return;

@@ -25,7 +25,7 @@ constexpr UINT kLoadDelayMs = 500;
 constexpr std::size_t kShortestFolder = 4;
 
 const char kInstructions[] =
-    "簡易暗号化によって保護するフォルダをフルパスで一行ずつ入力するか、\r\n"
+    "隠し保管場所に移して保護するフォルダをフルパスで一行ずつ入力するか、\r\n"
     "もしくはドラッグ＆ドロップで追加してください。\r\n"
     "※Syncoravel の格納先と同じパーティションに限ります。\r\n";
 

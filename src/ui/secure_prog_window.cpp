@@ -51,10 +51,10 @@ LRESULT onInitDialog(SecureProgState& state) {
 
     HWND status = GetDlgItem(window, kIdSecureStatus);
     if (SecureMode == kSecureModeRelease) {
-        SetWindowTextA(status, "暗号化領域を解除中･･･");
+        SetWindowTextA(status, "保護領域を解除中･･･");
         SetTimer(window, kTimerRelease, kStartDelayMs, nullptr);
     } else if (SecureMode == kSecureModeSetAgain || SecureMode == kSecureModeSetNew) {
-        SetWindowTextA(status, "暗号化領域を設定中･･･");
+        SetWindowTextA(status, "保護領域を設定中･･･");
         SetTimer(window, kTimerSet, kStartDelayMs, nullptr);
     } else {
         // Nothing to do: the window must not stay open without a way to close it.

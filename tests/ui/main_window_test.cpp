@@ -59,7 +59,7 @@ TEST_F(MainWindowTest, MenuBarTextsAndCommands) {
         {{kCmdAddMirrorDefinition, "ミラーリングの定義を追加(&A)"},
          {kCmdAddProgramDefinition, "外部実行プログラムの定義を追加(&P)"},
          {-1, ""},
-         {kCmdSecureArea, "暗号化領域を設定／解除する(&S)"}},
+         {kCmdSecureArea, "保護領域を設定／解除する(&S)"}},
         {{kCmdVersion, "バージョン情報(&V)"}},
     };
     for (int entry = 0; entry < 3; ++entry) {

@@ -103,7 +103,7 @@ TEST_F(SecureWindowTest, NothingEverProtectedOpensEmptyAndClosesQuietly) {
             EXPECT_NE(GetWindowLongA(itemOf(kIdPasswordAgain), GWL_STYLE) & ES_PASSWORD, 0);
             EXPECT_NE(GetWindowLongA(itemOf(kIdFolderList), GWL_STYLE) & ES_MULTILINE, 0);
             EXPECT_EQ(windowText(itemOf(kIdInstructions)),
-                      "簡易暗号化によって保護するフォルダをフルパスで一行ずつ入力するか、\r\n"
+                      "隠し保管場所に移して保護するフォルダをフルパスで一行ずつ入力するか、\r\n"
                       "もしくはドラッグ＆ドロップで追加してください。\r\n"
                       "※Syncoravel の格納先と同じパーティションに限ります。\r\n");
             EXPECT_EQ(listText(), kLoading);
@@ -128,7 +128,7 @@ TEST_F(SecureWindowTest, NothingEverProtectedOpensEmptyAndClosesQuietly) {
     menu(kCmdSecureArea);
     ASSERT_TRUE(play(script)) << script.waitingFor();
     EXPECT_TRUE(stayedBeforeLoad);
-    EXPECT_EQ(statusWhileLoading, "暗号化領域を解除中･･･");
+    EXPECT_EQ(statusWhileLoading, "保護領域を解除中･･･");
     EXPECT_EQ(events(), (std::vector<std::string>{"SecureFlds", "SecureProg 1", "SecureProg end",
                                                   "SecureFlds end"}));
     EXPECT_TRUE(boxes_.seen().empty());

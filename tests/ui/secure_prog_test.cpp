@@ -38,9 +38,9 @@ TEST_F(SecureProgTest, ControlsStatusLineAndOneSecondStartByMode) {
         const char* status;
         int result; // nothing is protected and no folder is listed
     } const cases[] = {
-        {kSecureModeRelease, "暗号化領域を解除中･･･", 9},
-        {kSecureModeSetAgain, "暗号化領域を設定中･･･", 0},
-        {kSecureModeSetNew, "暗号化領域を設定中･･･", 0},
+        {kSecureModeRelease, "保護領域を解除中･･･", 9},
+        {kSecureModeSetAgain, "保護領域を設定中･･･", 0},
+        {kSecureModeSetNew, "保護領域を設定中･･･", 0},
     };
     const std::vector<ControlExpectation> controls = {
         {kIdSecureProgress, "msctls_progress32", "", 4, 61, 307, 21},

@@ -16,7 +16,7 @@ using securetest::treeState;
 using securetest::TreeState;
 using support::fileTimeUtc;
 
-const char kReleaseFailed[] = "暗号化領域の解除に失敗しました。\r\n同期処理を中止します。";
+const char kReleaseFailed[] = "保護領域の解除に失敗しました。\r\n同期処理を中止します。";
 const char kReport[] = "同期処理が完了しました。\r\n\r\nログファイルを開きますか？";
 
 enum class Lock { ListedOnly, Password, KeyFile, KeyFileGone, PlaceTaken };
