@@ -98,7 +98,7 @@ TEST(TextFileWriterTest, AFailedWriteLeavesTheOldFileAndNothingBeside) {
         {"a folder in which no file can be made",
          [](support::TempFolder& temp, std::shared_ptr<void>& hold) {
              const std::string path = temp.file("ソ\\定義.txt", "old bytes");
-             auto locked = std::make_shared<support::UnreadableFolder>(temp.at("ソ"));
+             auto locked = std::make_shared<support::UnwritableFolder>(temp.at("ソ"));
              hold = locked;
              return locked->effective() ? path : std::string();
          }},

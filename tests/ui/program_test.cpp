@@ -202,7 +202,7 @@ TEST(ProgramTest, EndsWhenItsWindowClosesWhileTheVersionWindowIsOpen) {
             return version.found != nullptr;
         },
         30000));
-    EXPECT_FALSE(IsWindowEnabled(main));
+    EXPECT_TRUE(support::pumpMessagesUntil([&] { return !IsWindowEnabled(main); }, 10000));
 
     PostMessageA(main, WM_CLOSE, 0, 0);
     const DWORD code = waitForExit(program, 30000);
