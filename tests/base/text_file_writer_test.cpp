@@ -117,9 +117,7 @@ TEST(TextFileWriterTest, AFailedWriteLeavesTheOldFileAndNothingBeside) {
              return path;
          }},
         {"a folder that is gone",
-         [](support::TempFolder& temp, std::shared_ptr<void>&) {
-             return temp.at("gone\\x.log");
-         }},
+         [](support::TempFolder& temp, std::shared_ptr<void>&) { return temp.at("gone\\x.log"); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -136,7 +136,8 @@ TEST_F(MainWindowTest, AHiddenDefinitionFileKeepsItsAttributes) {
 TEST_F(MainWindowTest, ADefinitionFileThatCannotBeWrittenAtExitIsTold) {
     const std::string old = "Sync.D:\\古い表\r\n";
     const std::string edited = "Sync.D:\\新しいソ\r\nSync.E:\\能\r\n";
-    const std::string tail = "\r\n\r\n編集した定義は保存されていません。\r\n保存せずに終了しますか？";
+    const std::string tail =
+        "\r\n\r\n編集した定義は保存されていません。\r\n保存せずに終了しますか？";
 
     // Read-only: the writer leaves it alone. The user stays, copies the text, makes the
     // file writable and closes again.
@@ -186,8 +187,9 @@ TEST_F(MainWindowTest, EndingWithoutTheDefinitionFileLeavesTheOldOneWhole) {
     }
     ASSERT_EQ(boxes_.seen().size(), 1u);
     const std::string text = boxes_.seen().at(0).text;
-    EXPECT_EQ(text.rfind("定義ファイルの書き込みに失敗しました。\r\n" + file + "\r\n（エラーコード：", 0),
-              0u)
+    EXPECT_EQ(
+        text.rfind("定義ファイルの書き込みに失敗しました。\r\n" + file + "\r\n（エラーコード：", 0),
+        0u)
         << support::utf8(text);
     EXPECT_EQ(support::readFile(file), old);
     const std::vector<std::string> namesAfter = support::listFolder(location_.folder);
