@@ -1,5 +1,7 @@
 #include "base/file_system.h"
 
+#include <atomic>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -20,6 +22,9 @@ bool driveReady(const std::string& drive) {
 
 // One write hands on at most this much, so that a count always fits the call's DWORD.
 constexpr std::size_t kLargestWrite = 1u << 28;
+
+const char kTemporaryPrefix[] = "~SCV";
+const char kTemporarySuffix[] = ".TMP";
 
 } // namespace
 
@@ -83,4 +88,37 @@ bool writeAll(HANDLE file, const char* data, std::size_t size) {
         done += wrote;
     }
     return true;
+}
+
+FileHandle createTemporaryFile(const std::string& folder, DWORD attributes, std::string& path) {
+    static std::atomic<unsigned> counter{GetTickCount() ^ (GetCurrentProcessId() << 7)};
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%s%04X%s", kTemporaryPrefix, counter++ & 0xFFFFu,
+                      kTemporarySuffix);
+        path = folder.empty() ? std::string(name) : folder + "\\" + name;
+        FileHandle file(
+            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
+        if (file ||
+            (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) {
+            return file;
+        }
+    }
+    return FileHandle();
+}
+
+void discardTemporary(const std::string& temporary) {
+    const DWORD error = GetLastError();
+    SetFileAttributesA(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(temporary.c_str());
+    SetLastError(error);
+}
+
+bool replaceWithTemporary(const std::string& temporary, const std::string& path) {
+    if (MoveFileExA(temporary.c_str(), path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    discardTemporary(temporary);
+    return false;
 }

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "base/scoped_handle.h"
+
 // What nearly every part of the program asks of the file system: whether a path names a
 // folder or a file, the creation of a folder with its parents, and a write that does not
 // stop half-way.
@@ -28,6 +30,20 @@ bool searchEntry(const std::string& path, WIN32_FIND_DATAA& found);
 // Creates the folder and every missing folder above it. Returns whether the creation of
 // the path itself succeeded (false when it already existed).
 bool createFolderPath(const std::string& path);
+
+// Creates a new, empty file in the folder (the current one when empty) under a name that
+// no entry holds yet, "~SCV" + four hexadecimal digits + ".TMP", and opens it for writing
+// without sharing. The mirror pass takes such names for its own leftovers, so one that an
+// interrupted write leaves in a mirrored folder is never copied as the user's file.
+FileHandle createTemporaryFile(const std::string& folder, DWORD attributes, std::string& path);
+
+// Puts the finished file in the place of `path` in one step, replacing what is there, and
+// returns only once the rename is on the disk. On failure the temporary file is removed
+// and the thread's last error is the rename's.
+bool replaceWithTemporary(const std::string& temporary, const std::string& path);
+
+// Removes a temporary file again, keeping the thread's last error as it was.
+void discardTemporary(const std::string& temporary);
 
 // Writes all `size` bytes to the open file, in as many writes as the file takes. False
 // when a write fails or writes nothing.

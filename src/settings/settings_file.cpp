@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/file_reader.h"
 #include "base/file_system.h"
 #include "base/path.h"
+#include "base/scoped_handle.h"
 #include "base/text_buffer.h"
 
 namespace {
@@ -26,9 +28,56 @@ void appendEntry(std::string& section, const std::string& entry) {
     section += '\0';
 }
 
+// What a replaced settings file takes over from the old one.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+bool flushToDisk(const std::string& path) {
+    FileHandle file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return file && FlushFileBuffers(file.get());
+}
+
+// The profile writer rewrites the whole file where it lies, so a full or vanished drive
+// would leave it cut short, the other sections with it. The section is written into a copy
+// beside the file instead, which then takes its place in one step.
 bool writeSection(const char* section, std::string text, const std::string& file) {
     text += '\0'; // the end of the section text; std::string adds the final zero
-    return WritePrivateProfileSectionA(section, text.c_str(), file.c_str()) != FALSE;
+    const DWORD attributes = GetFileAttributesA(file.c_str());
+    FileContent old;
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        // A read-only file is the user's choice, and one that cannot be read must not be
+        // replaced by a copy without its other sections.
+        if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+            !readWholeFile(file, old)) {
+            return false;
+        }
+    }
+    std::string temporary;
+    {
+        FileHandle copy =
+            createTemporaryFile(path::folderPart(file), FILE_ATTRIBUTE_NORMAL, temporary);
+        if (!copy) {
+            return false;
+        }
+        if (!writeAll(copy.get(), old.text(), old.size)) {
+            copy.reset();
+            discardTemporary(temporary);
+            return false;
+        }
+    }
+    const bool written =
+        WritePrivateProfileSectionA(section, text.c_str(), temporary.c_str()) != FALSE;
+    // The profile writer may keep the file in memory; this call hands it to the disk.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, temporary.c_str());
+    if (!written || !flushToDisk(temporary)) {
+        discardTemporary(temporary);
+        return false;
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeptAttributes) != 0) {
+        SetFileAttributesA(temporary.c_str(), attributes & kKeptAttributes);
+    }
+    return replaceWithTemporary(temporary, file);
 }
 
 } // namespace

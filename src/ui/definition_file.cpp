@@ -4,6 +4,7 @@
 #include "base/path.h"
 #include "base/text_file_writer.h"
 #include "ui/dialog_controls.h"
+#include "ui/secure_state.h"
 #include "ui/ui_ids.h"
 
 bool loadDefinitionFile(HWND mainWindow, HWND editor, const std::string& path) {
@@ -31,8 +32,20 @@ void showReadErrorBox(HWND mainWindow) {
 bool saveDefinitionFile(HWND editor, const std::string& path) {
     const std::string text = windowText(editor);
     if (text.empty()) {
-        return false;
+        return true;
     }
     TextFileWriter writer;
     return writer.setText(text) && writer.writeTo(path);
+}
+
+std::string writeErrorText(const std::string& path, DWORD error) {
+    return "定義ファイルの書き込みに失敗しました。\r\n" + path +
+           errorCodeText(static_cast<int>(error)) +
+           "\r\n\r\n編集した定義は保存されていません。\r\n保存せずに終了しますか？";
+}
+
+bool confirmExitWithoutSaving(HWND mainWindow, const std::string& path, DWORD error) {
+    const std::string caption = std::string(kProductTitle) + " - エラー";
+    return MessageBoxA(mainWindow, writeErrorText(path, error).c_str(), caption.c_str(),
+                       MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) == IDYES;
 }

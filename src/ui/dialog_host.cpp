@@ -1,6 +1,8 @@
 #include "ui/dialog_host.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "ui/ui_ids.h"
 
@@ -41,6 +43,74 @@ DialogKind* findKind(const char* name) {
 
 std::string exchange;
 
+// A dialog whose RunDialog loop is running. CloseDialog marks it, and its loop ends when it
+// next looks, which may be only after loops nested in it have ended.
+struct OpenDialog {
+    HWND dialog;
+    HWND owner;
+    bool closed;
+    int result;
+};
+
+// The open dialogs of the user-interface thread, outermost first.
+std::vector<OpenDialog*> openDialogs;
+
+OpenDialog* findOpen(HWND dialog) {
+    for (OpenDialog* open : openDialogs) {
+        if (open->dialog == dialog && !open->closed) {
+            return open;
+        }
+    }
+    return nullptr;
+}
+
+// Whether another modal window still sits on the owner: it must stay disabled until the
+// last of them ends, or the user could close it beneath them.
+bool ownerStillCovered(HWND owner, const OpenDialog* leaving) {
+    for (const OpenDialog* open : openDialogs) {
+        if (open != leaving && !open->closed && open->owner == owner && IsWindow(open->dialog)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Enabled first so that the activation goes back to the owner, not to some other program's
+// window.
+void releaseOwner(HWND owner, const OpenDialog* leaving) {
+    if (owner != nullptr && !ownerStillCovered(owner, leaving)) {
+        EnableWindow(owner, TRUE);
+    }
+}
+
+int runLoop(OpenDialog& open) {
+    MSG message;
+    // A dialog destroyed without CloseDialog (with its owner, say) ends its loop too.
+    while (!open.closed && IsWindow(open.dialog)) {
+        const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        if (got == 0) {
+            // Dialogs end through their mark, so a quit here is the program's own (its main
+            // window is gone). Each loop hands it on, or the outer loop would never see it
+            // and the program would go on running without a window.
+            PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (got == -1) {
+            break;
+        }
+        if (IsWindow(open.dialog) && IsDialogMessageA(open.dialog, &message)) {
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    if (!open.closed && IsWindow(open.dialog)) {
+        releaseOwner(open.owner, &open);
+        DestroyWindow(open.dialog);
+    }
+    return open.closed ? open.result : 0;
+}
+
 } // namespace
 
 void setDialogProcedure(const char* name, WNDPROC procedure) {
@@ -65,41 +135,39 @@ int RunDialog(HWND owner, const char* name) {
     if (dialog == nullptr) {
         return 0;
     }
+    OpenDialog open = {dialog, owner, false, 0};
+    openDialogs.push_back(&open);
     SetWindowLongPtrA(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kind->procedure));
     SendMessageA(dialog, WM_INITDIALOG, 0, 0);
     if (std::strcmp(kind->name, "VersionInfo") == 0 && IsWindow(dialog)) {
         SendMessageA(dialog, WM_SETICON, ICON_SMALL,
                      reinterpret_cast<LPARAM>(LoadIconA(instance, MAKEINTRESOURCEA(IDI_WINDOW))));
     }
-    if (IsWindow(dialog)) {
+    if (!open.closed && IsWindow(dialog)) {
         ShowWindow(dialog, SW_SHOW);
         EnableWindow(owner, FALSE);
     }
-
-    MSG message;
-    for (;;) {
-        const BOOL got = GetMessageA(&message, nullptr, 0, 0);
-        if (got == 0) {
-            return static_cast<int>(message.wParam);
-        }
-        if (got == -1) {
-            return 0;
-        }
-        if (IsWindow(dialog) && IsDialogMessageA(dialog, &message)) {
-            continue;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    const int result = runLoop(open);
+    openDialogs.erase(std::find(openDialogs.begin(), openDialogs.end(), &open));
+    return result;
 }
 
 void CloseDialog(HWND dialog, int result) {
-    // The owner is enabled first so that the activation goes back to it, not to some other
-    // program's window.
-    HWND owner = GetWindow(dialog, GW_OWNER);
-    if (owner != nullptr) {
-        EnableWindow(owner, TRUE);
+    OpenDialog* open = findOpen(dialog);
+    if (open == nullptr) {
+        // Not run by RunDialog: whoever runs its loop waits for the quit message.
+        HWND owner = GetWindow(dialog, GW_OWNER);
+        if (owner != nullptr) {
+            EnableWindow(owner, TRUE);
+        }
+        DestroyWindow(dialog);
+        PostQuitMessage(result);
+        return;
     }
+    open->closed = true;
+    open->result = result;
+    releaseOwner(open->owner, open);
     DestroyWindow(dialog);
-    PostQuitMessage(result);
+    // Wakes a loop that waits for its next message; the mark is what ends it.
+    PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
 }

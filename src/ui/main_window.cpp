@@ -92,11 +92,28 @@ LRESULT onCreate(MainWindowState& state) {
     return 0;
 }
 
+// The definitions are written while the window still stands, so that a failed write can be
+// told and the user can stay to keep the editor's text another way.
+bool settleDefinitions(MainWindowState& state) {
+    if (!state.firstInstance || state.definitionsSettled) {
+        return true;
+    }
+    if (!saveDefinitionFile(state.control(kIdEditor), state.definitionPath) &&
+        !confirmExitWithoutSaving(state.window, state.definitionPath, GetLastError())) {
+        return false;
+    }
+    state.definitionsSettled = true;
+    return true;
+}
+
 void onDestroy(MainWindowState& state) {
     if (state.firstInstance) {
         SetErrorMode(state.savedErrorMode);
         state.instanceBlock.reset();
-        saveDefinitionFile(state.control(kIdEditor), state.definitionPath);
+        if (!state.definitionsSettled) {
+            // Destroyed without a close request: nobody is left to tell of a failure.
+            saveDefinitionFile(state.control(kIdEditor), state.definitionPath);
+        }
         state.settings.SaveWindowSize(state.window);
         state.settings.WriteDefSyncFile(state.definitionPath);
         state.run.reset(); // stops a worker that is still running
@@ -165,6 +182,9 @@ LRESULT handleMessage(MainWindowState& state, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_CLOSE:
         if (state.run && !state.run->allowClose()) {
+            return 0;
+        }
+        if (!settleDefinitions(state)) {
             return 0;
         }
         DestroyWindow(window);

@@ -23,6 +23,9 @@ struct MainWindowState {
     SettingsFile settings;
     std::string definitionPath;
     bool firstInstance = false;
+    // The close request wrote the definition file, or the user chose to end without it;
+    // the exit work then does not write it again.
+    bool definitionsSettled = false;
     KernelHandle instanceBlock;
     UINT savedErrorMode = 0;
     std::unique_ptr<RunController> run;

@@ -10,6 +10,7 @@
 #include "settings/settings_file.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
+#include "support/unix_access.h"
 
 namespace {
 
@@ -264,6 +265,43 @@ TEST_F(SettingsFileTest, WindowSizeIsStoredAndNeverBelowTheClientArea) {
     EXPECT_EQ(GetPrivateProfileIntA("Pairwarden-WH-Size", "Height", 0, settings_.path().c_str()),
               455u);
     EXPECT_EQ(attributesOf(settings_.path()), DWORD(FILE_ATTRIBUTE_HIDDEN));
+}
+
+} // namespace
+
+namespace {
+
+// A write that cannot be made leaves the settings file byte for byte, and a later one that
+// can keeps the other sections and the attributes; no copy is left beside the file.
+TEST_F(SettingsFileTest, AFailedWriteLeavesTheFileWhole) {
+    const std::string before = "[DefSyncFile]\r\nName=D:\\前\\表.txt\r\n"
+                               "[SecurePath]\r\nTargetSecure1=\\ソ\r\nType=1\r\n";
+    writeSettings(before);
+    ASSERT_TRUE(SetFileAttributesA(settings_.path().c_str(), FILE_ATTRIBUTE_HIDDEN));
+    const std::string definitionFile = temp_.file("能.txt");
+    {
+        support::UnwritableFolder locked(location_.folder);
+        ASSERT_TRUE(locked.effective());
+        settings_.WriteDefSyncFile(definitionFile);
+        StringList folders;
+        folders.append("D:\\新");
+        settings_.WriteSecurePaths(0, &folders, nullptr);
+        EXPECT_EQ(support::readFile(settings_.path()), before);
+    }
+    EXPECT_EQ(support::listFolder(location_.folder), std::vector<std::string>{"Pairwarden.ini"});
+
+    StringList folders;
+    folders.append("D:\\新");
+    settings_.WriteSecurePaths(0, &folders, nullptr);
+    EXPECT_EQ(attributesOf(settings_.path()), DWORD(FILE_ATTRIBUTE_HIDDEN));
+    folders.clear();
+    EXPECT_EQ(settings_.ReadSecurePaths(folders), 1);
+    EXPECT_EQ(settings_.ReadSecureType(), 0);
+    EXPECT_EQ(settings_.ReadDefSyncFile(), defaultDefinitionFile()); // 表.txt does not exist
+    settings_.WriteDefSyncFile(definitionFile);
+    EXPECT_EQ(settings_.ReadDefSyncFile(), definitionFile);
+    EXPECT_EQ(settings_.ReadSecurePaths(folders), 1);
+    EXPECT_EQ(support::listFolder(location_.folder), std::vector<std::string>{"Pairwarden.ini"});
 }
 
 } // namespace

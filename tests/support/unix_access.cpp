@@ -42,6 +42,18 @@ std::string shellQuoted(const std::string& text) {
     return result + "'";
 }
 
+// Makes and at once removes a file of its own in the folder.
+bool canAddNames(const std::string& folder) {
+    const std::string probe = folder + "\\unix-access-probe.tmp";
+    HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    CloseHandle(file);
+    DeleteFileA(probe.c_str());
+    return true;
+}
+
 } // namespace
 
 std::string unixPathOf(const std::string& windowsPath) {
@@ -160,6 +172,21 @@ UnreadableFolder::~UnreadableFolder() {
     const std::string unixPath = unixPathOf(path_);
     if (!unixPath.empty() && runUnixCommand("chmod 755 " + shellQuoted(unixPath))) {
         pumpMessagesUntil([this] { return listable(path_); }, 5000);
+    }
+}
+
+UnwritableFolder::UnwritableFolder(const std::string& path) : path_(path) {
+    const std::string unixPath = unixPathOf(path);
+    if (unixPath.empty() || !runUnixCommand("chmod 555 " + shellQuoted(unixPath))) {
+        return;
+    }
+    effective_ = pumpMessagesUntil([this] { return !canAddNames(path_); }, 5000);
+}
+
+UnwritableFolder::~UnwritableFolder() {
+    const std::string unixPath = unixPathOf(path_);
+    if (!unixPath.empty() && runUnixCommand("chmod 755 " + shellQuoted(unixPath))) {
+        pumpMessagesUntil([this] { return canAddNames(path_); }, 5000);
     }
 }
 

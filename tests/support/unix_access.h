@@ -23,6 +23,25 @@ class UnreadableFolder {
     bool effective_ = false;
 };
 
+// Takes the right to add or remove names off a folder for as long as the object lives: its
+// files can still be read and written where they are, but no file can be made, renamed or
+// deleted in it.
+class UnwritableFolder {
+  public:
+    explicit UnwritableFolder(const std::string& path);
+    ~UnwritableFolder();
+
+    UnwritableFolder(const UnwritableFolder&) = delete;
+    UnwritableFolder& operator=(const UnwritableFolder&) = delete;
+
+    // Whether making a file in the folder really fails now.
+    bool effective() const { return effective_; }
+
+  private:
+    std::string path_;
+    bool effective_ = false;
+};
+
 // Runs a Linux command line (through /bin/sh) from inside Wine and waits for it; false
 // when it could not be started. The path of a Windows file on the Linux side is given by
 // unixPathOf.

@@ -66,6 +66,100 @@ TEST_F(MainWindowTest, NestedDialogsEndOnlyTheirOwnLoop) {
     EXPECT_TRUE(IsWindowEnabled(main));
 }
 
+// A run's set-again window opens and closes on the main window while the version window is
+// open on it too: the main window stays disabled until the version window ends. Should the
+// main window go nevertheless (a close request from outside), the quit it posts ends the
+// version window's loop and still reaches the program's own loop.
+TEST_F(MainWindowTest, TheMainWindowStaysDisabledUnderAnyOpenDialogAndItsQuitGetsOut) {
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    HWND main = window();
+    int innerResult = -1;
+    bool disabledAfterInner = false;
+    setTestDialog("SecureProg", [&](HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_INITDIALOG) {
+            PostMessageA(dialog, kStep, 0, 0);
+            return LRESULT(0);
+        }
+        if (message == kStep) {
+            CloseDialog(dialog, 1);
+            return LRESULT(0);
+        }
+        return DefWindowProcA(dialog, message, wParam, lParam);
+    });
+    setTestDialog("VersionInfo", [&](HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_INITDIALOG) {
+            PostMessageA(dialog, kStep, 0, 0);
+            return LRESULT(0);
+        }
+        if (message == kStep) {
+            innerResult = RunDialog(main, "SecureProg");
+            disabledAfterInner = !IsWindowEnabled(main);
+            SendMessageA(main, WM_CLOSE, 0, 0);
+            return LRESULT(0);
+        }
+        return DefWindowProcA(dialog, message, wParam, lParam);
+    });
+
+    EXPECT_EQ(RunDialog(main, "VersionInfo"), 0);
+    EXPECT_EQ(innerResult, 1);
+    EXPECT_TRUE(disabledAfterInner);
+    EXPECT_FALSE(IsWindow(main));
+    MSG quit;
+    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+        << "the quit message was swallowed by the dialog's loop";
+    close();
+}
+
+// The outer dialog ends itself while one on the same owner runs inside its loop (its close
+// box is not disabled by it): the inner one goes on to its own end, the owner stays
+// disabled until then, and each RunDialog returns its own dialog's result.
+TEST_F(MainWindowTest, AnOuterDialogEndingFirstWaitsForTheInnerOne) {
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    HWND main = window();
+    HWND outer = nullptr;
+    int innerResult = -1;
+    bool innerAliveAfterOuterClosed = false;
+    bool mainDisabledAfterOuterClosed = false;
+    setTestDialog("SecureProg", [&](HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_INITDIALOG) {
+            PostMessageA(dialog, kStep, 0, 0);
+            return LRESULT(0);
+        }
+        if (message == kStep && wParam == 0) {
+            CloseDialog(outer, 5);
+            PostMessageA(dialog, kStep, 1, 0);
+            return LRESULT(0);
+        }
+        if (message == kStep) {
+            innerAliveAfterOuterClosed = IsWindow(dialog) != FALSE;
+            mainDisabledAfterOuterClosed = !IsWindowEnabled(main);
+            CloseDialog(dialog, 7);
+            return LRESULT(0);
+        }
+        return DefWindowProcA(dialog, message, wParam, lParam);
+    });
+    setTestDialog("VersionInfo", [&](HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_INITDIALOG) {
+            outer = dialog;
+            PostMessageA(dialog, kStep, 0, 0);
+            return LRESULT(0);
+        }
+        if (message == kStep) {
+            innerResult = RunDialog(main, "SecureProg");
+            return LRESULT(0);
+        }
+        return DefWindowProcA(dialog, message, wParam, lParam);
+    });
+
+    EXPECT_EQ(RunDialog(main, "VersionInfo"), 5);
+    EXPECT_EQ(innerResult, 7);
+    EXPECT_TRUE(innerAliveAfterOuterClosed);
+    EXPECT_TRUE(mainDisabledAfterOuterClosed);
+    EXPECT_TRUE(IsWindowEnabled(main));
+    MSG quit;
+    EXPECT_FALSE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
 // While a dialog is open, the main window still handles what a worker sends it.
 TEST_F(MainWindowTest, WorkerMessagesAreHandledWhileADialogRuns) {
     ASSERT_NE(start("Sync.D:\r\n"), nullptr);

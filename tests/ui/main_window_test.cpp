@@ -1,10 +1,12 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "main_window_fixture.h"
 #include "support/files.h"
+#include "support/unix_access.h"
 #include "ui/main_window.h"
 #include "ui/ui_ids.h"
 
@@ -126,6 +128,77 @@ TEST_F(MainWindowTest, AHiddenDefinitionFileKeepsItsAttributes) {
     EXPECT_EQ(support::readFile(programFile("SyncDef.txt")), "Sync.E:\r\n");
     EXPECT_TRUE(GetFileAttributesA(programFile("SyncDef.txt").c_str()) & FILE_ATTRIBUTE_HIDDEN);
     SetFileAttributesA(programFile("SyncDef.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A definition file that cannot be written when the window is closed is told in a box; No
+// keeps the window and its text, Yes ends without the file. Either way the old file stays
+// whole and nothing is left beside it.
+TEST_F(MainWindowTest, ADefinitionFileThatCannotBeWrittenAtExitIsTold) {
+    const std::string old = "Sync.D:\\古い表\r\n";
+    const std::string edited = "Sync.D:\\新しいソ\r\nSync.E:\\能\r\n";
+    const std::string tail =
+        "\r\n\r\n編集した定義は保存されていません。\r\n保存せずに終了しますか？";
+
+    // Read-only: the writer leaves it alone. The user stays, copies the text, makes the
+    // file writable and closes again.
+    ASSERT_NE(start(old.c_str()), nullptr);
+    const std::string file = programFile("SyncDef.txt");
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    setEditorText(edited);
+    boxes_.answer(IDNO);
+    menu(kCmdExit);
+    ASSERT_TRUE(boxes_.waitForBoxes(1, 20000));
+    ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(window()) != FALSE; }));
+    support::SeenBox box = boxes_.seen().at(0);
+    EXPECT_EQ(box.caption, "Syncoravel - エラー");
+    EXPECT_EQ(box.text, "定義ファイルの書き込みに失敗しました。\r\n" + file +
+                            "\r\n（エラーコード：5）" + tail);
+    EXPECT_TRUE(box.anyIcon);
+    EXPECT_FALSE(box.questionIcon || box.informationIcon || box.errorIcon);
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_EQ(box.defaultButton, IDNO);
+    EXPECT_TRUE(IsWindow(window()));
+    EXPECT_EQ(text(kIdEditor), edited);
+    EXPECT_EQ(support::readFile(file), old);
+
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
+    const HWND main = window();
+    SendMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_EQ(support::readFile(file), edited);
+    EXPECT_EQ(boxes_.seen().size(), 1u);
+    close();
+}
+
+TEST_F(MainWindowTest, EndingWithoutTheDefinitionFileLeavesTheOldOneWhole) {
+    const std::string old = "Sync.D:\\古い表\r\n";
+    ASSERT_NE(start(old.c_str()), nullptr);
+    const std::string file = programFile("SyncDef.txt");
+    const std::vector<std::string> namesBefore = support::listFolder(location_.folder);
+    setEditorText(std::string(200000, 'x'));
+    const HWND main = window();
+    {
+        // No new file can be made in the program folder.
+        support::UnreadableFolder locked(location_.folder);
+        ASSERT_TRUE(locked.effective());
+        boxes_.answer(IDYES);
+        SendMessageA(main, WM_CLOSE, 0, 0);
+        EXPECT_FALSE(IsWindow(main));
+    }
+    ASSERT_EQ(boxes_.seen().size(), 1u);
+    const std::string text = boxes_.seen().at(0).text;
+    EXPECT_EQ(
+        text.rfind("定義ファイルの書き込みに失敗しました。\r\n" + file + "\r\n（エラーコード：", 0),
+        0u)
+        << support::utf8(text);
+    EXPECT_EQ(support::readFile(file), old);
+    const std::vector<std::string> namesAfter = support::listFolder(location_.folder);
+    for (const std::string& name : namesAfter) {
+        EXPECT_TRUE(name == "Pairwarden.ini" ||
+                    std::find(namesBefore.begin(), namesBefore.end(), name) != namesBefore.end())
+            << support::utf8(name);
+    }
+    close();
 }
 
 TEST_F(MainWindowTest, IdentifierButtonLooksAtTheLineAbove) {

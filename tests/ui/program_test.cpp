@@ -165,4 +165,53 @@ TEST(ProgramTest, ARunFromStartToExit) {
     }
 }
 
+BOOL CALLBACK findVersionWindow(HWND window, LPARAM argument) {
+    auto* search = reinterpret_cast<WindowSearch*>(argument);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[32] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (process == search->processId && std::string(className) == "NORMALDLG" &&
+        IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The program ends when its main window goes, even while the version window is open on it
+// and its loop is the one that takes the quit message: a close request from outside (as a
+// shutdown or a task manager sends it) must not leave the process running without a window.
+TEST(ProgramTest, EndsWhenItsWindowClosesWhileTheVersionWindowIsOpen) {
+    support::TempFolder temp;
+    const std::string folder = temp.folder("アプリ能");
+    const std::string exe = folder + "\\Syncoravel.exe";
+    ASSERT_TRUE(CopyFileA(support::windowsPathOfUnix(SYNCORAVEL_EXE).c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(support::writeFile(folder + "\\SyncDef.txt", "Sync.D:\\表\r\n"));
+
+    Program program;
+    ASSERT_TRUE(startProgram(exe, folder, program));
+    support::MessageBoxWatcher boxes(program.id);
+    HWND main = waitForMainWindow(program.id);
+    ASSERT_NE(main, nullptr);
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(1054, 0), 0);
+    WindowSearch version{program.id, nullptr};
+    ASSERT_TRUE(support::pumpMessagesUntil(
+        [&] {
+            EnumWindows(&findVersionWindow, reinterpret_cast<LPARAM>(&version));
+            return version.found != nullptr;
+        },
+        30000));
+    EXPECT_TRUE(support::pumpMessagesUntil([&] { return !IsWindowEnabled(main); }, 10000));
+
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    const DWORD code = waitForExit(program, 30000);
+    EXPECT_EQ(code, 0u) << "the program still runs";
+    if (code == STILL_ACTIVE) {
+        TerminateProcess(program.process.get(), 1);
+        WaitForSingleObject(program.process.get(), 10000);
+    }
+    EXPECT_TRUE(boxes.seen().empty());
+}
+
 } // namespace

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ui/dialog_host.h"
+
 namespace {
 
 constexpr UINT_PTR kTickTimer = 1;
@@ -146,12 +148,7 @@ void UserScript::endModalWindows() {
             innermost = window;
         }
     }
-    HWND owner = GetWindow(innermost, GW_OWNER);
-    if (owner != nullptr) {
-        EnableWindow(owner, TRUE);
-    }
-    DestroyWindow(innermost);
-    PostQuitMessage(0);
+    CloseDialog(innermost, 0);
 }
 
 HWND findDialog(const char* caption) {
