@@ -56,6 +56,24 @@ bool assembleLogText(PassContext& context, std::string& text) {
     return changes;
 }
 
+std::size_t countErrorLines(const std::string& logText) {
+    static const std::string kErrorTag = "【エラー";
+    std::size_t count = 0;
+    // Lines end in CR LF; a tag is looked for only where a line begins, so no byte pair of
+    // a path can pass for one.
+    for (std::size_t start = 0; start < logText.size();) {
+        if (logText.compare(start, kErrorTag.size(), kErrorTag) == 0) {
+            ++count;
+        }
+        const std::size_t end = logText.find("\r\n", start);
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 2;
+    }
+    return count;
+}
+
 bool writeRunLog(PassContext& context, const std::string& logPath, std::string& text,
                  bool* written) {
     if (written != nullptr) {

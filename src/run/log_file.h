@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "base/file_time.h"
@@ -23,6 +24,10 @@ bool assembleLogText(PassContext& context, std::string& text);
 // tells whether the file was written.
 bool writeRunLog(PassContext& context, const std::string& logPath, std::string& text,
                  bool* written = nullptr);
+
+// How many lines of a log text tell of something a run could not do or left as it was
+// (those tagged 【エラー…】).
+std::size_t countErrorLines(const std::string& logText);
 
 // "【最終ログ使用日時】" CR LF, the log's local write date and time, and, when it lies less
 // than 31 days in the past, how long ago. Both times are local times as file times.

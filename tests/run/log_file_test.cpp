@@ -244,4 +244,23 @@ TEST(OpenLogFileTest, OpensTheLogInNotepadAndHandsBackTheText) {
     }
 }
 
+TEST(LogTextTest, ErrorLinesAreCountedWhereALineBegins) {
+    const struct {
+        const char* text;
+        std::size_t errors;
+    } cases[] = {
+        {"", 0},
+        {"【最新更新ファイル】D:\\A\\x.txt\r\n【コピー】E:\\B\\x.txt\r\n", 0},
+        {"【エラー削除】E:\\B\\x.txt\r\n", 1},
+        {"【削除】E:\\B\\y.txt\r\n【エラー削除】E:\\B\\x.txt\r\n【エラーコピー】E:\\B\\z.txt\r\n", 2},
+        // A tag inside a path is not a line of its own.
+        {"【コピー】E:\\B\\【エラー削除】.txt\r\n", 0},
+        {"【コピー】E:\\B\\x.txt\r\n【エラーコピー】E:\\B\\z.txt", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(countErrorLines(c.text), c.errors);
+    }
+}
+
 } // namespace

@@ -143,6 +143,7 @@ TEST(ProgramTest, ARunFromStartToExit) {
 
     const std::string log = "【最新更新ファイル】" + temp.at("元\\ソ\\資料.txt") + "\r\n" +
                             "【削除】" + temp.at("先\\古い.txt") + "\r\n" + "【コピー】" +
+                            temp.at("先\\ソ") + "\r\n" + "【コピー】" +
                             temp.at("先\\ソ\\資料.txt") + "\r\n";
     EXPECT_EQ(windowTextOf(GetDlgItem(main, 1002)), log);
     EXPECT_EQ(windowTextOf(GetDlgItem(main, 1003)), "【最新ディレクトリ】" + temp.at("元"));

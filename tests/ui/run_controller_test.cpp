@@ -119,7 +119,9 @@ TEST_F(RunControllerTest, AWholeRunWithSkippedDefinition) {
                             "【最新更新ファイル】" + temp_.at("C1\\ソ\\c.txt") + "\r\n" +
                             "【削除】" + temp_.at("A2\\y表.txt") + "\r\n" +
                             "【コピー】" + temp_.at("A2\\x.txt") + "\r\n" +
+                            "【コピー】" + temp_.at("C2\\ソ") + "\r\n" +
                             "【コピー】" + temp_.at("C2\\ソ\\c.txt") + "\r\n" +
+                            "【コピー】" + temp_.at("C3\\ソ") + "\r\n" +
                             "【コピー】" + temp_.at("C3\\ソ\\c.txt") + "\r\n";
     EXPECT_EQ(support::readFile(programFile("Pairwarden.log")), log);
     EXPECT_EQ(text(kIdLogSummary), log);
@@ -142,6 +144,29 @@ TEST_F(RunControllerTest, AWholeRunWithSkippedDefinition) {
     EXPECT_EQ(support::readFile(programFile("Pairwarden.log")), log);
     EXPECT_EQ(support::writeTimeOf(programFile("Pairwarden.log")), logTime);
     expectIdle(sample());
+}
+
+TEST_F(RunControllerTest, ARunThatLeftSomethingUndoneSaysSo) {
+    const FileTime old = fileTimeUtc(2024, 1, 1, 9, 0, 0);
+    temp_.file("M\\x.txt", "new", fileTimeUtc(2024, 1, 1, 10, 0, 0));
+    temp_.file("M\\y.txt", "new y", old);
+    temp_.file("T\\x.txt", "old", old);
+    ASSERT_TRUE(SetFileAttributesA(temp_.at("T\\x.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string definitions = "Sync." + temp_.at("M") + "\r\nSync." + temp_.at("T") + "\r\n";
+    ASSERT_NE(start(definitions.c_str()), nullptr);
+
+    boxes_.answer(IDNO);
+    click(kIdRunButton);
+    ASSERT_TRUE(boxes_.waitForBoxes(1, 60000));
+    SetFileAttributesA(temp_.at("T\\x.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    const support::SeenBox box = boxes_.seen().at(0);
+    EXPECT_EQ(box.text, "同期処理は終わりましたが、処理できなかった項目が 1 件あります"
+                        "（ログの【エラー削除】【エラーコピー】の行）。\r\n\r\nログファイルを開きますか？");
+    EXPECT_FALSE(box.questionIcon);
+    EXPECT_EQ(box.defaultButton, IDNO);
+    EXPECT_EQ(support::readFile(temp_.at("T\\x.txt")), "old");
+    EXPECT_EQ(support::readFile(temp_.at("T\\y.txt")), "new y");
 }
 
 TEST_F(RunControllerTest, ATextWithoutDefinitionsChangesNothing) {
