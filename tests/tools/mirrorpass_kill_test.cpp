@@ -109,6 +109,28 @@ bool makeTree(const support::TempFolder& temp, const support::TempFolder& other,
                               tree.targetBefore.size() > static_cast<std::size_t>(bulkFiles));
 }
 
+// The many files of the walks go the way they came; deleting them one by one through the
+// platform would take longer than the test.
+void removeBulk(const Tree& tree) {
+    const std::string master = support::unixPathOf(tree.master + "\\bulk");
+    const std::string target = support::unixPathOf(tree.target + "\\bulk");
+    if (!master.empty() && !target.empty() &&
+        support::runUnixCommand("rm -rf '" + master + "' '" + target + "'")) {
+        support::pumpMessagesUntil(
+            [&] {
+                return !support::pathExists(tree.master + "\\bulk") &&
+                       !support::pathExists(tree.target + "\\bulk");
+            },
+            60000);
+    }
+}
+
+void forgetBulk(std::map<std::string, FileFacts>& facts) {
+    for (auto entry = facts.begin(); entry != facts.end();) {
+        entry = entry->first.compare(0, 4, "bulk") == 0 ? facts.erase(entry) : std::next(entry);
+    }
+}
+
 // The entry itself or a folder above it (below the root) went to the recycle bin.
 bool inRecycleBin(const std::string& root, const std::string& relative) {
     std::string path = root + "\\" + relative;
@@ -163,11 +185,11 @@ struct KillPoint {
 };
 
 const KillPoint kKillPoints[] = {
-    {"during the walks", "master", true, 5000},
+    {"during the walks", "master", true, 20000},
     {"at the master message", "master", false, 0},
     {"before the first deletion", "delete:1", false, 0},
-    {"during the first deletions", "delete:1+15", false, 0},
-    {"during a later deletion", "delete:4+5", false, 0},
+    {"between deletions", "delete:3", false, 0},
+    {"during the deletions", "delete:4+1", false, 0},
     {"before the first copy", "copy:1", false, 0},
     {"during the first copies", "copy:1+40", false, 0},
     {"in the middle of the copies", "copy:7+60", false, 0},
@@ -209,6 +231,13 @@ TEST(MirrorPassKillTest, AKilledRunLeavesEveryFileWholeAndTheNextRunCompletesThe
         }
 
         const std::vector<std::string> temporaries = expectNothingHalfDone(tree);
+        if (point.bulkFiles > 0) {
+            // Equal on both sides and only there to make the walks long; the live lookups
+            // of a whole pass over it would take minutes.
+            removeBulk(tree);
+            forgetBulk(tree.masterBefore);
+            forgetBulk(tree.targetBefore);
+        }
 
         const ToolResult next = runTool(temp, "\"" + tree.definition + "\"");
         ASSERT_TRUE(next.ran);

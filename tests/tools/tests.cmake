@@ -14,3 +14,5 @@ foreach(name tools_tests mirrorpass_kill_tests)
         SYNCORAVEL_MIRRORPASS="$<TARGET_FILE:mirrorpass>")
     add_dependencies(${name} mirrorpass)
 endforeach()
+# Each kill point runs the tool twice over a tree with big files.
+set_tests_properties(mirrorpass_kill_tests PROPERTIES TIMEOUT 600)
