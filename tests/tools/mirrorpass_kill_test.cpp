@@ -69,16 +69,15 @@ bool makeTree(const support::TempFolder& temp, const support::TempFolder& other,
     temp.folder("マスタ\\表");
     for (int i = 0; i < 3; ++i) {
         const std::string marks = "NEW" + std::to_string(i);
-        if (!makeBigFile(temp.at("マスタ\\") + bigNames[i], kBigNew, T - 5 * kMinute,
-                         marks, marks)) {
+        if (!makeBigFile(temp.at("マスタ\\") + bigNames[i], kBigNew, T - 5 * kMinute, marks,
+                         marks)) {
             return false;
         }
     }
     // The target lacks the third, in a folder it lacks too.
     for (int i = 0; i < 2; ++i) {
         const std::string marks = "OLD" + std::to_string(i);
-        if (!makeBigFile(other.at("ソ先\\") + bigNames[i], kBigOld, T - 5 * kHour, marks,
-                         marks)) {
+        if (!makeBigFile(other.at("ソ先\\") + bigNames[i], kBigOld, T - 5 * kHour, marks, marks)) {
             return false;
         }
     }
@@ -87,11 +86,10 @@ bool makeTree(const support::TempFolder& temp, const support::TempFolder& other,
         const std::string master = support::unixPathOf(tree.master);
         const std::string target = support::unixPathOf(tree.target);
         if (master.empty() || target.empty() ||
-            !support::runUnixCommand("mkdir -p '" + master + "/bulk' && cd '" + master +
-                                     "/bulk' && seq 1 " + std::to_string(bulkFiles) +
-                                     " | xargs touch -d 2020-01-01 && cp -a '" + master +
-                                     "/bulk' '" + target + "/' && touch '" + master +
-                                     "/../made'")) {
+            !support::runUnixCommand(
+                "mkdir -p '" + master + "/bulk' && cd '" + master + "/bulk' && seq 1 " +
+                std::to_string(bulkFiles) + " | xargs touch -d 2020-01-01 && cp -a '" + master +
+                "/bulk' '" + target + "/' && touch '" + master + "/../made'")) {
             return false;
         }
         // Wine may report the Linux program done before it is.
@@ -166,7 +164,8 @@ std::vector<std::string> expectNothingHalfDone(const Tree& tree) {
     for (const auto& entry : tree.targetBefore) {
         if (now.count(entry.first) == 0) {
             SCOPED_TRACE(support::utf8(entry.first));
-            EXPECT_EQ(tree.masterBefore.count(entry.first), 0u) << "an entry the master has is gone";
+            EXPECT_EQ(tree.masterBefore.count(entry.first), 0u)
+                << "an entry the master has is gone";
             EXPECT_TRUE(inRecycleBin(tree.target, entry.first));
         }
     }
@@ -207,9 +206,9 @@ TEST(MirrorPassKillTest, AKilledRunLeavesEveryFileWholeAndTheNextRunCompletesThe
 
         const std::string errors = temp.at("killed.txt");
         Started started;
-        ASSERT_TRUE(startTool(std::string("--exit-at=") + point.exitAt + " \"" + tree.definition +
-                                  "\"",
-                              nullptr, errors, started));
+        ASSERT_TRUE(
+            startTool(std::string("--exit-at=") + point.exitAt + " \"" + tree.definition + "\"",
+                      nullptr, errors, started));
         if (point.fromOutside) {
             support::pumpMessagesUntil(
                 [&] {

@@ -5,7 +5,9 @@
 
 namespace tool_process {
 
-std::string toolPath() { return support::windowsPathOfUnix(SYNCORAVEL_MIRRORPASS); }
+std::string toolPath() {
+    return support::windowsPathOfUnix(SYNCORAVEL_MIRRORPASS);
+}
 
 bool startTool(const std::string& arguments, HANDLE output, const std::string& errors,
                Started& started) {
@@ -120,8 +122,8 @@ void collectFacts(const std::string& folder, const std::string& prefix,
             collectFacts(path, prefix + name + "\\", facts);
             continue;
         }
-        entry.size = (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) |
-                     found.nFileSizeLow;
+        entry.size =
+            (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
         entry.time = (static_cast<FileTime>(found.ftLastWriteTime.dwHighDateTime) << 32) |
                      found.ftLastWriteTime.dwLowDateTime;
         if (entry.size > 65536) {
