@@ -1,4 +1,4 @@
-// mirrorpass DEFINITION_FILE
+// mirrorpass [--exit-at=POINT] DEFINITION_FILE
 //
 // Runs every Sync definition of the file as a sync run does: the same parser, worker,
 // snapshots, mirror pass and log text, with a hidden report window whose thread handles
@@ -6,22 +6,121 @@
 // would hold it (Shift-JIS, CR LF; nothing when the run changed nothing) and exits 0.
 // Wrong arguments or a file that cannot be read: one line on standard error, exit code 2.
 // It writes no log file, shows no window and starts no external program of a definition.
+//
+// --exit-at=POINT is for the tests that cut a run off where they choose, to see what a
+// killed run leaves behind. POINT is "master", "delete:N" or "copy:N" (the master message,
+// the N-th deletion or the N-th copy), optionally followed by "+MS". When that progress
+// message reaches the report window, a line "mirrorpass: exit at POINT: PATH" goes to
+// standard error and the process ends itself MS milliseconds later (at once without +MS)
+// through TerminateProcess, exit code 3, with no cleanup of any kind. The worker waits in
+// its send while the message is handled, so an immediate exit lands just before that
+// deletion or copy starts, a delayed one while it (or a later one) runs. With the option,
+// "mirrorpass: walking" goes to standard error when the run begins, so that a caller can
+// kill the process from outside during the walks and tell that it did.
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "base/file_reader.h"
 #include "base/file_system.h"
+#include "base/scoped_handle.h"
 #include "run/run_sequence.h"
 #include "sync/messages.h"
 
 namespace {
 
 const char kClassName[] = "SyncoravelMirrorPassReport";
+const char kExitAtOption[] = "--exit-at=";
+
+// Tells a deliberate exit apart from the end of a run (0) and from wrong arguments (2).
+constexpr UINT kExitedAtPoint = 3;
 
 RunSequence* theRun = nullptr;
+
+// Where --exit-at cuts the run off; message 0 when it is not given.
+struct ExitPoint {
+    UINT message = 0;
+    unsigned long ordinal = 1;
+    DWORD delayMs = 0;
+    std::string text;
+};
+
+ExitPoint exitPoint;
+unsigned long seenOfKind = 0;
+
+void writeError(const std::string& line) {
+    writeAll(GetStdHandle(STD_ERROR_HANDLE), line + "\n");
+}
+
+// Parses "master", "delete:N" or "copy:N", each with an optional "+MS".
+bool parseExitPoint(const std::string& text, ExitPoint& point) {
+    std::string kind = text;
+    point.text = text;
+    const std::size_t plus = kind.find('+');
+    if (plus != std::string::npos) {
+        char* end = nullptr;
+        const unsigned long delay = std::strtoul(kind.c_str() + plus + 1, &end, 10);
+        if (plus + 1 == kind.size() || *end != '\0') {
+            return false;
+        }
+        point.delayMs = static_cast<DWORD>(delay);
+        kind.erase(plus);
+    }
+    const std::size_t colon = kind.find(':');
+    const std::string name = kind.substr(0, colon);
+    if (colon != std::string::npos) {
+        char* end = nullptr;
+        point.ordinal = std::strtoul(kind.c_str() + colon + 1, &end, 10);
+        if (colon + 1 == kind.size() || *end != '\0' || point.ordinal == 0) {
+            return false;
+        }
+    }
+    if (name == "master" && colon == std::string::npos) {
+        point.message = kMsgMasterFolder;
+    } else if (name == "delete" && colon != std::string::npos) {
+        point.message = kMsgDeleting;
+    } else if (name == "copy" && colon != std::string::npos) {
+        point.message = kMsgCopying;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void exitNow() {
+    TerminateProcess(GetCurrentProcess(), kExitedAtPoint);
+}
+
+DWORD WINAPI exitLater(void* delay) {
+    Sleep(static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(delay)));
+    exitNow();
+    return 0;
+}
+
+// Counts the progress messages of the chosen kind and, at the chosen one, arranges the end.
+void watchForExitPoint(UINT message, LPARAM lParam) {
+    if (message != exitPoint.message || ++seenOfKind != exitPoint.ordinal) {
+        return;
+    }
+    writeError(std::string("mirrorpass: exit at ") + exitPoint.text + ": " +
+               reinterpret_cast<const char*>(lParam));
+    if (exitPoint.delayMs == 0) {
+        exitNow();
+    }
+    // Lives until the process ends, which is what it is for.
+    static KernelHandle timer;
+    timer.reset(CreateThread(nullptr, 0, &exitLater,
+                             reinterpret_cast<void*>(std::uintptr_t{exitPoint.delayMs}), 0,
+                             nullptr));
+    if (!timer) {
+        exitNow(); // better early than never: the caller counts on the exit
+    }
+}
 
 LRESULT CALLBACK reportProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kMsgNextDefinition) {
@@ -32,6 +131,7 @@ LRESULT CALLBACK reportProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     }
     if (message >= kMsgDeleting && message <= kMsgRunCommand) {
+        watchForExitPoint(message, lParam);
         return 0; // progress is for the main window; commands are not started here
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -46,12 +146,19 @@ int fail(const char* format, const char* argument) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
+    int file = 1;
+    if (argc == 3 && std::strncmp(argv[1], kExitAtOption, sizeof kExitAtOption - 1) == 0) {
+        if (!parseExitPoint(argv[1] + sizeof kExitAtOption - 1, exitPoint)) {
+            return fail("mirrorpass: not an exit point: %s", argv[1]);
+        }
+        file = 2;
+    }
+    if (argc != file + 1) {
         return fail("usage: mirrorpass DEFINITION_FILE%s", "");
     }
     FileContent content;
-    if (!readWholeFile(argv[1], content)) {
-        return fail("mirrorpass: cannot read %s", argv[1]);
+    if (!readWholeFile(argv[file], content)) {
+        return fail("mirrorpass: cannot read %s", argv[file]);
     }
 
     static RunSequence run;
@@ -71,6 +178,9 @@ int main(int argc, char** argv) {
         return fail("mirrorpass: cannot create the report window%s", "");
     }
 
+    if (exitPoint.message != 0) {
+        writeError("mirrorpass: walking");
+    }
     if (!run.begin(std::string(content.text(), content.size), window)) {
         PostQuitMessage(0);
     }
