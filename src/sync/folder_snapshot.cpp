@@ -292,6 +292,15 @@ FolderSnapshot::Answer FolderSnapshot::answerFor(const std::string& relativePath
     }
 }
 
+bool FolderSnapshot::recordedEntry(const std::string& relativePath, FileTime& time) const {
+    const auto found = byKey_.find(folded(wideOf(relativePath)));
+    if (found == byKey_.end() || found->second == kNoEntry) {
+        return false;
+    }
+    time = entries_[found->second].writeTime;
+    return true;
+}
+
 bool FolderSnapshot::blockedAt(const std::string& relativePath) const {
     std::wstring key = folded(wideOf(relativePath));
     while (!key.empty()) {

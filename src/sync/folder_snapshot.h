@@ -81,6 +81,10 @@ class FolderSnapshot {
     // What the walk saw of the relative path (any case), with no look at the disk.
     Answer answerFor(const std::string& relativePath) const;
 
+    // Whether the walk recorded an entry of that name (any case), and its write time then.
+    // A folder's name seen by a walk that did not descend is not an entry.
+    bool recordedEntry(const std::string& relativePath, FileTime& time) const;
+
     // Whether the relative path is, or lies below, an entry that is never mirrored or an
     // unlisted folder: nothing may be copied there.
     bool blockedAt(const std::string& relativePath) const;

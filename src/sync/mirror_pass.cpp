@@ -183,6 +183,28 @@ bool deleteFromTarget(PassContext& context, const FolderSnapshot& master,
     return true;
 }
 
+// Whether the target holds the relative path, with its write time. The target's walk
+// answers without a system call: the pass deletes only what the master lacks, and asks only
+// of what the master has, so nothing it asks of has changed since the walk but by others.
+// Where the walk cannot vouch (below a folder it could not list, a folder name seen by a
+// walk that did not descend), the file system is asked.
+bool targetHolds(FolderSnapshot& target, const std::string& relative, FileTime& time) {
+    switch (target.answerFor(relative)) {
+    case FolderSnapshot::Answer::absent:
+        return false;
+    case FolderSnapshot::Answer::present:
+        if (target.recordedEntry(relative, time)) {
+            return true;
+        }
+        break;
+    case FolderSnapshot::Answer::unknown:
+        break;
+    }
+    const bool exists = target.lookupInFolder(relative);
+    time = target.lastLookupTime();
+    return exists;
+}
+
 // Copies into the target what it lacks or holds older. False when the pass must end.
 bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSnapshot& target) {
     if (!folderExists(target.root())) {
@@ -202,9 +224,9 @@ bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSn
             recordCopyError(context, destination);
             continue;
         }
-        if (target.lookupInFolder(relative)) {
-            if (master.isFolder(j) ||
-                bucketOf(target.lastLookupTime()) >= bucketOf(master.writeTime(j))) {
+        FileTime targetTime = 0;
+        if (targetHolds(target, relative, targetTime)) {
+            if (master.isFolder(j) || bucketOf(targetTime) >= bucketOf(master.writeTime(j))) {
                 continue;
             }
             OutputDebugStringA((master.fullPath(j) + "\r\n").c_str());
