@@ -203,8 +203,9 @@ screenshot_main_window() {
         wineserver_start
         restricted "$WINE64" "$exe" >/dev/null 2>&1 </dev/null &
         for _ in $(seq 1 300); do
+            # The main window's caption names the definition file; a message box's does not.
             window=$(xwininfo -root -tree 2>/dev/null |
-                awk '/"Syncoravel/ && $2 ~ /"/ {print $1; exit}')
+                awk '/"Syncoravel - 【定義ファイル/ {print $1; exit}')
             [ -n "$window" ] && break
             sleep 0.1
         done

@@ -22,8 +22,8 @@ zip="$work/Syncoravel-$version.zip"
 
 folder="Syncoravel-$version"
 listed="$(unzip -Z1 "$zip" | sort)"
-expected="$(printf '%s\n' "$folder/" "$folder/SyncDef-example.txt" "$folder/Syncoravel.exe" \
-    "$folder/guide-ja.txt" | sort)"
+expected="$(printf '%s\n' "$folder/" "$folder/SyncDef.txt" "$folder/SyncDef-example.txt" \
+    "$folder/Syncoravel.exe" "$folder/guide-ja.txt" | sort)"
 [ "$listed" = "$expected" ] || fail "the archive holds"$'\n'"$listed"$'\n'"instead of"$'\n'"$expected"
 
 unzip -q "$zip" -d "$work/unpacked" || exit 1
@@ -31,7 +31,7 @@ unpacked="$work/unpacked/$folder"
 cmp -s "$exe" "$unpacked/Syncoravel.exe" || fail "Syncoravel.exe is not the built program"
 
 # Every line ends in CR LF, and the text is the source's, in Shift-JIS.
-for text in SyncDef-example.txt guide-ja.txt; do
+for text in SyncDef.txt SyncDef-example.txt guide-ja.txt; do
     file="$unpacked/$text"
     lines=$(wc -l <"$file")
     crlf=$(grep -c $'\r$' "$file")
@@ -40,6 +40,10 @@ for text in SyncDef-example.txt guide-ja.txt; do
 done
 tr -d '\r' <"$work/SyncDef-example.txt.utf8" | cmp -s - "$root/docs/SyncDef-example.txt" ||
     fail "SyncDef-example.txt differs from docs/SyncDef-example.txt"
+# The definition file the program starts with defines nothing ("Sync." opens a definition
+# wherever it stands, in any case).
+! grep -qi 'sync\.' "$work/SyncDef.txt.utf8" || fail "SyncDef.txt holds a definition"
+grep -q 'SyncDef-example.txt' "$work/SyncDef.txt.utf8" || fail "SyncDef.txt does not name the example"
 guide="$work/guide-ja.txt.utf8"
 grep -q '^# Syncoravel' "$guide" || fail "guide-ja.txt does not begin as the guide does"
 grep -q 'マスター' "$guide" || fail "guide-ja.txt lacks the guide's body"
@@ -47,7 +51,8 @@ grep -q 'マスター' "$guide" || fail "guide-ja.txt lacks the guide's body"
 [ "$(grep -c '' "$guide")" -ge "$(($(grep -c '' "$root/docs/guide-ja.md") / 2))" ] ||
     fail "guide-ja.txt is much shorter than the guide"
 
-# The program of the package starts from its own folder.
+# The program of the package starts from its own folder, with no message box before its
+# main window.
 wine_environment
 wine_prefix_prepare || exit 1
 shot="$work/screenshot.png"
