@@ -23,7 +23,9 @@ const FileTime T = fileTimeUtc(2024, 8, 1, 9, 30, 0);
 constexpr FileTime kHour = 3600 * kSecond;
 
 // The tool built beside the tests; the build gives its Linux path.
-std::string toolPath() { return support::windowsPathOfUnix(SYNCORAVEL_MIRRORPASS); }
+std::string toolPath() {
+    return support::windowsPathOfUnix(SYNCORAVEL_MIRRORPASS);
+}
 
 struct Started {
     KernelHandle process;

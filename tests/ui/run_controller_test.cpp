@@ -115,12 +115,11 @@ TEST_F(RunControllerTest, AWholeRunWithSkippedDefinition) {
     expectIdle(sample());
     EXPECT_EQ(caption(), idleCaption);
 
-    const std::string log = "【最新更新ファイル】" + temp_.at("A1\\x.txt") + "\r\n" +
-                            "【最新更新ファイル】" + temp_.at("C1\\ソ\\c.txt") + "\r\n" +
-                            "【削除】" + temp_.at("A2\\y表.txt") + "\r\n" +
-                            "【コピー】" + temp_.at("A2\\x.txt") + "\r\n" +
-                            "【コピー】" + temp_.at("C2\\ソ\\c.txt") + "\r\n" +
-                            "【コピー】" + temp_.at("C3\\ソ\\c.txt") + "\r\n";
+    const std::string log =
+        "【最新更新ファイル】" + temp_.at("A1\\x.txt") + "\r\n" + "【最新更新ファイル】" +
+        temp_.at("C1\\ソ\\c.txt") + "\r\n" + "【削除】" + temp_.at("A2\\y表.txt") + "\r\n" +
+        "【コピー】" + temp_.at("A2\\x.txt") + "\r\n" + "【コピー】" + temp_.at("C2\\ソ\\c.txt") +
+        "\r\n" + "【コピー】" + temp_.at("C3\\ソ\\c.txt") + "\r\n";
     EXPECT_EQ(support::readFile(programFile("Pairwarden.log")), log);
     EXPECT_EQ(text(kIdLogSummary), log);
     EXPECT_EQ(support::readFile(temp_.at("A2\\x.txt")), "new x");
