@@ -5,6 +5,9 @@
 SYNCORAVEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 SYNCORAVEL_BUILD="${SYNCORAVEL_BUILD:-$SYNCORAVEL_ROOT/build}"
 WINE64=/usr/lib/wine/wine64
+# Debian puts neither the loader nor the server on PATH; a bare "wineserver" would be no
+# command at all, and every call of it would fail without a word.
+WINESERVER=/usr/lib/wine/wineserver64
 # Raised whenever wine_prefix_prepare learns a new setting, so existing prefixes get it.
 WINE_PREFIX_VERSION=3
 
@@ -21,6 +24,8 @@ SYNCORAVEL_PACKAGES=(
     fonts-ipafont-gothic
     imagemagick
     x11-utils
+    zip
+    unzip
 )
 
 say() { printf '[syncoravel] %s\n' "$*" >&2; }
@@ -108,6 +113,10 @@ wine_prefix_prepare() {
                 /v 'ＭＳ Ｐゴシック' /d 'IPAPGothic' /f >/dev/null 2>&1
             restricted "$WINE64" reg add 'HKCU\Software\Wine\Fonts\Replacements' \
                 /v 'ＭＳ ゴシック' /d 'IPAGothic' /f >/dev/null 2>&1
+            # wineboot started the prefix's server and its desktop process with the display
+            # of this moment, often none; a program started while they live would join that
+            # desktop and get no window at all. They end before anything else starts.
+            "$WINESERVER" -w >/dev/null 2>&1
             echo "$WINE_PREFIX_VERSION" >"$marker"
         fi
         wine_map_drives
@@ -144,9 +153,9 @@ XVFB_PID=""
 # A persistent server makes each Wine process start in a tenth of a second.
 wineserver_start() {
     # A server left from earlier could hold root's file rights; ours never does.
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
-    restricted wineserver -p >/dev/null 2>&1 </dev/null || true
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    "$WINESERVER" -w >/dev/null 2>&1 || true
+    restricted "$WINESERVER" -p >/dev/null 2>&1 </dev/null || true
     WINESERVER_STARTED=1
     # The first Wine process starts Wine's background services, which keep the standard
     # handles they inherit; started here they hold no pipe of a test or a caller.
@@ -155,7 +164,7 @@ wineserver_start() {
 
 wineserver_stop() {
     if [ -n "$WINESERVER_STARTED" ]; then
-        wineserver -k 2>/dev/null || true
+        "$WINESERVER" -k 2>/dev/null || true
     fi
 }
 
@@ -181,4 +190,31 @@ xvfb_stop() {
         wait "$XVFB_PID" 2>/dev/null || true
         XVFB_PID=""
     fi
+}
+
+# Starts the program EXE on an Xvfb screen of its own, waits for its main window, saves the
+# screen as SHOT (PNG) and ends the program, its Wine server and the screen again.
+screenshot_main_window() {
+    local exe="$1" shot="$2"
+    (
+        local window="" _
+        trap 'wineserver_stop; xvfb_stop' EXIT
+        unset DISPLAY
+        xvfb_start || exit 1
+        wineserver_start
+        restricted "$WINE64" "$exe" >/dev/null 2>&1 </dev/null &
+        for _ in $(seq 1 300); do
+            # The main window's caption names the definition file; a message box's does not.
+            window=$(xwininfo -root -tree 2>/dev/null |
+                awk '/"Syncoravel - 【定義ファイル/ {print $1; exit}')
+            [ -n "$window" ] && break
+            sleep 0.1
+        done
+        if [ -z "$window" ]; then
+            say "the main window did not appear"
+            exit 1
+        fi
+        sleep 1 # let the window finish painting
+        import -window root "$shot"
+    )
 }

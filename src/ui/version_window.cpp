@@ -16,7 +16,7 @@ constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE;
 
 const ControlEntry kControls[] = {
     {kIdVersionTitle, "STATIC", "アプリケーション名", 0, kLabelStyle, 80, 12, 200, 22},
-    {kIdVersionLine, "STATIC", "Version 2.11", 0, kLabelStyle, 150, 43, 104, 15},
+    {kIdVersionLine, "STATIC", "Version " SYNCORAVEL_VERSION, 0, kLabelStyle, 150, 43, 104, 15},
     {kIdVersionCopyright, "STATIC", "(C) 2026 Syncoravel developers", 0, kLabelStyle, 80, 70, 186,
      22},
     // Notify, so that the label receives the mouse instead of letting it through.

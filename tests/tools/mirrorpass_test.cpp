@@ -23,6 +23,93 @@ using namespace tool_process;
 const FileTime T = fileTimeUtc(2024, 8, 1, 9, 30, 0);
 constexpr FileTime kHour = 3600 * kSecond;
 
+<<<<<<< HEAD
+=======
+// The tool built beside the tests; the build gives its Linux path.
+std::string toolPath() {
+    return support::windowsPathOfUnix(SYNCORAVEL_MIRRORPASS);
+}
+
+struct Started {
+    KernelHandle process;
+    KernelHandle thread;
+};
+
+// Starts the tool with the arguments; its standard output goes to `output` (or nowhere),
+// its standard error to the file `errors`.
+bool startTool(const std::string& arguments, HANDLE output, const std::string& errors,
+               Started& started) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    FileHandle input(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 OPEN_EXISTING, 0, nullptr));
+    FileHandle nowhere;
+    if (output == nullptr) {
+        nowhere.reset(CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &inherit, OPEN_EXISTING, 0, nullptr));
+        output = nowhere.get();
+    }
+    FileHandle errorFile(CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input.get();
+    startup.hStdOutput = output;
+    startup.hStdError = errorFile.get();
+    const std::string tool = toolPath();
+    std::string line = "\"" + tool + "\"" + (arguments.empty() ? "" : " " + arguments);
+    PROCESS_INFORMATION process = {};
+    if (tool.empty() || !CreateProcessA(tool.c_str(), &line[0], nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    started.process.reset(process.hProcess);
+    started.thread.reset(process.hThread);
+    return true;
+}
+
+struct ToolResult {
+    bool ran = false;
+    DWORD exitCode = 0;
+    std::string output;
+    std::string errors;
+};
+
+ToolResult runTool(const support::TempFolder& temp, const std::string& arguments) {
+    ToolResult result;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        return result;
+    }
+    FileHandle reader(readEnd);
+    FileHandle writer(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    const std::string errors = temp.at("stderr.txt");
+    Started started;
+    if (!startTool(arguments, writer.get(), errors, started)) {
+        return result;
+    }
+    writer.reset(); // the pipe ends when the tool's copy of it closes
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(reader.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        result.output.append(chunk, got);
+    }
+    result.ran = WaitForSingleObject(started.process.get(), 120000) == WAIT_OBJECT_0 &&
+                 GetExitCodeProcess(started.process.get(), &result.exitCode);
+    result.errors = support::readFile(errors);
+    return result;
+}
+
+std::string definitionFile(const support::TempFolder& temp, const std::string& text) {
+    const std::string path = temp.at("定義ソ.txt");
+    support::writeFile(path, text);
+    return path;
+}
+
+>>>>>>> issue15
 TEST(MirrorPassToolTest, PrintsTheLogTextOfARun) {
     support::TempFolder temp;
     support::TempFolder other(support::kDriveE);

@@ -1,8 +1,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <functional>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -414,9 +416,63 @@ std::string selectedInBrowser(HWND browser) {
     return name;
 }
 
+// What each folder browser of the test's thread had selected when its initialisation was
+// over. The browser tells the dialog "initialised" while it handles its own WM_INITDIALOG,
+// and the dialog selects the start folder right then; so the selection is looked at on the
+// browser's thread the moment that message returns, not by a watcher that guesses how long
+// a busy machine needs.
+class BrowserOpenings {
+  public:
+    BrowserOpenings()
+        : hook_(SetWindowsHookExA(WH_CALLWNDPROCRET, &BrowserOpenings::afterMessage, nullptr,
+                                  GetCurrentThreadId())) {
+        current_ = this;
+    }
+    ~BrowserOpenings() {
+        UnhookWindowsHookEx(hook_);
+        current_ = nullptr;
+    }
+    BrowserOpenings(const BrowserOpenings&) = delete;
+    BrowserOpenings& operator=(const BrowserOpenings&) = delete;
+
+    bool hooked() const { return hook_ != nullptr; }
+
+    // The selection of the browser opened as the nth (counted from 1), once it has
+    // opened; "(not initialised)" when it did not within 20 s.
+    std::string selectionAtOpening(std::size_t n) {
+        if (!waitUntil([&] { return count_.load() >= n; })) {
+            return "(not initialised)";
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        return selections_[n - 1];
+    }
+
+  private:
+    static LRESULT CALLBACK afterMessage(int code, WPARAM wParam, LPARAM lParam) {
+        const CWPRETSTRUCT* sent = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+        if (code == HC_ACTION && current_ != nullptr && sent->message == WM_INITDIALOG &&
+            textOf(sent->hwnd) == kBrowserCaption) {
+            std::lock_guard<std::mutex> lock(current_->mutex_);
+            current_->selections_.push_back(selectedInBrowser(sent->hwnd));
+            ++current_->count_;
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    static BrowserOpenings* current_;
+    HHOOK hook_;
+    std::mutex mutex_;
+    std::vector<std::string> selections_;
+    std::atomic<std::size_t> count_{0};
+};
+
+BrowserOpenings* BrowserOpenings::current_ = nullptr;
+
 TEST_F(MirrorEditTest, BrowsingStartsAtTheFieldsFolder) {
     boxes_.ignoreCaption(kBrowserCaption);
     ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    BrowserOpenings openings;
+    ASSERT_TRUE(openings.hooked());
     struct Seen {
         std::string title;
         std::string selected;
@@ -431,8 +487,7 @@ TEST_F(MirrorEditTest, BrowsingStartsAtTheFieldsFolder) {
         replaceText(first, a_ + "\\");
         press(GetDlgItem(dialog, kIdMirrorBrowse1));
         if (HWND browser = waitForOwnWindow("#32770", kBrowserCaption)) {
-            waitUntil([&] { return selectedInBrowser(browser) == "ソース表"; }, 5000);
-            chosen.selected = selectedInBrowser(browser);
+            chosen.selected = openings.selectionAtOpening(1);
             for (HWND child = GetWindow(browser, GW_CHILD); child != nullptr;
                  child = GetWindow(child, GW_HWNDNEXT)) {
                 if (textOf(child) == "同期するフォルダを選んでください") {
@@ -442,15 +497,14 @@ TEST_F(MirrorEditTest, BrowsingStartsAtTheFieldsFolder) {
             press(GetDlgItem(browser, IDOK));
             waitUntil([&] { return !IsWindow(browser); });
         }
-        waitUntil([&] { return textOf(first) == a_; }, 5000);
+        waitUntil([&] { return textOf(first) == a_; });
         chosen.field = textOf(first);
 
         HWND second = GetDlgItem(dialog, kIdMirrorFolder2);
         replaceText(second, b_);
         press(GetDlgItem(dialog, kIdMirrorBrowse2));
         if (HWND browser = waitForOwnWindow("#32770", kBrowserCaption)) {
-            waitUntil([&] { return selectedInBrowser(browser) == "能力"; }, 5000);
-            cancelled.selected = selectedInBrowser(browser);
+            cancelled.selected = openings.selectionAtOpening(2);
             press(GetDlgItem(browser, IDCANCEL));
             waitUntil([&] { return !IsWindow(browser); });
         }
@@ -460,8 +514,7 @@ TEST_F(MirrorEditTest, BrowsingStartsAtTheFieldsFolder) {
         replaceText(third, missing);
         press(GetDlgItem(dialog, kIdMirrorBrowse3));
         if (HWND browser = waitForOwnWindow("#32770", kBrowserCaption)) {
-            Sleep(300);
-            fromMissing.selected = selectedInBrowser(browser);
+            fromMissing.selected = openings.selectionAtOpening(3);
             press(GetDlgItem(browser, IDCANCEL));
             waitUntil([&] { return !IsWindow(browser); });
         }
@@ -474,6 +527,8 @@ TEST_F(MirrorEditTest, BrowsingStartsAtTheFieldsFolder) {
     EXPECT_EQ(chosen.field, a_);
     EXPECT_EQ(cancelled.selected, "能力");
     EXPECT_EQ(cancelled.field, b_);
+    // Opened on a folder that does not exist, the browser starts where it always starts.
+    EXPECT_NE(fromMissing.selected, "(not initialised)");
     EXPECT_NE(fromMissing.selected, "無いフォルダ");
     EXPECT_EQ(fromMissing.field, missing);
     EXPECT_TRUE(boxes_.seen().empty());

@@ -65,7 +65,7 @@ TEST(ProgramDialogsTest, TheMenusOpenTheDialogsOfTheProgram) {
     PostMessageA(main, WM_COMMAND, MAKEWPARAM(1054, 0), 0);
     HWND version = waitForWindowOf(info.dwProcessId, "NORMALDLG", "Syncoravel");
     ASSERT_NE(version, nullptr);
-    EXPECT_EQ(textOf(GetDlgItem(version, 1010)), "Version 2.11");
+    EXPECT_EQ(textOf(GetDlgItem(version, 1010)), "Version " SYNCORAVEL_VERSION);
     EXPECT_NE(SendDlgItemMessageA(version, 1014, STM_GETICON, 0, 0), 0);
     press(GetDlgItem(version, 1013));
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(version); }));

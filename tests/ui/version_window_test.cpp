@@ -112,7 +112,7 @@ TEST_F(VersionWindowTest, TitleVersionIconRuleAndLink) {
     EXPECT_EQ(size.cy, 200);
     EXPECT_TRUE(wrong.empty()) << testing::PrintToString(wrong);
     EXPECT_EQ(labels[0].text, "Syncoravel");
-    EXPECT_EQ(labels[1].text, "Version 2.11");
+    EXPECT_EQ(labels[1].text, "Version " SYNCORAVEL_VERSION);
     EXPECT_NE(labels[2].text.find("Syncoravel"), std::string::npos);
     EXPECT_EQ(labels[3].text.rfind("https://", 0), 0u);
     EXPECT_EQ(labels[4].text, "閉じる");

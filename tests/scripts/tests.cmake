@@ -1,0 +1,13 @@
+# The scripts a user runs, on Wine prefixes of their own: the first start of scripts/run on a
+# fresh prefix without a display (about a minute, most of it making the prefix), and the
+# package, whose program is started in that same prefix.
+add_test(NAME first_start
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/first_start_test.sh $<TARGET_FILE:Syncoravel>
+            ${CMAKE_BINARY_DIR}/fresh-start)
+set_tests_properties(first_start PROPERTIES TIMEOUT 600 FIXTURES_SETUP fresh_prefix)
+
+add_test(NAME package
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/package_test.sh $<TARGET_FILE:Syncoravel>
+            ${CMAKE_BINARY_DIR}/version.txt ${CMAKE_BINARY_DIR}/fresh-start
+            ${CMAKE_BINARY_DIR}/package-test)
+set_tests_properties(package PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED fresh_prefix)
