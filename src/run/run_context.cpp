@@ -16,6 +16,7 @@ constexpr DWORD kStopGraceMs = 3000;
 
 RunContext::RunContext() : heap_(HeapCreate(0, 0, 0)) {
     pass_.heap = heap_.get();
+    pass_.reportIntervalMs = kReportIntervalMs;
     pass_.stop = &worker_.stopFlag();
 }
 

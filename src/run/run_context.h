@@ -6,6 +6,10 @@
 #include "base/worker_thread.h"
 #include "sync/pass_context.h"
 
+// A run's window shows the path in hand; more often than this no eye can follow, and each
+// message holds the worker up.
+constexpr DWORD kReportIntervalMs = 50;
+
 // The one run context of the program: the worker that runs a definition's mirror pass, the
 // private heap the pass's snapshots allocate from, and the pass state (folders of the
 // loaded definition, subfolder switch, report window, outcome lines of the run).

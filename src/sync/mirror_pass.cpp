@@ -109,6 +109,52 @@ void sendText(HWND window, UINT message, WPARAM wParam, const std::string& text)
     SendMessageA(window, message, wParam, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+// The deletion and copy messages of a pass, no more often than the context allows: the
+// window shows the latest path, the log keeps every line.
+class Progress {
+  public:
+    explicit Progress(const PassContext& context)
+        : window_(context.reportWindow), interval_(context.reportIntervalMs) {}
+    ~Progress() { flush(); }
+
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    void send(UINT message, WPARAM wParam, const std::string& text) {
+        const DWORD now = GetTickCount();
+        if (interval_ != 0 && sentAny_ && now - lastSent_ < interval_) {
+            held_ = true;
+            heldMessage_ = message;
+            heldWParam_ = wParam;
+            heldText_ = text;
+            return;
+        }
+        held_ = false;
+        sentAny_ = true;
+        lastSent_ = now;
+        sendText(window_, message, wParam, text);
+    }
+
+    // Shows the latest held path, so that the window never stays behind the pass.
+    void flush() {
+        if (held_) {
+            held_ = false;
+            lastSent_ = GetTickCount();
+            sendText(window_, heldMessage_, heldWParam_, heldText_);
+        }
+    }
+
+  private:
+    HWND window_;
+    DWORD interval_;
+    bool sentAny_ = false;
+    DWORD lastSent_ = 0;
+    bool held_ = false;
+    UINT heldMessage_ = 0;
+    WPARAM heldWParam_ = 0;
+    std::string heldText_;
+};
+
 // One line for each entry of the master that no pass will mirror, and for each of its
 // folders that could not be listed (nothing below it is deleted anywhere).
 void reportMasterLeftOut(PassContext& context, const FolderSnapshot& master) {
@@ -141,7 +187,7 @@ bool masterStillThere(PassContext& context, const FolderSnapshot& master, bool f
 
 // Deletes from the target what the master is known to lack. False when the pass must end.
 bool deleteFromTarget(PassContext& context, const FolderSnapshot& master,
-                      const FolderSnapshot& target) {
+                      const FolderSnapshot& target, Progress& progress) {
     if (!target.rootListed()) {
         recordDeleteError(context, target.root());
     }
@@ -177,7 +223,7 @@ bool deleteFromTarget(PassContext& context, const FolderSnapshot& master,
             // by one as the entries below come up.
             continue;
         }
-        sendText(context.reportWindow, kMsgDeleting, 0, path);
+        progress.send(kMsgDeleting, 0, path);
         deleteEntry(context, path);
     }
     return true;
@@ -206,7 +252,8 @@ bool targetHolds(FolderSnapshot& target, const std::string& relative, FileTime& 
 }
 
 // Copies into the target what it lacks or holds older. False when the pass must end.
-bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSnapshot& target) {
+bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSnapshot& target,
+                    Progress& progress) {
     if (!folderExists(target.root())) {
         recordCopyError(context, target.root()); // never made again by its copies
         return true;
@@ -237,7 +284,7 @@ bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSn
         std::string both = destination;
         both.push_back('\0');
         both += source;
-        sendText(context.reportWindow, kMsgCopying, destination.size() + 1, both);
+        progress.send(kMsgCopying, destination.size() + 1, both);
         if (master.isFolder(j)) {
             makeFolder(context, destination);
         } else {
@@ -298,21 +345,25 @@ void runMirrorPass(PassContext& context) {
     const FolderSnapshot& masterSnapshot = *snapshots[master];
     reportMasterLeftOut(context, masterSnapshot);
 
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i == master) {
-            continue;
-        }
-        if (!masterStillThere(context, masterSnapshot, true) ||
-            !deleteFromTarget(context, masterSnapshot, *snapshots[i])) {
-            return;
+    {
+        Progress progress(context);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i == master) {
+                continue;
+            }
+            if (!masterStillThere(context, masterSnapshot, true) ||
+                !deleteFromTarget(context, masterSnapshot, *snapshots[i], progress)) {
+                return;
+            }
         }
     }
+    Progress progress(context);
     for (std::size_t i = 0; i < count; ++i) {
         if (i == master) {
             continue;
         }
         if (!masterStillThere(context, masterSnapshot, false) ||
-            !copyIntoTarget(context, masterSnapshot, *snapshots[i])) {
+            !copyIntoTarget(context, masterSnapshot, *snapshots[i], progress)) {
             return;
         }
     }

@@ -16,6 +16,12 @@ struct PassContext {
     // Receives the parser's and the pass's messages; set by every parse.
     HWND reportWindow = nullptr;
 
+    // The pass sends a deletion or copy message at most once in this many milliseconds;
+    // one that comes sooner is held, and the latest held one is sent when the time has come
+    // or its phase ends. Each message waits for the window, which costs as much as a small
+    // copy. 0 sends every one.
+    DWORD reportIntervalMs = 0;
+
     // The existing folders of the current definition, in line order.
     StringList folders;
     int folderCount = 0;

@@ -79,7 +79,8 @@ void makeTree(const std::string& root, const std::vector<Item>& items) {
 
 PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
                    const std::atomic<bool>* stop,
-                   std::function<void(const support::ReportedMessage&)> action) {
+                   std::function<void(const support::ReportedMessage&)> action,
+                   DWORD reportIntervalMs) {
     PrivateHeap heap(HeapCreate(0, 0, 0));
     support::ReportWindow window;
     window.onMessage(action);
@@ -92,6 +93,7 @@ PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
     context.folderCount = static_cast<int>(folders.size());
     context.withSubfolders = withSubfolders;
     context.stop = stop;
+    context.reportIntervalMs = reportIntervalMs;
 
     std::atomic<bool> done{false};
     std::thread worker([&] {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+
 #include "base/file_time.h"
 #include "support/report_window.h"
 
@@ -54,7 +56,8 @@ struct PassResult {
 // `action`, when given, sees each message as the report window handles it.
 PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
                    const std::atomic<bool>* stop = nullptr,
-                   std::function<void(const support::ReportedMessage&)> action = nullptr);
+                   std::function<void(const support::ReportedMessage&)> action = nullptr,
+                   DWORD reportIntervalMs = 0);
 
 std::vector<std::string> sorted(std::vector<std::string> lines);
 

@@ -424,6 +424,43 @@ TEST(MirrorPassTest, LeftoverCopiesAreRemovedAndNeverMirrored) {
     EXPECT_TRUE(support::RecycleBin::holds(b + "\\~SCV3C4D.TMP"));
 }
 
+// A run's window is told of deletions and copies at most every so often; the log keeps
+// every line, and the window ends on the last path of each phase.
+TEST(MirrorPassTest, ProgressMessagesAreSpacedButTheLogKeepsEveryLine) {
+    support::TempFolder temp;
+    const std::string a = temp.at("A");
+    const std::string b = temp.at("B");
+    std::vector<Item> master, target;
+    for (int i = 0; i < 300; ++i) {
+        master.push_back(file("d" + std::to_string(i / 50) + "\\f" + std::to_string(i) + ".txt",
+                              "new", T));
+        target.push_back(file("gone" + std::to_string(i) + ".txt", "old", T - kHour));
+    }
+    makeTree(a, master);
+    makeTree(b, target);
+
+    const PassResult result = runPass({a, b}, true, nullptr, nullptr, 50);
+
+    EXPECT_EQ(result.deleted.size(), 300u);
+    EXPECT_EQ(result.copied.size(), 306u); // six folders and their files
+    std::size_t deletions = 0, copies = 0;
+    for (const support::ReportedMessage& message : result.messages) {
+        deletions += message.message == kMsgDeleting ? 1 : 0;
+        copies += message.message == kMsgCopying ? 1 : 0;
+    }
+    EXPECT_GE(deletions, 1u);
+    EXPECT_GE(copies, 1u);
+    EXPECT_LT(deletions + copies, 300u) << "every operation was announced";
+    // The last message of each phase names its last operation.
+    std::string lastDeletion, lastCopy;
+    for (const support::ReportedMessage& message : result.messages) {
+        (message.message == kMsgDeleting ? lastDeletion : lastCopy) = message.text;
+    }
+    EXPECT_EQ("【削除】" + lastDeletion, result.deleted.back());
+    EXPECT_EQ("【コピー】" + lastCopy, result.copied.back());
+    EXPECT_EQ(result.messages.back().message, kMsgCopying);
+}
+
 TEST(MirrorPassTest, AStopRequestEndsThePassInTheMiddleOfABigCopy) {
     support::TempFolder temp;
     const std::string a = temp.at("A");

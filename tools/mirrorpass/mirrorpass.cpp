@@ -179,6 +179,8 @@ int main(int argc, char** argv) {
     }
 
     if (exitPoint.message != 0) {
+        // Each deletion and copy must reach the window for its count to name the moment.
+        run.context().pass().reportIntervalMs = 0;
         writeError("mirrorpass: walking");
     }
     if (!run.begin(std::string(content.text(), content.size), window)) {
