@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 // Messages from the parser and the mirror worker to the report window (the main window
 // during a run). All but kMsgNextDefinition are sent, so the sender waits until the text
 // has been shown; the receiver copies any text it keeps.
@@ -11,3 +13,13 @@ constexpr UINT kMsgCopying = WM_USER + 3;  // wParam: length of destination + 1;
                                            // destination, NUL, source, NUL
 constexpr UINT kMsgMasterFolder = WM_USER + 4; // lParam: the master folder's path
 constexpr UINT kMsgRunCommand = WM_USER + 5;   // lParam: the command of a "Sync.Run." line
+constexpr UINT kMsgConfirmDeletions = WM_USER + 6; // lParam: const DeletionQuestion*; the
+                                                   // answer: nonzero to go on, 0 to skip
+
+// A pass's deletions would remove `deletions` of the `entries` of the target folder.
+struct DeletionQuestion {
+    const char* target;
+    const char* master;
+    std::size_t entries;
+    std::size_t deletions;
+};

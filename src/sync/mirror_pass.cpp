@@ -13,10 +13,12 @@
 #include "sync/file_operations.h"
 #include "sync/folder_snapshot.h"
 #include "sync/messages.h"
+#include "sync/pass_preview.h"
 
 namespace {
 
 const char kNewestTag[] = "【最新更新ファイル】";
+const char kCancelledTag[] = "【確認で中止】";
 
 // Copy decisions compare write times in whole units of 4 seconds, the resolution of the
 // coarsest file systems the folders may live on.
@@ -185,46 +187,106 @@ bool masterStillThere(PassContext& context, const FolderSnapshot& master, bool f
     return false;
 }
 
+enum class Deletion { none, error, entry };
+
+// What the deletion pass does with entry j of the target.
+Deletion deletionOf(const FolderSnapshot& master, const FolderSnapshot& target, std::size_t j) {
+    const std::uint16_t flags = target.flags(j);
+    if ((flags & FolderSnapshot::kUnmappable) != 0) {
+        return Deletion::error;
+    }
+    const FolderSnapshot::Answer answer = master.answerFor(target.relativePath(j));
+    if ((flags & FolderSnapshot::kNeverMirrored) != 0) {
+        return answer == FolderSnapshot::Answer::absent || (flags & FolderSnapshot::kTooLong) != 0
+                   ? Deletion::error
+                   : Deletion::none;
+    }
+    if ((flags & FolderSnapshot::kUnlisted) != 0 && answer == FolderSnapshot::Answer::present) {
+        return Deletion::error; // what it holds could not be compared
+    }
+    if (answer != FolderSnapshot::Answer::absent) {
+        return Deletion::none;
+    }
+    // Deleting a folder that holds what must stay would take that along; what may go goes
+    // one by one as the entries below come up.
+    return (flags & FolderSnapshot::kHoldsKept) != 0 ? Deletion::none : Deletion::entry;
+}
+
 // Deletes from the target what the master is known to lack. False when the pass must end.
 bool deleteFromTarget(PassContext& context, const FolderSnapshot& master,
                       const FolderSnapshot& target, Progress& progress) {
     if (!target.rootListed()) {
         recordDeleteError(context, target.root());
     }
+    PlannedDeletions planned;
     for (std::size_t j = 0; j < target.entryCount(); ++j) {
         if (context.stopRequested()) {
             return false;
         }
-        const std::uint16_t flags = target.flags(j);
+        const Deletion deletion = deletionOf(master, target, j);
+        if (deletion == Deletion::none) {
+            continue;
+        }
         const std::string path = target.fullPath(j);
-        if ((flags & FolderSnapshot::kUnmappable) != 0) {
+        if (deletion == Deletion::error) {
             recordDeleteError(context, path);
             continue;
         }
-        const std::string relative = target.relativePath(j);
-        const FolderSnapshot::Answer answer = master.answerFor(relative);
-        if ((flags & FolderSnapshot::kNeverMirrored) != 0) {
-            if (answer == FolderSnapshot::Answer::absent ||
-                (flags & FolderSnapshot::kTooLong) != 0) {
-                recordDeleteError(context, path);
-            }
-            continue;
-        }
-        if ((flags & FolderSnapshot::kUnlisted) != 0 &&
-            answer == FolderSnapshot::Answer::present) {
-            recordDeleteError(context, path); // what it holds could not be compared
-            continue;
-        }
-        if (answer != FolderSnapshot::Answer::absent) {
-            continue;
-        }
-        if ((flags & FolderSnapshot::kHoldsKept) != 0) {
-            // Deleting the folder would take along what must stay; what may go goes one
-            // by one as the entries below come up.
-            continue;
-        }
         progress.send(kMsgDeleting, 0, path);
-        deleteEntry(context, path);
+        if (context.preview) {
+            planDelete(context, planned, path);
+        } else {
+            deleteEntry(context, path);
+        }
+    }
+    return true;
+}
+
+// The entries of the target the deletion pass would remove, those below a deleted folder
+// included.
+std::size_t deletionsIn(const FolderSnapshot& master, const FolderSnapshot& target) {
+    PlannedDeletions folders;
+    std::size_t count = 0;
+    for (std::size_t j = 0; j < target.entryCount(); ++j) {
+        const std::string path = target.fullPath(j);
+        if (folders.goesWithFolder(path)) {
+            ++count;
+        } else if (deletionOf(master, target, j) == Deletion::entry) {
+            ++count;
+            if (target.isFolder(j)) {
+                folders.add(path);
+            }
+        }
+    }
+    return count;
+}
+
+// A run whose deletions would empty a target folder is asked about first: the master may be
+// the wrong medium. False, with one line for the first such target, when the definition
+// must be skipped.
+bool deletionsConfirmed(PassContext& context, const Snapshots& snapshots, std::size_t master) {
+    if (context.preview) {
+        return true;
+    }
+    for (std::size_t i = 0; i < snapshots.size(); ++i) {
+        if (i == master) {
+            continue;
+        }
+        const FolderSnapshot& target = *snapshots[i];
+        if (target.entryCount() < kMassDeletionMinimum) {
+            continue; // spares the count where it cannot matter
+        }
+        const std::size_t deletions = deletionsIn(*snapshots[master], target);
+        if (!isMassDeletion(target.entryCount(), deletions)) {
+            continue;
+        }
+        const DeletionQuestion question = {target.root().c_str(), snapshots[master]->root().c_str(),
+                                           target.entryCount(), deletions};
+        if (SendMessageA(context.reportWindow, kMsgConfirmDeletions, 0,
+                         reinterpret_cast<LPARAM>(&question)) == 0) {
+            context.deleteList.append(kCancelledTag + target.root());
+            return false;
+        }
     }
     return true;
 }
@@ -285,7 +347,13 @@ bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSn
         both.push_back('\0');
         both += source;
         progress.send(kMsgCopying, destination.size() + 1, both);
-        if (master.isFolder(j)) {
+        if (context.preview) {
+            if (master.isFolder(j)) {
+                planFolder(context, destination);
+            } else {
+                planCopy(context, destination, source);
+            }
+        } else if (master.isFolder(j)) {
             makeFolder(context, destination);
         } else {
             copyEntry(context, destination, source, false);
@@ -296,8 +364,19 @@ bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSn
 
 } // namespace
 
+bool isMassDeletion(std::size_t entries, std::size_t deletions) {
+    return deletions >= kMassDeletionMinimum && deletions * 100 > entries * kMassDeletionPercent;
+}
+
+std::string deletionQuestionText(const DeletionQuestion& question) {
+    return std::string(question.target) + " の " + std::to_string(question.entries) +
+           " 項目のうち " + std::to_string(question.deletions) + " 項目を削除します。\r\n" +
+           "マスターフォルダは " + question.master + " です。続けますか？";
+}
+
 void runMirrorPass(PassContext& context) {
     const std::vector<std::string> folders(context.folders.begin(), context.folders.end());
+    context.masterFolder.clear();
     const std::size_t count =
         std::min(folders.size(), static_cast<std::size_t>(std::max(context.folderCount, 0)));
     if (count == 0) {
@@ -323,7 +402,9 @@ void runMirrorPass(PassContext& context) {
         snapshots.push_back(std::make_unique<FolderSnapshot>(context.heap));
         snapshots.back()->buildSnapshot(folders[i], context.withSubfolders, context.stop);
         // Left by a copy that was cut off; the walk has passed over them already.
-        removeLeftoverCopies(snapshots.back()->temporaryFiles(), context.stop);
+        if (!context.preview) {
+            removeLeftoverCopies(snapshots.back()->temporaryFiles(), context.stop);
+        }
     }
     if (context.stopRequested()) {
         return;
@@ -336,11 +417,15 @@ void runMirrorPass(PassContext& context) {
     }
 
     const Newest newest = findNewest(snapshots);
+    const std::size_t master = newest.tie ? mostEntries(snapshots) : newest.folder;
+    if (!deletionsConfirmed(context, snapshots, master)) {
+        return;
+    }
+    context.masterFolder = folders[master];
     const std::string newestLine = kNewestTag + newest.path;
     context.newestList.append(newestLine);
     OutputDebugStringA((newestLine + "\r\n").c_str());
 
-    const std::size_t master = newest.tie ? mostEntries(snapshots) : newest.folder;
     sendText(context.reportWindow, kMsgMasterFolder, 0, folders[master]);
     const FolderSnapshot& masterSnapshot = *snapshots[master];
     reportMasterLeftOut(context, masterSnapshot);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <string>
 
 #include "base/string_list.h"
 
@@ -28,6 +29,14 @@ struct PassContext {
 
     // Off while the current definition carries the no-subfolder option.
     bool withSubfolders = true;
+
+    // Off for a run. On, the pass decides everything as a run does but changes nothing:
+    // where a run would delete, copy or make a folder it records the line of what it would
+    // do ("【削除予定】", "【コピー予定】"), and it leaves leftover temporary copies alone.
+    bool preview = false;
+
+    // The master folder the last pass chose; empty when it chose none.
+    std::string masterFolder;
 
     // Outcome lines of a run.
     StringList deleteList;

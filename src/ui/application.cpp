@@ -10,6 +10,7 @@
 #include "ui/run_soft_edit_dialog.h"
 #include "ui/secure_folders_dialog.h"
 #include "ui/secure_prog_window.h"
+#include "ui/sync_preview_window.h"
 #include "ui/ui_resources.h"
 #include "ui/version_window.h"
 
@@ -19,6 +20,7 @@ void registerDialogs() {
     setDialogProcedure("VersionInfo", &versionWindowProcedure);
     setDialogProcedure("SecureFlds", &secureFoldersProcedure);
     setDialogProcedure("SecureProg", &secureProgProcedure);
+    setDialogProcedure("SyncPreview", &syncPreviewProcedure);
 }
 
 int runApplication(HINSTANCE instance, const ProgramLocation& location) {

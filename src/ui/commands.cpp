@@ -8,6 +8,7 @@
 #include "ui/dialog_host.h"
 #include "ui/file_open_dialog.h"
 #include "ui/main_window_state.h"
+#include "ui/sync_preview_window.h"
 #include "ui/ui_ids.h"
 
 namespace {
@@ -175,6 +176,9 @@ void onMainCommand(MainWindowState& state, int id, int notification, HWND source
         break;
     case kCmdAddProgramDefinition:
         handOverToDialog(state, "RunSoftEdit");
+        break;
+    case kCmdSyncPreview:
+        showSyncPreview(state.window, windowText(GetDlgItem(state.window, kIdEditor)));
         break;
     case kCmdSecureArea:
         RunDialog(state.window, "SecureFlds");

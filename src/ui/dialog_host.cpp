@@ -27,6 +27,8 @@ DialogKind dialogKinds[] = {
     {"SecureProg", "保護領域", 0, WS_CAPTION, 320, 120, nullptr},
     {"RunSoftEdit", "外部実行プログラムの定義を追加", 0, WS_CAPTION | WS_SYSMENU, 360, 120,
      nullptr},
+    {"SyncPreview", "同期内容の確認", WS_EX_CONTROLPARENT,
+     WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX, 720, 480, nullptr},
 };
 
 DialogKind* findKind(const char* name) {

@@ -8,6 +8,7 @@
 #include "run/log_file.h"
 #include "secure/secure_results.h"
 #include "settings/settings_file.h"
+#include "sync/mirror_pass.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/secure_state.h"
@@ -200,8 +201,11 @@ void RunController::finishSyncRun() {
 LRESULT RunController::onRunMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const char* text = reinterpret_cast<const char*>(lParam);
     // The sender owns the text: it is copied before anything else happens.
-    const std::string copied = text != nullptr && message != kMsgNextDefinition ? text : "";
+    const bool carriesText = message != kMsgNextDefinition && message != kMsgConfirmDeletions;
+    const std::string copied = text != nullptr && carriesText ? text : "";
     switch (message) {
+    case kMsgConfirmDeletions:
+        return confirmDeletions(reinterpret_cast<const DeletionQuestion*>(lParam));
     case kMsgNextDefinition:
         onNextDefinition(wParam);
         break;
@@ -222,6 +226,16 @@ LRESULT RunController::onRunMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         break;
     }
     return 0;
+}
+
+// The worker waits in its send until the user has answered; a run that is being ended has
+// nobody to ask, and its definition is skipped.
+LRESULT RunController::confirmDeletions(const DeletionQuestion* question) {
+    if (!runActive_ || question == nullptr) {
+        return 0;
+    }
+    const std::string text = deletionQuestionText(*question);
+    return showBox(text.c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES ? 1 : 0;
 }
 
 bool RunController::allowClose() {

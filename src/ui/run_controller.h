@@ -9,7 +9,7 @@
 #include "sync/messages.h"
 
 constexpr UINT kRunMessageFirst = kMsgNextDefinition;
-constexpr UINT kRunMessageLast = kMsgRunCommand;
+constexpr UINT kRunMessageLast = kMsgConfirmDeletions;
 
 // A sync run on the main window's thread: the definitions of the editor's text, one after
 // another, each mirrored by one worker; the status lines, the progress bar, the end-of-run
@@ -26,7 +26,8 @@ class RunController {
     // The "sync" command.
     void startSyncRun();
 
-    // WM_USER+1 to WM_USER+5.
+    // WM_USER+1 to WM_USER+5, and the question before mass deletions (kMsgConfirmDeletions),
+    // which the user answers in a box over the main window.
     LRESULT onRunMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     // The close request: during a run the user is asked whether to quit anyway; on Yes the
@@ -50,6 +51,7 @@ class RunController {
     int showBox(const char* text, UINT type);
     void reportSetAgainFailure(int result);
     void onNextDefinition(WPARAM wParam);
+    LRESULT confirmDeletions(const DeletionQuestion* question);
     void setControlsForRun(bool running);
     bool secureAreaConfigured() const;
     int runSecureWindow(int mode);

@@ -27,6 +27,7 @@ constexpr int kCmdAddMirrorDefinition = 1051;
 constexpr int kCmdAddProgramDefinition = 1052;
 constexpr int kCmdSecureArea = 1053;
 constexpr int kCmdVersion = 1054;
+constexpr int kCmdSyncPreview = 1055;
 
 // The product title: every message box caption and the start of the main caption.
 constexpr const char kProductTitle[] = "Syncoravel";

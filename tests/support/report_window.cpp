@@ -1,5 +1,7 @@
 #include "support/report_window.h"
 
+#include "sync/messages.h"
+
 namespace support {
 
 namespace {
@@ -58,6 +60,13 @@ void ReportWindow::record(UINT message, WPARAM wParam, LPARAM lParam) {
             entry.source = text + entry.text.size() + 1;
         }
     }
+    if (message == kMsgConfirmDeletions && lParam != 0) {
+        const auto* question = reinterpret_cast<const DeletionQuestion*>(lParam);
+        entry.text = question->target;
+        entry.source = question->master;
+        entry.entries = question->entries;
+        entry.deletions = question->deletions;
+    }
     {
         std::lock_guard<std::mutex> guard(lock_);
         messages_.push_back(entry);
@@ -73,6 +82,9 @@ LRESULT CALLBACK ReportWindow::procedure(HWND window, UINT message, WPARAM wPara
         auto* self = reinterpret_cast<ReportWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
         if (self != nullptr) {
             self->record(message, wParam, lParam);
+            if (message == kMsgConfirmDeletions) {
+                return self->deletionAnswer_.load();
+            }
         }
         return 0;
     }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstddef>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -16,6 +18,10 @@ struct ReportedMessage {
     std::string text;   // lParam as a text (the destination for a copy)
     std::string source; // the source of a copy
     LPARAM lParam = 0;
+    // A question about mass deletions (kMsgConfirmDeletions): `text` is the target folder,
+    // `source` the master.
+    std::size_t entries = 0;
+    std::size_t deletions = 0;
 };
 
 // A message-only window that stands in for the main window or another report window: it
@@ -37,6 +43,10 @@ class ReportWindow {
     // sender goes on: a test acts at a chosen moment of a run.
     void onMessage(std::function<void(const ReportedMessage&)> action) { action_ = action; }
 
+    // The answer to a question about mass deletions: nonzero goes on (the default), 0
+    // skips the definition.
+    void answerDeletions(LRESULT answer) { deletionAnswer_ = answer; }
+
   private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void record(UINT message, WPARAM wParam, LPARAM lParam);
@@ -45,6 +55,7 @@ class ReportWindow {
     mutable std::mutex lock_;
     std::vector<ReportedMessage> messages_;
     std::function<void(const ReportedMessage&)> action_;
+    std::atomic<LRESULT> deletionAnswer_{1};
 };
 
 // Handles the calling thread's messages until the condition holds or the time is up.

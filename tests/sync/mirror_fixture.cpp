@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <random>
+#include <utility>
 #include <thread>
 
 #include "base/path.h"
@@ -77,13 +79,16 @@ void makeTree(const std::string& root, const std::vector<Item>& items) {
     }
 }
 
-PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
-                   const std::atomic<bool>* stop,
-                   std::function<void(const support::ReportedMessage&)> action,
-                   DWORD reportIntervalMs) {
+namespace {
+
+PassResult runPassWith(const std::vector<std::string>& folders, bool withSubfolders,
+                       const std::atomic<bool>* stop,
+                       std::function<void(const support::ReportedMessage&)> action,
+                       const PassSetup& setup) {
     PrivateHeap heap(HeapCreate(0, 0, 0));
     support::ReportWindow window;
     window.onMessage(action);
+    window.answerDeletions(setup.deletionAnswer);
     PassContext context;
     context.heap = heap.get();
     context.reportWindow = window.handle();
@@ -93,7 +98,8 @@ PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
     context.folderCount = static_cast<int>(folders.size());
     context.withSubfolders = withSubfolders;
     context.stop = stop;
-    context.reportIntervalMs = reportIntervalMs;
+    context.reportIntervalMs = setup.reportIntervalMs;
+    context.preview = setup.preview;
 
     std::atomic<bool> done{false};
     std::thread worker([&] {
@@ -109,7 +115,67 @@ PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
     result.newest.assign(context.newestList.begin(), context.newestList.end());
     result.deleted.assign(context.deleteList.begin(), context.deleteList.end());
     result.copied.assign(context.copyList.begin(), context.copyList.end());
+    result.master = context.masterFolder;
     return result;
+}
+
+} // namespace
+
+PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
+                   const std::atomic<bool>* stop,
+                   std::function<void(const support::ReportedMessage&)> action) {
+    return runPassWith(folders, withSubfolders, stop, action, PassSetup());
+}
+
+PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
+                   const PassSetup& setup) {
+    return runPassWith(folders, withSubfolders, nullptr, nullptr, setup);
+}
+
+std::vector<std::vector<Item>> randomTrees(unsigned seed, std::size_t folders) {
+    static const char* const kFolders[] = {"a", "a\\b", "a\\b\\深い", "c", "能", "能\\表"};
+    static const char* const kFiles[] = {"f.txt", "g.dat", "ソ.txt"};
+    static const char* const kContents[] = {"x", "yy", "zzz"};
+    const FileTime base = 133'500'000'000'000'000; // 2024
+    constexpr FileTime kHour = 36'000'000'000;
+    std::mt19937 random(seed);
+    auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
+    std::vector<std::vector<Item>> trees(folders);
+    for (std::vector<Item>& tree : trees) {
+        std::vector<std::string> present = {""};
+        for (const char* name : kFolders) {
+            const std::string folderName = name;
+            const std::size_t cut = path::lastSeparator(folderName);
+            const std::string parent = cut == std::string::npos ? "" : folderName.substr(0, cut);
+            if (std::find(present.begin(), present.end(), parent) != present.end() && chance(65)) {
+                present.push_back(folderName);
+                tree.push_back(folder(folderName));
+            }
+        }
+        for (const std::string& where : present) {
+            for (const char* name : kFiles) {
+                if (chance(55)) {
+                    const std::string relative = where.empty() ? name : where + "\\" + name;
+                    tree.push_back(file(relative, kContents[random() % 3],
+                                        base - static_cast<FileTime>(random() % 4) * kHour));
+                }
+            }
+        }
+    }
+    return trees;
+}
+
+std::vector<std::string> asRunLines(std::vector<std::string> lines) {
+    const std::pair<std::string, std::string> tags[] = {{"【削除予定】", "【削除】"},
+                                                        {"【コピー予定】", "【コピー】"}};
+    for (std::string& line : lines) {
+        for (const auto& tag : tags) {
+            if (line.compare(0, tag.first.size(), tag.first) == 0) {
+                line = tag.second + line.substr(tag.first.size());
+            }
+        }
+    }
+    return lines;
 }
 
 std::vector<std::string> sorted(std::vector<std::string> lines) {

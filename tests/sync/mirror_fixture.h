@@ -49,6 +49,16 @@ struct PassResult {
     std::vector<std::string> newest;
     std::vector<std::string> deleted;
     std::vector<std::string> copied;
+    std::string master;
+};
+
+// How the pass is run: in preview mode or not, how the report window answers the question
+// before mass deletions (nonzero: go on), and how often progress messages may come (0: for
+// every operation).
+struct PassSetup {
+    bool preview = false;
+    LRESULT deletionAnswer = 1;
+    DWORD reportIntervalMs = 0;
 };
 
 // Runs the pass on a thread of its own, as the worker does, while this thread handles the
@@ -56,8 +66,17 @@ struct PassResult {
 // `action`, when given, sees each message as the report window handles it.
 PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
                    const std::atomic<bool>* stop = nullptr,
-                   std::function<void(const support::ReportedMessage&)> action = nullptr,
-                   DWORD reportIntervalMs = 0);
+                   std::function<void(const support::ReportedMessage&)> action = nullptr);
+
+PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
+                   const PassSetup& setup);
+
+// Trees for `folders` folders that differ at random (the seed decides): shared and own
+// folders, files missing, older, newer or equal, folders that hold files only one side has.
+std::vector<std::vector<Item>> randomTrees(unsigned seed, std::size_t folders);
+
+// The lines of a preview as a run writes them: its tags replaced by the run's.
+std::vector<std::string> asRunLines(std::vector<std::string> lines);
 
 std::vector<std::string> sorted(std::vector<std::string> lines);
 

@@ -439,7 +439,9 @@ TEST(MirrorPassTest, ProgressMessagesAreSpacedButTheLogKeepsEveryLine) {
     makeTree(a, master);
     makeTree(b, target);
 
-    const PassResult result = runPass({a, b}, true, nullptr, nullptr, 50);
+    PassSetup setup;
+    setup.reportIntervalMs = 50;
+    const PassResult result = runPass({a, b}, true, setup);
 
     EXPECT_EQ(result.deleted.size(), 300u);
     EXPECT_EQ(result.copied.size(), 306u); // six folders and their files

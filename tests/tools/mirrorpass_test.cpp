@@ -12,6 +12,7 @@
 #include "support/report_window.h"
 #include "support/temp_folder.h"
 #include "sync/file_operations.h"
+#include "sync/mirror_fixture.h"
 #include "tools/tool_process.h"
 
 namespace {
@@ -154,6 +155,87 @@ TEST(MirrorPassToolTest, AKilledRunLeavesNoPartialFileAndTheNextRunCompletesIt) 
     for (const auto& entry : master) {
         EXPECT_FALSE(support::RecycleBin::holds(a + "\\" + entry.first)) << entry.first;
     }
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+// Two definitions over random trees: the preview prints the lines of the run that follows
+// it, tags aside, and leaves every file, time and leftover temporary copy where it was.
+TEST(MirrorPassToolTest, ThePreviewPrintsTheLinesOfTheFollowingRunAndChangesNothing) {
+    for (unsigned seed = 101; seed <= 104; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        support::TempFolder temp;
+        support::TempFolder other(support::kDriveE);
+        const std::vector<std::string> roots = {temp.at("一"), other.at("二"), temp.at("三"),
+                                                other.at("四")};
+        const auto trees = mirror_fixture::randomTrees(seed, roots.size());
+        for (std::size_t i = 0; i < roots.size(); ++i) {
+            mirror_fixture::makeTree(roots[i], trees[i]);
+        }
+        temp.file("三\\~SCV0B0B.TMP", "cut off", T);
+        const std::string file = definitionFile(
+            temp, "Sync." + roots[0] + "\r\nSync." + roots[1] + "\r\n\r\nSync." + roots[2] +
+                      "\r\nSync." + roots[3] + "\r\nSync.Run.notepad.exe\r\n");
+        std::vector<std::map<std::string, FileFacts>> before;
+        for (const std::string& root : roots) {
+            before.push_back(factsOf(root));
+        }
+
+        const ToolResult preview = runTool(temp, "--preview \"" + file + "\"");
+        ASSERT_TRUE(preview.ran);
+        EXPECT_EQ(preview.exitCode, 0u);
+        EXPECT_EQ(preview.errors, "");
+        for (std::size_t i = 0; i < roots.size(); ++i) {
+            EXPECT_TRUE(factsOf(roots[i]) == before[i]) << support::utf8(roots[i]);
+        }
+        for (const support::TrashedItem& item : support::RecycleBin::items()) {
+            EXPECT_NE(item.originalPath.rfind(temp.path(), 0), 0u);
+            EXPECT_NE(item.originalPath.rfind(other.path(), 0), 0u);
+        }
+
+        const ToolResult run = runTool(temp, "\"" + file + "\"");
+        ASSERT_TRUE(run.ran);
+        EXPECT_NE(run.output, "");
+        EXPECT_EQ(support::utf8(preview.output).find("【削除】"), std::string::npos);
+        EXPECT_EQ(mirror_fixture::asRunLines(linesOf(preview.output)), linesOf(run.output));
+    }
+}
+
+// The tool never asks: a definition whose deletions would empty a folder is skipped with
+// one line, unless the option lets it go on.
+TEST(MirrorPassToolTest, ARunThatWouldEmptyAFolderIsSkippedUnlessAllowed) {
+    support::TempFolder temp;
+    const std::string master = temp.folder("新しい");
+    const std::string target = temp.folder("古い");
+    temp.file("新しい\\new.txt", "new", T);
+    for (int i = 0; i < 60; ++i) {
+        temp.file("古い\\f" + std::to_string(i) + ".txt", "old", T - kHour);
+    }
+    const std::string file = definitionFile(temp, "Sync." + master + "\r\nSync." + target + "\r\n");
+    const std::map<std::string, FileFacts> targetBefore = factsOf(target);
+
+    const ToolResult refused = runTool(temp, "\"" + file + "\"");
+    ASSERT_TRUE(refused.ran);
+    EXPECT_EQ(refused.exitCode, 0u);
+    EXPECT_EQ(support::utf8(refused.output), support::utf8("【確認で中止】" + target + "\r\n"));
+    EXPECT_TRUE(factsOf(target) == targetBefore);
+
+    const ToolResult allowed = runTool(temp, "--allow-mass-delete \"" + file + "\"");
+    ASSERT_TRUE(allowed.ran);
+    EXPECT_EQ(allowed.exitCode, 0u);
+    EXPECT_EQ(linesOf(allowed.output).size(), 1u + 60u + 1u); // newest, deletions, copy
+    EXPECT_TRUE(factsOf(target) == factsOf(master));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 syncoravel_add_test(tools_tests
     ${CMAKE_CURRENT_LIST_DIR}/mirrorpass_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tool_process.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/../sync/mirror_fixture.cpp
 )
 syncoravel_add_test(mirrorpass_kill_tests
     ${CMAKE_CURRENT_LIST_DIR}/mirrorpass_kill_test.cpp

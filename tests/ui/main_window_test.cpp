@@ -61,6 +61,7 @@ TEST_F(MainWindowTest, MenuBarTextsAndCommands) {
         {{kCmdAddMirrorDefinition, "ミラーリングの定義を追加(&A)"},
          {kCmdAddProgramDefinition, "外部実行プログラムの定義を追加(&P)"},
          {-1, ""},
+         {kCmdSyncPreview, "同期内容の確認(&P)"},
          {kCmdSecureArea, "保護領域を設定／解除する(&S)"}},
         {{kCmdVersion, "バージョン情報(&V)"}},
     };

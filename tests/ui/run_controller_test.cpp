@@ -224,4 +224,45 @@ TEST_F(RunControllerTest, ClosingDuringARunAsksAndEndsPromptly) {
     }
 }
 
+// A definition whose master holds one new file and whose target 60 files the master
+// lacks: the run asks over the main window before it deletes. No keeps every file and logs
+// one line; Yes goes on.
+TEST_F(RunControllerTest, TheUserIsAskedBeforeARunEmptiesAFolder) {
+    const FileTime old = fileTimeUtc(2024, 1, 1, 9, 0, 0);
+    temp_.file("M\\new.txt", "new", fileTimeUtc(2024, 1, 1, 10, 0, 0));
+    for (int i = 0; i < 60; ++i) {
+        temp_.file("T\\f" + std::to_string(i) + ".txt", "old", old);
+    }
+    const std::string master = temp_.at("M");
+    const std::string target = temp_.at("T");
+    const std::string definitions = "Sync." + master + "\r\nSync." + target + "\r\n";
+    ASSERT_NE(start(definitions.c_str()), nullptr);
+    const std::string question = target + " の 60 項目のうち 60 項目を削除します。\r\n" +
+                                 "マスターフォルダは " + master + " です。続けますか？";
+
+    boxes_.answer(IDNO); // the question
+    boxes_.answer(IDNO); // the end of the run
+    click(kIdRunButton);
+    ASSERT_TRUE(boxes_.waitForBoxes(2, 60000));
+    ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(control(kIdRunButton)) != FALSE; }));
+    const support::SeenBox asked = boxes_.seen().at(0);
+    EXPECT_EQ(asked.caption, "Syncoravel");
+    EXPECT_EQ(asked.text, question);
+    EXPECT_EQ(asked.buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_EQ(asked.defaultButton, IDNO);
+    EXPECT_TRUE(asked.expected);
+    EXPECT_EQ(support::readFile(programFile("Pairwarden.log")), "【確認で中止】" + target + "\r\n");
+    EXPECT_EQ(support::listFolder(target).size(), 60u);
+    EXPECT_FALSE(support::pathExists(temp_.at("T\\new.txt")));
+    expectIdle(sample());
+
+    boxes_.answer(IDYES);
+    boxes_.answer(IDNO);
+    click(kIdRunButton);
+    ASSERT_TRUE(boxes_.waitForBoxes(4, 60000));
+    ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(control(kIdRunButton)) != FALSE; }));
+    EXPECT_EQ(boxes_.seen().at(2).text, question);
+    EXPECT_EQ(support::listFolder(target), std::vector<std::string>{"new.txt"});
+}
+
 } // namespace

@@ -47,6 +47,7 @@ syncoravel_add_test(dialog_tests
     ${CMAKE_CURRENT_LIST_DIR}/mirror_edit_dialog_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/program_dialogs_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/run_soft_edit_dialog_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sync_preview_window_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/version_window_test.cpp
     ${CMAKE_SOURCE_DIR}/res/syncoravel.rc
 )

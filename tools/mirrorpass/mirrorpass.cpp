@@ -1,4 +1,4 @@
-// mirrorpass [--exit-at=POINT] DEFINITION_FILE
+// mirrorpass [--preview] [--allow-mass-delete] [--exit-at=POINT] DEFINITION_FILE
 //
 // Runs every Sync definition of the file as a sync run does: the same parser, worker,
 // snapshots, mirror pass and log text, with a hidden report window whose thread handles
@@ -6,6 +6,13 @@
 // would hold it (Shift-JIS, CR LF; nothing when the run changed nothing) and exits 0.
 // Wrong arguments or a file that cannot be read: one line on standard error, exit code 2.
 // It writes no log file, shows no window and starts no external program of a definition.
+//
+// It never asks: a definition whose deletions would empty a target folder, for which a run
+// asks the user, is skipped with the line "【確認で中止】" + that folder, unless
+// --allow-mass-delete lets it go on.
+//
+// --preview runs the passes in preview mode: the same lines with "【削除予定】" and
+// "【コピー予定】" where a run deletes and copies, and nothing changed on disk.
 //
 // --exit-at=POINT is for the tests that cut a run off where they choose, to see what a
 // killed run leaves behind. POINT is "master", "delete:N" or "copy:N" (the master message,
@@ -36,6 +43,10 @@ namespace {
 
 const char kClassName[] = "SyncoravelMirrorPassReport";
 const char kExitAtOption[] = "--exit-at=";
+const char kPreviewOption[] = "--preview";
+const char kAllowMassDeleteOption[] = "--allow-mass-delete";
+
+bool allowMassDelete = false;
 
 // Tells a deliberate exit apart from the end of a run (0) and from wrong arguments (2).
 constexpr UINT kExitedAtPoint = 3;
@@ -130,6 +141,9 @@ LRESULT CALLBACK reportProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         }
         return 0;
     }
+    if (message == kMsgConfirmDeletions) {
+        return allowMassDelete ? 1 : 0;
+    }
     if (message >= kMsgDeleting && message <= kMsgRunCommand) {
         watchForExitPoint(message, lParam);
         return 0; // progress is for the main window; commands are not started here
@@ -147,11 +161,19 @@ int fail(const char* format, const char* argument) {
 
 int main(int argc, char** argv) {
     int file = 1;
-    if (argc == 3 && std::strncmp(argv[1], kExitAtOption, sizeof kExitAtOption - 1) == 0) {
-        if (!parseExitPoint(argv[1] + sizeof kExitAtOption - 1, exitPoint)) {
-            return fail("mirrorpass: not an exit point: %s", argv[1]);
+    bool preview = false;
+    for (; file < argc && std::strncmp(argv[file], "--", 2) == 0; ++file) {
+        if (std::strcmp(argv[file], kPreviewOption) == 0) {
+            preview = true;
+        } else if (std::strcmp(argv[file], kAllowMassDeleteOption) == 0) {
+            allowMassDelete = true;
+        } else if (std::strncmp(argv[file], kExitAtOption, sizeof kExitAtOption - 1) == 0) {
+            if (!parseExitPoint(argv[file] + sizeof kExitAtOption - 1, exitPoint)) {
+                return fail("mirrorpass: not an exit point: %s", argv[file]);
+            }
+        } else {
+            return fail("mirrorpass: unknown option: %s", argv[file]);
         }
-        file = 2;
     }
     if (argc != file + 1) {
         return fail("usage: mirrorpass DEFINITION_FILE%s", "");
@@ -166,6 +188,7 @@ int main(int argc, char** argv) {
     if (!run.context().created()) {
         return fail("mirrorpass: cannot create the run's heap%s", "");
     }
+    run.context().pass().preview = preview;
 
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = &reportProcedure;

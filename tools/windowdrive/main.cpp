@@ -10,6 +10,9 @@
 //   press ID                clicks the button ID of the open dialog
 //   close                   closes the open dialog as its close box does
 //   quit                    closes the main window
+//   command COMMAND         chooses the menu command and returns at once
+//   box                     waits for a message box and prints its screen rectangle
+//   answer ID               presses the button ID (IDYES 6, IDNO 7, ...) of the message box
 // "The open dialog" is the frontmost one when a dialog opened another.
 // Exit code 0 on success, 1 when a window does not appear, 2 for wrong arguments.
 #include <windows.h>
@@ -109,6 +112,28 @@ int open(HWND main, int command, int lines) {
     return 0;
 }
 
+int box() {
+    HWND found = waitForWindow("#32770");
+    if (found == nullptr) {
+        return 1;
+    }
+    Sleep(700); // let it paint
+    printRect(found);
+    return 0;
+}
+
+int answer(int id) {
+    HWND found = visibleWindowOf("#32770");
+    if (found == nullptr) {
+        return 1;
+    }
+    PostMessageA(found, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    for (int i = 0; i < 100 && IsWindow(found); ++i) {
+        Sleep(100);
+    }
+    return IsWindow(found) ? 1 : 0;
+}
+
 int closeDialog() {
     HWND dialog = visibleWindowOf("NORMALDLG");
     if (dialog == nullptr) {
@@ -127,7 +152,7 @@ int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
                      "usage: windowdrive wait|open COMMAND [LINES]|shown CAPTION|gone CAPTION|"
-                     "type ID TEXT|press ID|close|quit\n");
+                     "type ID TEXT|press ID|close|quit|command COMMAND|box|answer ID\n");
         return 2;
     }
     const std::string verb = argv[1];
@@ -142,6 +167,12 @@ int main(int argc, char** argv) {
     }
     if (verb == "press" && argc == 3) {
         return press(std::atoi(argv[2]));
+    }
+    if (verb == "box") {
+        return box();
+    }
+    if (verb == "answer" && argc == 3) {
+        return answer(std::atoi(argv[2]));
     }
     HWND main = waitForWindow("NORMAL0");
     if (main == nullptr) {
@@ -164,6 +195,10 @@ int main(int argc, char** argv) {
     }
     if (verb == "quit") {
         PostMessageA(main, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    if (verb == "command" && argc == 3) {
+        PostMessageA(main, WM_COMMAND, MAKEWPARAM(std::atoi(argv[2]), 0), 0);
         return 0;
     }
     std::fprintf(stderr, "unknown verb or arguments\n");

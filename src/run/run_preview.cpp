@@ -1,0 +1,75 @@
+#include "run/run_preview.h"
+
+#include "base/scoped_handle.h"
+#include "sync/definition_parser.h"
+#include "sync/mirror_pass.h"
+#include "sync/pass_context.h"
+
+namespace {
+
+const char kPlannedDeleteTag[] = "【削除予定】";
+const char kPlannedCopyTag[] = "【コピー予定】";
+
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+void takeLines(StringList& list, DefinitionPreview& preview) {
+    std::string line;
+    while (list.takeFirst(line)) {
+        if (startsWith(line, kPlannedDeleteTag)) {
+            ++preview.deletions;
+        } else if (startsWith(line, kPlannedCopyTag)) {
+            ++preview.copies;
+        } else {
+            ++preview.errors;
+        }
+        preview.lines.push_back(std::move(line));
+    }
+}
+
+} // namespace
+
+bool previewDefinitions(const std::string& text, HWND reportWindow, const std::atomic<bool>* stop,
+                        std::vector<DefinitionPreview>& result) {
+    PrivateHeap heap(HeapCreate(0, 0, 0));
+    PassContext context;
+    context.heap = heap.get();
+    context.stop = stop;
+    context.preview = true;
+    // The parser cuts the lines of what it reads, so it works on a copy of its own.
+    std::string copy = text;
+    copy.push_back('\0');
+    std::size_t offset = 0;
+    while (offset < text.size()) {
+        if (context.stopRequested()) {
+            return false;
+        }
+        StringList folders;
+        int folderCount = 0;
+        const int read = parseSyncBlock(context, &copy[offset], reportWindow, kParseLoading,
+                                        folderCount, folders);
+        if (read <= 0) {
+            break;
+        }
+        offset += static_cast<std::size_t>(read);
+        if (folderCount >= 2) {
+            context.folders = std::move(folders);
+            context.folderCount = folderCount;
+            runMirrorPass(context);
+            if (context.stopRequested()) {
+                return false;
+            }
+            DefinitionPreview preview;
+            preview.master = context.masterFolder;
+            takeLines(context.deleteList, preview);
+            takeLines(context.copyList, preview);
+            result.push_back(std::move(preview));
+        }
+        context.folders.clear();
+        context.folderCount = 0;
+        context.newestList.clear();
+        context.withSubfolders = true;
+    }
+    return !context.stopRequested();
+}
