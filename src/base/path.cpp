@@ -70,7 +70,9 @@ bool isSameOrInside(const std::string& inner, const std::string& outer) {
         }
         const char a = inner[i];
         const char b = outer[i];
-        const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+        const auto upper = [](char c) {
+            return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+        };
         if (upper(a) != upper(b)) {
             return false;
         }

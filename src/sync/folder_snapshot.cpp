@@ -186,13 +186,11 @@ bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePat
         }
         if (directory) {
             const Folder& parent = folders_[folderIndex];
-            folders_.push_back({parent.fullPath + "\\" + name,
-                                parent.relativePath.empty() ? name
-                                                            : parent.relativePath + "\\" + name,
-                                index});
-            const bool listed =
-                walk(static_cast<std::uint32_t>(folders_.size() - 1),
-                     widePath + L"\\" + found.cFileName, true, stop);
+            folders_.push_back(
+                {parent.fullPath + "\\" + name,
+                 parent.relativePath.empty() ? name : parent.relativePath + "\\" + name, index});
+            const bool listed = walk(static_cast<std::uint32_t>(folders_.size() - 1),
+                                     widePath + L"\\" + found.cFileName, true, stop);
             if (!listed) {
                 entries_[index].flags |= kUnlisted;
                 if (stop != nullptr && stop->load()) {
@@ -213,9 +211,8 @@ std::size_t FolderSnapshot::buildSnapshot(const std::string& root, bool withSubf
     complete_ = true;
     // A root with a separator at its end ("D:\", "D:\A\") is not the form a definition
     // holds; its entries would get paths with doubled separators.
-    const bool plainRoot =
-        !root_.empty() && path::lengthWithoutTrailingSeparators(root_.data(), root_.size()) ==
-                              root_.size();
+    const bool plainRoot = !root_.empty() && path::lengthWithoutTrailingSeparators(
+                                                 root_.data(), root_.size()) == root_.size();
     rootListed_ = plainRoot && walk(0, wideOf(root_), withSubfolders, stop);
     if (!rootListed_) {
         complete_ = false;

@@ -25,12 +25,12 @@ class FolderSnapshot {
   public:
     // Entries the pass must not copy, delete or walk into, each with its reason.
     enum Flag : std::uint16_t {
-        kLink = 1,        // a reparse point: junction or symbolic link
-        kUnmappable = 2,  // a name without an exact form in the system code page
-        kTooLong = 4,     // the full path has kMaxPathBytes bytes or more
-        kDuplicate = 8,   // equals an earlier name of the same folder but for case
-        kUnlisted = 16,   // a folder whose listing failed: what it holds is unknown
-        kHoldsKept = 32,  // a folder holding, at any depth, an entry that is never deleted
+        kLink = 1,       // a reparse point: junction or symbolic link
+        kUnmappable = 2, // a name without an exact form in the system code page
+        kTooLong = 4,    // the full path has kMaxPathBytes bytes or more
+        kDuplicate = 8,  // equals an earlier name of the same folder but for case
+        kUnlisted = 16,  // a folder whose listing failed: what it holds is unknown
+        kHoldsKept = 32, // a folder holding, at any depth, an entry that is never deleted
     };
     static constexpr std::uint16_t kNeverMirrored = kLink | kUnmappable | kTooLong | kDuplicate;
 

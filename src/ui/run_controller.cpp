@@ -179,11 +179,11 @@ void RunController::finishSyncRun() {
         // A run that left things undone or different must not end as if all was done.
         const std::size_t errors = countErrorLines(text);
         const std::string message =
-            errors == 0 ? std::string("同期処理が完了しました。\r\n\r\nログファイルを開きますか？")
-                        : "同期処理は終わりましたが、処理できなかった項目が " +
-                              std::to_string(errors) +
-                              " 件あります（ログの【エラー削除】【エラーコピー】の行）。"
-                              "\r\n\r\nログファイルを開きますか？";
+            errors == 0
+                ? std::string("同期処理が完了しました。\r\n\r\nログファイルを開きますか？")
+                : "同期処理は終わりましたが、処理できなかった項目が " + std::to_string(errors) +
+                      " 件あります（ログの【エラー削除】【エラーコピー】の行）。"
+                      "\r\n\r\nログファイルを開きますか？";
         if (showBox(message.c_str(), MB_YESNO | (errors == 0 ? MB_ICONQUESTION : MB_ICONWARNING) |
                                          MB_DEFBUTTON2) == IDYES) {
             openLogFile();

@@ -252,7 +252,8 @@ TEST(LogTextTest, ErrorLinesAreCountedWhereALineBegins) {
         {"", 0},
         {"【最新更新ファイル】D:\\A\\x.txt\r\n【コピー】E:\\B\\x.txt\r\n", 0},
         {"【エラー削除】E:\\B\\x.txt\r\n", 1},
-        {"【削除】E:\\B\\y.txt\r\n【エラー削除】E:\\B\\x.txt\r\n【エラーコピー】E:\\B\\z.txt\r\n", 2},
+        {"【削除】E:\\B\\y.txt\r\n【エラー削除】E:\\B\\x.txt\r\n【エラーコピー】E:\\B\\z.txt\r\n",
+         2},
         // A tag inside a path is not a line of its own.
         {"【コピー】E:\\B\\【エラー削除】.txt\r\n", 0},
         {"【コピー】E:\\B\\x.txt\r\n【エラーコピー】E:\\B\\z.txt", 1},

@@ -172,11 +172,13 @@ TEST(RunContextTest, AStopRequestInEveryPhaseEndsTheWorkerOnItsOwn) {
         UINT stopAt;
     };
     const std::vector<Phase> phases = {
-        {"walks", "cd {0} && seq -f d%g 300 | xargs mkdir && for d in d*; do "
-                  "(cd $d && seq -f f%g.txt 300 | xargs touch); done",
+        {"walks",
+         "cd {0} && seq -f d%g 300 | xargs mkdir && for d in d*; do "
+         "(cd $d && seq -f f%g.txt 300 | xargs touch); done",
          WM_NULL},
-        {"leftover copies", "touch {0}/x.txt && cd {1} && for i in $(seq 0 2999); do "
-                            "printf '~SCV%04X.TMP\\n' $i; done | xargs touch",
+        {"leftover copies",
+         "touch {0}/x.txt && cd {1} && for i in $(seq 0 2999); do "
+         "printf '~SCV%04X.TMP\\n' $i; done | xargs touch",
          0},
         {"deletions", "touch {0}/x.txt && cd {1} && seq -f f%g.txt 3000 | xargs touch",
          kMsgDeleting},
@@ -187,7 +189,8 @@ TEST(RunContextTest, AStopRequestInEveryPhaseEndsTheWorkerOnItsOwn) {
         const std::string a = temp.folder("A");
         const std::string b = temp.folder("B");
         std::string command = phase.tree;
-        for (const auto& mark : {std::make_pair(std::string("{0}"), a), std::make_pair(std::string("{1}"), b)}) {
+        for (const auto& mark :
+             {std::make_pair(std::string("{0}"), a), std::make_pair(std::string("{1}"), b)}) {
             const std::string quoted = "'" + support::unixPathOf(mark.second) + "'";
             for (std::size_t at = command.find(mark.first); at != std::string::npos;
                  at = command.find(mark.first, at + quoted.size())) {

@@ -39,7 +39,6 @@ const FileTime B = ((T + 24 * kHour) / kBucket + 1) * kBucket;
 // Later than any moment a test runs at: folders touched by the pass get the current time.
 const FileTime kFuture = fileTimeUtc(2037, 1, 1, 0, 0, 0);
 
-
 // An outcome line: tag + the path of a relative entry in folder `index`.
 struct Line {
     const char* tag;
@@ -417,7 +416,8 @@ TEST(MirrorPassTest, LeftoverCopiesAreRemovedAndNeverMirrored) {
     EXPECT_EQ(result.messages.front().text, a);
     EXPECT_EQ(result.newest, std::vector<std::string>{"【最新更新ファイル】" + a + "\\x.txt"});
     EXPECT_TRUE(result.deleted.empty());
-    EXPECT_EQ(sorted(result.copied), sorted({"【コピー】" + b + "\\x.txt", "【コピー】" + b + "\\ソ"}));
+    EXPECT_EQ(sorted(result.copied),
+              sorted({"【コピー】" + b + "\\x.txt", "【コピー】" + b + "\\ソ"}));
     EXPECT_TRUE(treeOf(a) == expectedTree({file("x.txt", "x", T), folder("ソ")}));
     EXPECT_TRUE(treeOf(b) == expectedTree({file("x.txt", "x", T), folder("ソ")}));
     EXPECT_TRUE(support::RecycleBin::holds(a + "\\~SCV1A2B.TMP"));
@@ -432,8 +432,8 @@ TEST(MirrorPassTest, ProgressMessagesAreSpacedButTheLogKeepsEveryLine) {
     const std::string b = temp.at("B");
     std::vector<Item> master, target;
     for (int i = 0; i < 300; ++i) {
-        master.push_back(file("d" + std::to_string(i / 50) + "\\f" + std::to_string(i) + ".txt",
-                              "new", T));
+        master.push_back(
+            file("d" + std::to_string(i / 50) + "\\f" + std::to_string(i) + ".txt", "new", T));
         target.push_back(file("gone" + std::to_string(i) + ".txt", "old", T - kHour));
     }
     makeTree(a, master);

@@ -72,9 +72,8 @@ TEST(MirrorSafetyTest, PathsTooLongForThePlatformAreNeitherDeletedNorCopied) {
     // A folder whose own path stays below the limit and files in it that reach past it.
     const std::string pad(250 - a.size() - 1, 'p');
     const std::string deep = "/" + pad + "/";
-    ASSERT_TRUE(unix("mkdir -p {0}" + deep + " {1}" + deep +
-                         " && printf new > {0}" + deep + "f_long_name.txt" +
-                         " && printf old > {1}" + deep + "f_long_name.txt" +
+    ASSERT_TRUE(unix("mkdir -p {0}" + deep + " {1}" + deep + " && printf new > {0}" + deep +
+                         "f_long_name.txt" + " && printf old > {1}" + deep + "f_long_name.txt" +
                          " && printf only > {1}" + deep + "g_long_name.txt" +
                          " && touch -d 2020-01-01 {1}" + deep + "*.txt",
                      {a, b}));
@@ -89,8 +88,8 @@ TEST(MirrorSafetyTest, PathsTooLongForThePlatformAreNeitherDeletedNorCopied) {
     EXPECT_EQ(sorted(result.copied),
               sorted({"【コピー】" + b + "\\x.txt",
                       "【エラーコピー】" + a + "\\" + pad + "\\f_long_name.txt"}));
-    EXPECT_TRUE(unix("test \"$(cat {0}" + deep + "f_long_name.txt)\" = old && test -e {0}" +
-                         deep + "g_long_name.txt",
+    EXPECT_TRUE(unix("test \"$(cat {0}" + deep + "f_long_name.txt)\" = old && test -e {0}" + deep +
+                         "g_long_name.txt",
                      {b}));
 }
 
@@ -115,8 +114,8 @@ TEST(MirrorSafetyTest, LinksAreNeverWalkedDeletedOrCopiedThrough) {
     EXPECT_EQ(sorted(result.copied),
               sorted({"【エラーコピー】" + a + "\\la", "【コピー】" + b + "\\x.txt",
                       "【エラーコピー】" + b + "\\d", "【エラーコピー】" + b + "\\d\\f.txt"}));
-    EXPECT_TRUE(unix("test -L {0}/lb && test -L {0}/d && test -L {0}/old/l && ! test -e {0}/la",
-                     {b}));
+    EXPECT_TRUE(
+        unix("test -L {0}/lb && test -L {0}/d && test -L {0}/old/l && ! test -e {0}/la", {b}));
     EXPECT_TRUE(treeOf(outside) == expectedTree({file("o.txt", "outside", T - 2 * kHour)}));
     EXPECT_FALSE(support::RecycleBin::holds(outside + "\\o.txt"));
 }
@@ -130,9 +129,10 @@ TEST(MirrorSafetyTest, NamesOutsideTheCodePageAreLeftAloneAndCannotReachOtherFil
     const std::string victim = temp.file("x.txt", "outside the definition", T - kHour);
     // "..¥..¥x.txt" would read "..\..\x.txt" through the code page's best fit, and "café"
     // would read "cafe".
-    ASSERT_TRUE(unix("printf m > {0}/'caf\xC3\xA9.txt' && printf t > {1}/'..\xC2\xA5..\xC2\xA5x.txt' "
-                     "&& touch -d 2020-01-01 {0}/'caf\xC3\xA9.txt' {1}/'..\xC2\xA5..\xC2\xA5x.txt'",
-                     {a, b}));
+    ASSERT_TRUE(
+        unix("printf m > {0}/'caf\xC3\xA9.txt' && printf t > {1}/'..\xC2\xA5..\xC2\xA5x.txt' "
+             "&& touch -d 2020-01-01 {0}/'caf\xC3\xA9.txt' {1}/'..\xC2\xA5..\xC2\xA5x.txt'",
+             {a, b}));
 
     const PassResult result = runPass({a, b}, true);
 
@@ -179,8 +179,8 @@ TEST(MirrorSafetyTest, NamesEqualButForCaseAreNamedEveryRunAndNeverLost) {
         const std::string skipped = errors[0].substr(std::string("【エラーコピー】").size());
         const std::string copiedName = skipped == a + "\\xt_MARK.h" ? "xt_mark.h" : "xt_MARK.h";
         if (run == 1) {
-            EXPECT_EQ(sorted(copies), sorted({"【コピー】" + b + "\\x.txt",
-                                              "【コピー】" + b + "\\" + copiedName}));
+            EXPECT_EQ(sorted(copies),
+                      sorted({"【コピー】" + b + "\\x.txt", "【コピー】" + b + "\\" + copiedName}));
         } else {
             EXPECT_TRUE(copies.empty());
         }
@@ -219,9 +219,9 @@ TEST(MirrorSafetyTest, FoldersThatOverlapAreNeverSynced) {
     for (const Case& c : cases) {
         SCOPED_TRACE(support::utf8(c.folders[0] + " | " + c.folders[1]));
         const PassResult result = runPass(c.folders, true);
-        EXPECT_EQ(result.deleted, std::vector<std::string>{"【エラー削除】" + c.inner + " (" +
-                                                           c.outer +
-                                                           " と重なっているため同期しません)"});
+        EXPECT_EQ(result.deleted,
+                  std::vector<std::string>{"【エラー削除】" + c.inner + " (" + c.outer +
+                                           " と重なっているため同期しません)"});
         EXPECT_TRUE(result.copied.empty());
         EXPECT_TRUE(result.newest.empty());
         EXPECT_TRUE(result.messages.empty());
@@ -298,11 +298,10 @@ TEST(MirrorSafetyTest, EmptyFoldersAreMirroredAndSurviveAChangeOfMaster) {
     support::TempFolder temp;
     const std::string a = temp.at("A");
     const std::string b = temp.at("B");
-    const std::vector<Item> master = {file("x.txt", "x", T),       folder("e1"),
-                                      folder("d"),                 folder("d\\e2"),
-                                      folder("ソ"),                folder("ソ\\表"),
-                                      folder("ソ\\表\\e3"),        folder("能"),
-                                      file("ソ\\a.txt", "a", T - kHour)};
+    const std::vector<Item> master = {
+        file("x.txt", "x", T), folder("e1"), folder("d"),
+        folder("d\\e2"),       folder("ソ"), folder("ソ\\表"),
+        folder("ソ\\表\\e3"),  folder("能"), file("ソ\\a.txt", "a", T - kHour)};
     makeTree(a, master);
     makeTree(b, {});
 

@@ -115,14 +115,12 @@ TEST_F(RunControllerTest, AWholeRunWithSkippedDefinition) {
     expectIdle(sample());
     EXPECT_EQ(caption(), idleCaption);
 
-    const std::string log = "【最新更新ファイル】" + temp_.at("A1\\x.txt") + "\r\n" +
-                            "【最新更新ファイル】" + temp_.at("C1\\ソ\\c.txt") + "\r\n" +
-                            "【削除】" + temp_.at("A2\\y表.txt") + "\r\n" +
-                            "【コピー】" + temp_.at("A2\\x.txt") + "\r\n" +
-                            "【コピー】" + temp_.at("C2\\ソ") + "\r\n" +
-                            "【コピー】" + temp_.at("C2\\ソ\\c.txt") + "\r\n" +
-                            "【コピー】" + temp_.at("C3\\ソ") + "\r\n" +
-                            "【コピー】" + temp_.at("C3\\ソ\\c.txt") + "\r\n";
+    const std::string log =
+        "【最新更新ファイル】" + temp_.at("A1\\x.txt") + "\r\n" + "【最新更新ファイル】" +
+        temp_.at("C1\\ソ\\c.txt") + "\r\n" + "【削除】" + temp_.at("A2\\y表.txt") + "\r\n" +
+        "【コピー】" + temp_.at("A2\\x.txt") + "\r\n" + "【コピー】" + temp_.at("C2\\ソ") + "\r\n" +
+        "【コピー】" + temp_.at("C2\\ソ\\c.txt") + "\r\n" + "【コピー】" + temp_.at("C3\\ソ") +
+        "\r\n" + "【コピー】" + temp_.at("C3\\ソ\\c.txt") + "\r\n";
     EXPECT_EQ(support::readFile(programFile("Pairwarden.log")), log);
     EXPECT_EQ(text(kIdLogSummary), log);
     EXPECT_EQ(support::readFile(temp_.at("A2\\x.txt")), "new x");
@@ -161,8 +159,9 @@ TEST_F(RunControllerTest, ARunThatLeftSomethingUndoneSaysSo) {
     SetFileAttributesA(temp_.at("T\\x.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 
     const support::SeenBox box = boxes_.seen().at(0);
-    EXPECT_EQ(box.text, "同期処理は終わりましたが、処理できなかった項目が 1 件あります"
-                        "（ログの【エラー削除】【エラーコピー】の行）。\r\n\r\nログファイルを開きますか？");
+    EXPECT_EQ(box.text,
+              "同期処理は終わりましたが、処理できなかった項目が 1 件あります"
+              "（ログの【エラー削除】【エラーコピー】の行）。\r\n\r\nログファイルを開きますか？");
     EXPECT_FALSE(box.questionIcon);
     EXPECT_EQ(box.defaultButton, IDNO);
     EXPECT_EQ(support::readFile(temp_.at("T\\x.txt")), "old");
