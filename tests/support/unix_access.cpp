@@ -161,7 +161,7 @@ bool unixCommandSucceeds(const std::string& commandLine) {
 
 UnreadableFolder::UnreadableFolder(const std::string& path) : path_(path) {
     const std::string unixPath = unixPathOf(path);
-    if (unixPath.empty() || !runUnixCommand("chmod 000 " + shellQuoted(unixPath))) {
+    if (unixPath.empty() || !unixCommandSucceeds("chmod 000 " + shellQuoted(unixPath))) {
         return;
     }
     // The Linux program may still be finishing when Wine reports it done.
@@ -170,14 +170,16 @@ UnreadableFolder::UnreadableFolder(const std::string& path) : path_(path) {
 
 UnreadableFolder::~UnreadableFolder() {
     const std::string unixPath = unixPathOf(path_);
-    if (!unixPath.empty() && runUnixCommand("chmod 755 " + shellQuoted(unixPath))) {
+    if (!unixPath.empty() && unixCommandSucceeds("chmod 755 " + shellQuoted(unixPath))) {
         pumpMessagesUntil([this] { return listable(path_); }, 5000);
     }
 }
 
 UnwritableFolder::UnwritableFolder(const std::string& path) : path_(path) {
+    // The probe below must come after the change: one made before it took effect could not
+    // be removed afterwards, and would be left in the folder under test.
     const std::string unixPath = unixPathOf(path);
-    if (unixPath.empty() || !runUnixCommand("chmod 555 " + shellQuoted(unixPath))) {
+    if (unixPath.empty() || !unixCommandSucceeds("chmod 555 " + shellQuoted(unixPath))) {
         return;
     }
     effective_ = pumpMessagesUntil([this] { return !canAddNames(path_); }, 5000);
@@ -185,7 +187,7 @@ UnwritableFolder::UnwritableFolder(const std::string& path) : path_(path) {
 
 UnwritableFolder::~UnwritableFolder() {
     const std::string unixPath = unixPathOf(path_);
-    if (!unixPath.empty() && runUnixCommand("chmod 755 " + shellQuoted(unixPath))) {
+    if (!unixPath.empty() && unixCommandSucceeds("chmod 755 " + shellQuoted(unixPath))) {
         pumpMessagesUntil([this] { return canAddNames(path_); }, 5000);
     }
 }
