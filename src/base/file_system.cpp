@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,25 @@ constexpr std::size_t kLargestWrite = 1u << 28;
 
 const char kTemporaryPrefix[] = "~SCV";
 const char kTemporarySuffix[] = ".TMP";
+constexpr std::size_t kTemporaryNameLength = 12;
+
+bool isHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// ASCII only: the pattern has no other letters, and a snapshot asks this of every name.
+bool equalsIgnoringAsciiCase(const char* text, const char* pattern, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        char c = text[i];
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+        if (c != pattern[i]) {
+            return false;
+        }
+    }
+    return true;
+}
 
 } // namespace
 
@@ -93,7 +113,7 @@ bool writeAll(HANDLE file, const char* data, std::size_t size) {
 FileHandle createTemporaryFile(const std::string& folder, DWORD attributes, std::string& path) {
     static std::atomic<unsigned> counter{GetTickCount() ^ (GetCurrentProcessId() << 7)};
     for (int attempt = 0; attempt < 64; ++attempt) {
-        char name[16];
+        char name[kTemporaryNameLength + 1];
         std::snprintf(name, sizeof name, "%s%04X%s", kTemporaryPrefix, counter++ & 0xFFFFu,
                       kTemporarySuffix);
         path = folder.empty() ? std::string(name) : folder + "\\" + name;
@@ -105,6 +125,15 @@ FileHandle createTemporaryFile(const std::string& folder, DWORD attributes, std:
         }
     }
     return FileHandle();
+}
+
+bool isTemporaryFileName(const char* name) {
+    if (std::strlen(name) != kTemporaryNameLength ||
+        !equalsIgnoringAsciiCase(name, kTemporaryPrefix, 4) ||
+        !equalsIgnoringAsciiCase(name + 8, kTemporarySuffix, 4)) {
+        return false;
+    }
+    return isHex(name[4]) && isHex(name[5]) && isHex(name[6]) && isHex(name[7]);
 }
 
 void discardTemporary(const std::string& temporary) {

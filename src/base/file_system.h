@@ -37,6 +37,11 @@ bool createFolderPath(const std::string& path);
 // interrupted write leaves in a mirrored folder is never copied as the user's file.
 FileHandle createTemporaryFile(const std::string& folder, DWORD attributes, std::string& path);
 
+// Whether a file name is that of such a temporary file ("~SCV" + four hexadecimal digits +
+// ".TMP", in any case). A snapshot never takes one for an entry; one left by an interrupted
+// write is removed by the next pass.
+bool isTemporaryFileName(const char* name);
+
 // Puts the finished file in the place of `path` in one step, replacing what is there, and
 // returns only once the rename is on the disk. On failure the temporary file is removed
 // and the thread's last error is the rename's.

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "base/file_system.h"
@@ -34,9 +32,6 @@ constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HID
                                     FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-const char kTemporaryPrefix[] = "~SCV";
-const char kTemporarySuffix[] = ".TMP";
-constexpr std::size_t kTemporaryNameLength = 12;
 
 void trace(const std::string& path, const char* what) {
     OutputDebugStringA((path + what).c_str());
@@ -54,50 +49,6 @@ bool shellDelete(const std::string& path, HWND owner, FILEOP_FLAGS flags) {
     operation.fFlags = flags;
     const int result = SHFileOperationA(&operation);
     return result == 0 && !operation.fAnyOperationsAborted;
-}
-
-bool isHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-// ASCII only: the pattern has no other letters, and a snapshot asks this of every name.
-bool equalsIgnoringAsciiCase(const char* text, const char* pattern, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
-        char c = text[i];
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-        if (c != pattern[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-void removeTemporary(const std::string& path) {
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path.c_str());
-}
-
-// Creates a new temporary file in the folder under a name nobody else holds. It gets the
-// attributes of the copy at once: some file systems keep "hidden" and "system" only when a
-// file is created with them. A handle that creates a read-only file may still write it.
-FileHandle createTemporary(const std::string& folder, DWORD attributes,
-                           std::string& temporaryPath) {
-    static std::atomic<unsigned> counter{GetTickCount() ^ (GetCurrentProcessId() << 7)};
-    for (int attempt = 0; attempt < 64; ++attempt) {
-        char name[kTemporaryNameLength + 1];
-        std::snprintf(name, sizeof name, "%s%04X%s", kTemporaryPrefix, counter++ & 0xFFFFu,
-                      kTemporarySuffix);
-        temporaryPath = folder.empty() ? std::string(name) : folder + "\\" + name;
-        FileHandle file(CreateFileA(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    attributes | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (file ||
-            (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) {
-            return file;
-        }
-    }
-    return FileHandle();
 }
 
 // Renames the finished copy to the destination in one step. A new destination needs no
@@ -130,11 +81,15 @@ bool copyThroughTemporary(const PassContext& context, HANDLE source,
     if (attributes == 0) {
         attributes = FILE_ATTRIBUTE_NORMAL;
     }
+    // The temporary file gets the copy's attributes at once: some file systems keep "hidden"
+    // and "system" only when a file is created with them. A handle that creates a read-only
+    // file may still write it.
+    const DWORD flags = attributes | FILE_FLAG_SEQUENTIAL_SCAN;
     std::string temporaryPath;
-    FileHandle temporary = createTemporary(folder, attributes, temporaryPath);
+    FileHandle temporary = createTemporaryFile(folder, flags, temporaryPath);
     if (!temporary && makeParents && !folder.empty() && !folderExists(folder)) {
         createFolderPath(folder);
-        temporary = createTemporary(folder, attributes, temporaryPath);
+        temporary = createTemporaryFile(folder, flags, temporaryPath);
     }
     if (!temporary) {
         return false;
@@ -172,7 +127,7 @@ bool copyThroughTemporary(const PassContext& context, HANDLE source,
 
     ok = ok && putInPlace(temporaryPath, destination);
     if (!ok) {
-        removeTemporary(temporaryPath);
+        discardTemporary(temporaryPath);
     }
     return ok;
 }
@@ -256,15 +211,6 @@ bool deleteFolderTree(const std::string& path) {
         target.pop_back();
     }
     return shellDelete(target, GetDesktopWindow(), kDeleteTreeFlags);
-}
-
-bool isTemporaryCopyName(const char* name) {
-    if (std::strlen(name) != kTemporaryNameLength ||
-        !equalsIgnoringAsciiCase(name, kTemporaryPrefix, 4) ||
-        !equalsIgnoringAsciiCase(name + 8, kTemporarySuffix, 4)) {
-        return false;
-    }
-    return isHex(name[4]) && isHex(name[5]) && isHex(name[6]) && isHex(name[7]);
 }
 
 void removeLeftoverCopies(const std::vector<std::string>& paths, const std::atomic<bool>* stop) {

@@ -38,10 +38,6 @@ void recordCopyError(PassContext& context, const std::string& path);
 // Sends the folder with everything below it to the recycle bin; true when it went.
 bool deleteFolderTree(const std::string& path);
 
-// Whether a file name is that of the temporary file of a copy ("~SCV" + four hexadecimal
-// digits + ".TMP", in any case). Such files are never entries of a snapshot; one left by an
-// interrupted copy is removed by the next pass.
-bool isTemporaryCopyName(const char* name);
 
 // Sends leftover temporary copies to the recycle bin, a read-only one made writable first.
 // Nothing is recorded: they never were entries. A set stop flag ends it between two files.

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "base/file_system.h"
 #include "base/path.h"
 #include "base/scoped_handle.h"
-#include "sync/file_operations.h"
 
 namespace {
 
@@ -135,7 +135,7 @@ bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePat
         }
         const bool exact = narrowName(found.cFileName, name);
         const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (exact && !directory && isTemporaryCopyName(name.c_str())) {
+        if (exact && !directory && isTemporaryFileName(name.c_str())) {
             temporaryFiles_.push_back(folders_[folderIndex].fullPath + "\\" + name);
             continue;
         }

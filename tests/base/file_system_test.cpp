@@ -133,4 +133,28 @@ TEST(WriteAllTest, WritesEveryByteOrSaysItCouldNot) {
     EXPECT_EQ(support::readFile(path), data);
 }
 
+TEST(TemporaryFileNameTest, OnlyTheExactPattern) {
+    const struct {
+        const char* name;
+        bool temporary;
+    } cases[] = {
+        {"~SCV0A1F.TMP", true},
+        {"~scv0a1f.tmp", true},
+        {"~Scv9999.Tmp", true},
+        {"~SCV0A1G.TMP", false},
+        {"~SCV0A1.TMP", false},
+        {"~SCV0A1FF.TMP", false},
+        {"x~SCV0A1F.TMP", false},
+        {"~SCV0A1F.TMP.txt", false},
+        {"~SCV0A1F.TM", false},
+        {"~SCV0A1F.TXT", false},
+        {"SCV00A1F.TMP", false},
+        {"~ＳCV0A1F.TMP", false},
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isTemporaryFileName(c.name), c.temporary) << support::utf8(c.name);
+    }
+}
+
 } // namespace

@@ -3,16 +3,15 @@
 #include <windows.h>
 
 #include <memory>
-#include <utility>
 #include <string>
 #include <vector>
 
+#include "base/file_system.h"
 #include "run/run_context.h"
 #include "support/files.h"
 #include "support/report_window.h"
 #include "support/temp_folder.h"
 #include "support/unix_access.h"
-#include "sync/file_operations.h"
 #include "sync/messages.h"
 
 namespace {
@@ -136,7 +135,7 @@ TEST(RunContextTest, DestroyingItDuringABigCopyEndsThePassPromptlyAndCleanly) {
     const bool copying = support::pumpMessagesUntil(
         [&] {
             for (const std::string& name : support::listFolder(b)) {
-                if (isTemporaryCopyName(name.c_str())) {
+                if (isTemporaryFileName(name.c_str())) {
                     return true;
                 }
             }
@@ -188,16 +187,7 @@ TEST(RunContextTest, AStopRequestInEveryPhaseEndsTheWorkerOnItsOwn) {
         support::TempFolder temp;
         const std::string a = temp.folder("A");
         const std::string b = temp.folder("B");
-        std::string command = phase.tree;
-        for (const auto& mark :
-             {std::make_pair(std::string("{0}"), a), std::make_pair(std::string("{1}"), b)}) {
-            const std::string quoted = "'" + support::unixPathOf(mark.second) + "'";
-            for (std::size_t at = command.find(mark.first); at != std::string::npos;
-                 at = command.find(mark.first, at + quoted.size())) {
-                command.replace(at, mark.first.size(), quoted);
-            }
-        }
-        ASSERT_TRUE(support::unixCommandSucceeds(command));
+        ASSERT_TRUE(support::unixCommandSucceeds(phase.tree, {a, b}));
         const std::size_t targetEntries = support::listFolder(b).size();
 
         support::ReportWindow window;

@@ -159,6 +159,18 @@ bool unixCommandSucceeds(const std::string& commandLine) {
     return code == "0\n";
 }
 
+bool unixCommandSucceeds(std::string commandLine, const std::vector<std::string>& paths) {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::string mark = "{" + std::to_string(i) + "}";
+        const std::string word = shellQuoted(unixPathOf(paths[i]));
+        for (std::size_t at = commandLine.find(mark); at != std::string::npos;
+             at = commandLine.find(mark, at + word.size())) {
+            commandLine.replace(at, mark.size(), word);
+        }
+    }
+    return unixCommandSucceeds(commandLine);
+}
+
 UnreadableFolder::UnreadableFolder(const std::string& path) : path_(path) {
     const std::string unixPath = unixPathOf(path);
     if (unixPath.empty() || !unixCommandSucceeds("chmod 000 " + shellQuoted(unixPath))) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace support {
 
@@ -48,6 +49,9 @@ class UnwritableFolder {
 bool runUnixCommand(const std::string& commandLine);
 // The same, true only when the command ended with exit code 0 (a test on the Linux side).
 bool unixCommandSucceeds(const std::string& commandLine);
+// The same with Windows paths: "{0}", "{1}"… in the command stand for the Linux paths of
+// paths[0], paths[1]…, each as one quoted shell word.
+bool unixCommandSucceeds(std::string commandLine, const std::vector<std::string>& paths);
 std::string unixPathOf(const std::string& windowsPath);
 
 // The Windows path under which Wine shows a Linux path (such as a build output).

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/file_system.h"
 #include "base/path.h"
 #include "base/scoped_handle.h"
 #include "support/debug_output.h"
@@ -18,7 +19,6 @@
 #include "support/report_window.h"
 #include "support/temp_folder.h"
 #include "support/unix_access.h"
-#include "sync/file_operations.h"
 #include "sync/messages.h"
 #include "sync/mirror_fixture.h"
 #include "sync/mirror_pass.h"
@@ -481,7 +481,7 @@ TEST(MirrorPassTest, AStopRequestEndsThePassInTheMiddleOfABigCopy) {
         const DWORD start = GetTickCount();
         while (GetTickCount() - start < 60000) {
             for (const std::string& name : support::listFolder(b)) {
-                if (isTemporaryCopyName(name.c_str())) {
+                if (isTemporaryFileName(name.c_str())) {
                     stop = true;
                     return;
                 }

@@ -22,26 +22,13 @@ namespace {
 using namespace mirror_fixture;
 using support::fileTimeUtc;
 using support::kSecond;
+using support::unixCommandSucceeds;
 
 constexpr FileTime kHour = 3600 * kSecond;
 const FileTime T = fileTimeUtc(2024, 5, 6, 7, 8, 9);
 
-// Runs a Linux command on the Linux paths of Windows paths: "{0}", "{1}"… in the command
-// stand for unixPathOf(paths[0]), … quoted.
-bool unix(std::string command, const std::vector<std::string>& paths) {
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        const std::string mark = "{" + std::to_string(i) + "}";
-        const std::string quoted = "'" + support::unixPathOf(paths[i]) + "'";
-        for (std::size_t at = command.find(mark); at != std::string::npos;
-             at = command.find(mark, at + quoted.size())) {
-            command.replace(at, mark.size(), quoted);
-        }
-    }
-    return support::unixCommandSucceeds(command);
-}
-
 bool existsOnLinux(const std::string& folder, const std::string& utf8Name) {
-    return unix("test -e {0}/'" + utf8Name + "' || test -L {0}/'" + utf8Name + "'", {folder});
+    return unixCommandSucceeds("test -e {0}/'" + utf8Name + "' || test -L {0}/'" + utf8Name + "'", {folder});
 }
 
 TEST(MirrorSafetyTest, AMasterFolderThatCannotBeListedProtectsEverythingBelowIt) {
@@ -72,7 +59,7 @@ TEST(MirrorSafetyTest, PathsTooLongForThePlatformAreNeitherDeletedNorCopied) {
     // A folder whose own path stays below the limit and files in it that reach past it.
     const std::string pad(250 - a.size() - 1, 'p');
     const std::string deep = "/" + pad + "/";
-    ASSERT_TRUE(unix("mkdir -p {0}" + deep + " {1}" + deep + " && printf new > {0}" + deep +
+    ASSERT_TRUE(unixCommandSucceeds("mkdir -p {0}" + deep + " {1}" + deep + " && printf new > {0}" + deep +
                          "f_long_name.txt" + " && printf old > {1}" + deep + "f_long_name.txt" +
                          " && printf only > {1}" + deep + "g_long_name.txt" +
                          " && touch -d 2020-01-01 {1}" + deep + "*.txt",
@@ -88,7 +75,7 @@ TEST(MirrorSafetyTest, PathsTooLongForThePlatformAreNeitherDeletedNorCopied) {
     EXPECT_EQ(sorted(result.copied),
               sorted({"【コピー】" + b + "\\x.txt",
                       "【エラーコピー】" + a + "\\" + pad + "\\f_long_name.txt"}));
-    EXPECT_TRUE(unix("test \"$(cat {0}" + deep + "f_long_name.txt)\" = old && test -e {0}" + deep +
+    EXPECT_TRUE(unixCommandSucceeds("test \"$(cat {0}" + deep + "f_long_name.txt)\" = old && test -e {0}" + deep +
                          "g_long_name.txt",
                      {b}));
 }
@@ -101,7 +88,7 @@ TEST(MirrorSafetyTest, LinksAreNeverWalkedDeletedOrCopiedThrough) {
     makeTree(outside, {file("o.txt", "outside", T - 2 * kHour)});
     makeTree(a, {file("x.txt", "new", T), file("d\\f.txt", "f", T - kHour)});
     makeTree(b, {file("old\\junk.txt", "j", T - kHour)});
-    ASSERT_TRUE(unix("ln -s {2} {0}/la && ln -s {2} {1}/lb && ln -s {2} {1}/d && ln -s {2} "
+    ASSERT_TRUE(unixCommandSucceeds("ln -s {2} {0}/la && ln -s {2} {1}/lb && ln -s {2} {1}/d && ln -s {2} "
                      "{1}/old/l",
                      {a, b, outside}));
 
@@ -115,7 +102,7 @@ TEST(MirrorSafetyTest, LinksAreNeverWalkedDeletedOrCopiedThrough) {
               sorted({"【エラーコピー】" + a + "\\la", "【コピー】" + b + "\\x.txt",
                       "【エラーコピー】" + b + "\\d", "【エラーコピー】" + b + "\\d\\f.txt"}));
     EXPECT_TRUE(
-        unix("test -L {0}/lb && test -L {0}/d && test -L {0}/old/l && ! test -e {0}/la", {b}));
+        unixCommandSucceeds("test -L {0}/lb && test -L {0}/d && test -L {0}/old/l && ! test -e {0}/la", {b}));
     EXPECT_TRUE(treeOf(outside) == expectedTree({file("o.txt", "outside", T - 2 * kHour)}));
     EXPECT_FALSE(support::RecycleBin::holds(outside + "\\o.txt"));
 }
@@ -130,7 +117,7 @@ TEST(MirrorSafetyTest, NamesOutsideTheCodePageAreLeftAloneAndCannotReachOtherFil
     // "..¥..¥x.txt" would read "..\..\x.txt" through the code page's best fit, and "café"
     // would read "cafe".
     ASSERT_TRUE(
-        unix("printf m > {0}/'caf\xC3\xA9.txt' && printf t > {1}/'..\xC2\xA5..\xC2\xA5x.txt' "
+        unixCommandSucceeds("printf m > {0}/'caf\xC3\xA9.txt' && printf t > {1}/'..\xC2\xA5..\xC2\xA5x.txt' "
              "&& touch -d 2020-01-01 {0}/'caf\xC3\xA9.txt' {1}/'..\xC2\xA5..\xC2\xA5x.txt'",
              {a, b}));
 
@@ -154,7 +141,7 @@ TEST(MirrorSafetyTest, NamesEqualButForCaseAreNamedEveryRunAndNeverLost) {
     // Older than the target's pair: nothing is copied over either of them.
     temp.file("A\\keep.txt", "k", fileTimeUtc(2019, 1, 1, 0, 0, 0));
     // Pairs a case-sensitive file system holds and a Windows folder cannot.
-    ASSERT_TRUE(unix("printf upper > {0}/xt_MARK.h && printf lower > {0}/xt_mark.h && "
+    ASSERT_TRUE(unixCommandSucceeds("printf upper > {0}/xt_MARK.h && printf lower > {0}/xt_mark.h && "
                      "printf one > {1}/Keep.txt && printf two > {1}/keep.txt && "
                      "touch -d 2020-01-01 {0}/xt_MARK.h {0}/xt_mark.h {1}/Keep.txt {1}/keep.txt",
                      {a, b}));
@@ -185,7 +172,7 @@ TEST(MirrorSafetyTest, NamesEqualButForCaseAreNamedEveryRunAndNeverLost) {
             EXPECT_TRUE(copies.empty());
         }
         EXPECT_TRUE(result.deleted.empty());
-        EXPECT_TRUE(unix("test \"$(cat {0}/xt_MARK.h)\" = upper && "
+        EXPECT_TRUE(unixCommandSucceeds("test \"$(cat {0}/xt_MARK.h)\" = upper && "
                          "test \"$(cat {0}/xt_mark.h)\" = lower && "
                          "test \"$(cat {1}/Keep.txt)\" = one && test \"$(cat {1}/keep.txt)\" = two",
                          {a, b}));

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "base/file_system.h"
 #include "base/path.h"
 #include "support/files.h"
 #include "support/recycle_bin.h"
 #include "support/report_window.h"
 #include "support/temp_folder.h"
 #include "support/unix_access.h"
-#include "sync/file_operations.h"
 #include "tools/tool_process.h"
 
 namespace {
@@ -152,7 +152,7 @@ std::vector<std::string> expectNothingHalfDone(const Tree& tree) {
         const auto old = tree.targetBefore.find(entry.first);
         const auto master = tree.masterBefore.find(entry.first);
         if (old == tree.targetBefore.end() && master == tree.masterBefore.end() &&
-            isTemporaryCopyName(path::namePart(entry.first).c_str())) {
+            isTemporaryFileName(path::namePart(entry.first).c_str())) {
             temporaries.push_back(tree.target + "\\" + entry.first);
             continue;
         }

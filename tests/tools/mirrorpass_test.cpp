@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "base/file_system.h"
 #include "base/scoped_handle.h"
 #include "support/files.h"
 #include "support/recycle_bin.h"
 #include "support/report_window.h"
 #include "support/temp_folder.h"
-#include "sync/file_operations.h"
 #include "sync/mirror_fixture.h"
 #include "tools/tool_process.h"
 
@@ -115,7 +115,7 @@ TEST(MirrorPassToolTest, AKilledRunLeavesNoPartialFileAndTheNextRunCompletesIt) 
     const bool copying = support::pumpMessagesUntil(
         [&] {
             for (const std::string& name : support::listFolder(b)) {
-                if (isTemporaryCopyName(name.c_str()) &&
+                if (isTemporaryFileName(name.c_str()) &&
                     support::fileSize(b + "\\" + name) > 65536) {
                     temporary = b + "\\" + name;
                     return true;
