@@ -1,6 +1,7 @@
 #include "base/file_system.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -118,13 +119,35 @@ FileHandle createTemporaryFile(const std::string& folder, DWORD attributes, std:
                       kTemporarySuffix);
         path = folder.empty() ? std::string(name) : folder + "\\" + name;
         FileHandle file(
-            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
+            CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, attributes,
+                        nullptr));
         if (file ||
             (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) {
             return file;
         }
     }
     return FileHandle();
+}
+
+bool renameOpenFile(HANDLE file, const std::string& destination, bool replace) {
+    const int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, destination.data(),
+                                           static_cast<int>(destination.size()), nullptr, 0);
+    if (destination.empty() || length <= 0) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    // The structure ends in the name; the buffer's wide characters keep it aligned.
+    const std::size_t head = offsetof(FILE_RENAME_INFO, FileName) / sizeof(WCHAR) + 1;
+    std::vector<WCHAR> buffer(head + static_cast<std::size_t>(length) + 1);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = replace ? TRUE : FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(length) * sizeof(WCHAR);
+    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, destination.data(),
+                        static_cast<int>(destination.size()), info->FileName, length);
+    info->FileName[length] = L'\0';
+    return SetFileInformationByHandle(file, FileRenameInfo, info,
+                                      static_cast<DWORD>(buffer.size() * sizeof(WCHAR))) != FALSE;
 }
 
 bool isTemporaryFileName(const char* name) {

@@ -10,6 +10,7 @@
 #include "base/file_system.h"
 #include "base/path.h"
 #include "base/scoped_handle.h"
+#include "base/worker_thread.h"
 
 namespace {
 
@@ -51,11 +52,11 @@ bool shellDelete(const std::string& path, HWND owner, FILEOP_FLAGS flags) {
     return result == 0 && !operation.fAnyOperationsAborted;
 }
 
-// Renames the finished copy to the destination in one step. A new destination needs no
-// look at what is there; an existing one is replaced unless it is read-only, which the
-// platform's copy would refuse too (some file systems let a rename replace it).
-bool putInPlace(const std::string& temporaryPath, const std::string& destination) {
-    if (MoveFileExA(temporaryPath.c_str(), destination.c_str(), MOVEFILE_WRITE_THROUGH)) {
+// Renames the finished copy, still open, to the destination in one step. A new destination
+// needs no look at what is there; an existing one is replaced unless it is read-only, which
+// the platform's copy would refuse too (some file systems let a rename replace it).
+bool putInPlace(HANDLE temporary, const std::string& destination) {
+    if (renameOpenFile(temporary, destination, false)) {
         return true;
     }
     if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) {
@@ -65,19 +66,42 @@ bool putInPlace(const std::string& temporaryPath, const std::string& destination
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0) {
         return false;
     }
-    return MoveFileExA(temporaryPath.c_str(), destination.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    return renameOpenFile(temporary, destination, true);
 }
 
-// Copies the open source into a temporary file in the destination's folder and renames
-// that over the destination. On any failure or stop the temporary file is removed.
-bool copyThroughTemporary(const PassContext& context, HANDLE source,
-                          const BY_HANDLE_FILE_INFORMATION& info, const std::string& destination,
-                          bool makeParents) {
+// What a copy needs to know of its open source. The handle's basic and standard records
+// are asked for on their own: the whole-file record also asks the volume for its serial
+// number, which costs more than the rest of a small copy.
+struct SourceFacts {
+    DWORD attributes = 0;
+    FILETIME lastWrite = {};
+    unsigned long long size = 0;
+};
+
+bool readSourceFacts(HANDLE source, SourceFacts& facts) {
+    FILE_BASIC_INFO basic = {};
+    FILE_STANDARD_INFO standard = {};
+    if (!GetFileInformationByHandleEx(source, FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileInformationByHandleEx(source, FileStandardInfo, &standard, sizeof standard) ||
+        standard.Directory) {
+        return false;
+    }
+    facts.attributes = basic.FileAttributes;
+    facts.lastWrite.dwLowDateTime = static_cast<DWORD>(basic.LastWriteTime.QuadPart);
+    facts.lastWrite.dwHighDateTime = static_cast<DWORD>(basic.LastWriteTime.QuadPart >> 32);
+    facts.size = static_cast<unsigned long long>(standard.EndOfFile.QuadPart);
+    return true;
+}
+
+// Copies the open source into a new temporary file in the destination's folder, with the
+// source's attributes and write time. On failure or a stop no temporary file remains.
+FileHandle writeTemporaryCopy(const PassContext& context, HANDLE source, const SourceFacts& info,
+                              const std::string& destination, bool makeParents,
+                              std::string& temporaryPath) {
     // Missing folders are made only when the file cannot be created, which spares the
     // common case a lookup of the folder per copied file.
     const std::string folder = path::folderPart(destination);
-    DWORD attributes = info.dwFileAttributes & kCopiedAttributes;
+    DWORD attributes = info.attributes & kCopiedAttributes;
     if (attributes == 0) {
         attributes = FILE_ATTRIBUTE_NORMAL;
     }
@@ -85,20 +109,17 @@ bool copyThroughTemporary(const PassContext& context, HANDLE source,
     // and "system" only when a file is created with them. A handle that creates a read-only
     // file may still write it.
     const DWORD flags = attributes | FILE_FLAG_SEQUENTIAL_SCAN;
-    std::string temporaryPath;
     FileHandle temporary = createTemporaryFile(folder, flags, temporaryPath);
     if (!temporary && makeParents && !folder.empty() && !folderExists(folder)) {
         createFolderPath(folder);
         temporary = createTemporaryFile(folder, flags, temporaryPath);
     }
     if (!temporary) {
-        return false;
+        return FileHandle();
     }
 
-    const unsigned long long size =
-        (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     std::vector<char> buffer(static_cast<std::size_t>(
-        std::max<unsigned long long>(1, std::min<unsigned long long>(size, kCopyChunk))));
+        std::max<unsigned long long>(1, std::min<unsigned long long>(info.size, kCopyChunk))));
     bool ok = true;
     for (;;) {
         if (context.stopRequested()) {
@@ -118,19 +139,40 @@ bool copyThroughTemporary(const PassContext& context, HANDLE source,
             break;
         }
     }
-    // The copy keeps the source's write time (later passes compare it), and its data must be
-    // on the disk before the rename makes it the destination: after a power cut the name
-    // must not stand for a file whose blocks were never written.
-    ok = ok && SetFileTime(temporary.get(), nullptr, nullptr, &info.ftLastWriteTime) &&
-         FlushFileBuffers(temporary.get());
-    temporary.reset();
+    // The copy keeps the source's write time: later passes compare it.
+    ok = ok && SetFileTime(temporary.get(), nullptr, nullptr, &info.lastWrite);
+    if (!ok) {
+        temporary.reset();
+        discardTemporary(temporaryPath);
+    }
+    return temporary;
+}
 
-    ok = ok && putInPlace(temporaryPath, destination);
+// Makes the written temporary copy the destination. Its data must be on the disk before
+// the rename: after a power cut the name must not stand for a file whose blocks were never
+// written. On failure the temporary file is removed.
+bool finishCopy(FileHandle& temporary, const std::string& temporaryPath,
+                const std::string& destination) {
+    const bool ok =
+        FlushFileBuffers(temporary.get()) && putInPlace(temporary.get(), destination);
+    temporary.reset();
     if (!ok) {
         discardTemporary(temporaryPath);
     }
     return ok;
 }
+
+void appendCopyLine(PassContext& context, std::string line) {
+    if (context.copyFinisher != nullptr) {
+        context.copyFinisher->add(FileHandle(), std::string(), std::move(line));
+    } else {
+        context.copyList.append(line);
+    }
+}
+
+// How many written copies may wait for their end: enough to keep the disk busy while the
+// next ones are written, few enough that a stop abandons little.
+constexpr std::size_t kCopiesInFlight = 16;
 
 } // namespace
 
@@ -153,7 +195,7 @@ void copyEntry(PassContext& context, const std::string& destination, const std::
                bool makeParents) {
     if (path::hasWildcard(destination) || path::hasWildcard(source)) {
         trace(destination, " - コピー\r\n");
-        context.copyList.append(kCopyErrorTag + destination);
+        appendCopyLine(context, kCopyErrorTag + destination);
         return;
     }
     // Opening the source answers "is it a file" in the common case without a search of its
@@ -161,29 +203,37 @@ void copyEntry(PassContext& context, const std::string& destination, const std::
     // vanished file (no line) from a file that cannot be read (an error).
     FileHandle input(CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    BY_HANDLE_FILE_INFORMATION info = {};
-    const bool opened = input && GetFileInformationByHandle(input.get(), &info) &&
-                        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    SourceFacts info;
+    const bool opened = input && readSourceFacts(input.get(), info);
     if (!opened && !fileExists(source)) {
         trace(destination, " - フォルダなのでスルー\r\n");
         return;
     }
     trace(destination, " - コピー\r\n");
-    const bool copied =
-        opened && copyThroughTemporary(context, input.get(), info, destination, makeParents);
-    context.copyList.append((copied ? kCopiedTag : kCopyErrorTag) + destination);
+    std::string temporaryPath;
+    FileHandle temporary;
+    if (opened) {
+        temporary =
+            writeTemporaryCopy(context, input.get(), info, destination, makeParents, temporaryPath);
+    }
+    if (temporary && context.copyFinisher != nullptr) {
+        context.copyFinisher->add(std::move(temporary), std::move(temporaryPath), destination);
+        return;
+    }
+    const bool copied = temporary && finishCopy(temporary, temporaryPath, destination);
+    appendCopyLine(context, (copied ? kCopiedTag : kCopyErrorTag) + destination);
 }
 
 void makeFolder(PassContext& context, const std::string& path) {
     trace(path, " - フォルダ作成\r\n");
     if (path::hasWildcard(path)) {
-        context.copyList.append(kCopyErrorTag + path);
+        appendCopyLine(context, kCopyErrorTag + path);
         return;
     }
     if (CreateDirectoryA(path.c_str(), nullptr)) {
-        context.copyList.append(kCopiedTag + path);
+        appendCopyLine(context, kCopiedTag + path);
     } else if (!(GetLastError() == ERROR_ALREADY_EXISTS && folderExists(path))) {
-        context.copyList.append(kCopyErrorTag + path);
+        appendCopyLine(context, kCopyErrorTag + path);
     }
 }
 
@@ -194,7 +244,80 @@ void recordDeleteError(PassContext& context, const std::string& path) {
 
 void recordCopyError(PassContext& context, const std::string& path) {
     trace(path, " - コピーせず\r\n");
-    context.copyList.append(kCopyErrorTag + path);
+    appendCopyLine(context, kCopyErrorTag + path);
+}
+
+CopyFinisher::CopyFinisher(PassContext& context) : context_(context) {
+    InitializeCriticalSection(&lock_);
+    InitializeConditionVariable(&filled_);
+    InitializeConditionVariable(&emptied_);
+    thread_.reset(CreateThread(nullptr, 0, threadBody, this, 0, nullptr));
+    if (thread_) {
+        context_.copyFinisher = this;
+    }
+}
+
+CopyFinisher::~CopyFinisher() {
+    if (thread_) {
+        {
+            CriticalSectionLock hold(lock_);
+            closing_ = true;
+        }
+        WakeConditionVariable(&filled_);
+        WaitForSingleObject(thread_.get(), INFINITE);
+        context_.copyFinisher = nullptr;
+    }
+    DeleteCriticalSection(&lock_);
+}
+
+void CopyFinisher::add(FileHandle temporary, std::string temporaryPath, std::string text) {
+    {
+        CriticalSectionLock hold(lock_);
+        while (items_.size() >= kCopiesInFlight) {
+            SleepConditionVariableCS(&emptied_, &lock_, INFINITE);
+        }
+        items_.push_back(Item{std::move(temporary), std::move(temporaryPath), std::move(text)});
+    }
+    WakeConditionVariable(&filled_);
+}
+
+DWORD WINAPI CopyFinisher::threadBody(void* self) {
+    static_cast<CopyFinisher*>(self)->finishAll();
+    return 0;
+}
+
+void CopyFinisher::finishAll() {
+    for (;;) {
+        Item item;
+        {
+            CriticalSectionLock hold(lock_);
+            while (items_.empty() && !closing_) {
+                SleepConditionVariableCS(&filled_, &lock_, INFINITE);
+            }
+            if (items_.empty()) {
+                return;
+            }
+            item = std::move(items_.front());
+            items_.pop_front();
+        }
+        WakeConditionVariable(&emptied_);
+        finish(item);
+    }
+}
+
+void CopyFinisher::finish(Item& item) {
+    if (!item.temporary) {
+        context_.copyList.append(item.text);
+        return;
+    }
+    bool copied = false;
+    if (context_.stopRequested()) {
+        item.temporary.reset();
+        discardTemporary(item.temporaryPath);
+    } else {
+        copied = finishCopy(item.temporary, item.temporaryPath, item.text);
+    }
+    context_.copyList.append((copied ? kCopiedTag : kCopyErrorTag) + item.text);
 }
 
 bool deleteFolderTree(const std::string& path) {

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <windows.h>
+
 #include <atomic>
+#include <deque>
 #include <string>
 #include <vector>
+
+#include "base/scoped_handle.h"
 
 #include "sync/pass_context.h"
 
@@ -25,6 +30,44 @@ void deleteEntry(PassContext& context, const std::string& path);
 // a target folder that vanished meanwhile must not be made again by a copy into it.
 void copyEntry(PassContext& context, const std::string& destination, const std::string& source,
                bool makeParents = true);
+
+// While one lives, copyEntry leaves the end of each copy to a thread of its own: the flush
+// that puts the data on the disk, the rename that gives the copy its name, and its line.
+// The flush waits for the disk, and meanwhile the next files are read and written. Every
+// copy-list line of the context goes through it, so the list keeps the order in which the
+// entries were handled. Its end waits until each copy handed to it is finished or, after a
+// stop request, abandoned (an error line, no temporary file left). When no thread can be
+// made, copies finish at once, as without it.
+class CopyFinisher {
+  public:
+    explicit CopyFinisher(PassContext& context);
+    ~CopyFinisher();
+
+    CopyFinisher(const CopyFinisher&) = delete;
+    CopyFinisher& operator=(const CopyFinisher&) = delete;
+
+    // Takes a written temporary copy, or (without a temporary) a finished line.
+    void add(FileHandle temporary, std::string temporaryPath, std::string text);
+
+  private:
+    struct Item {
+        FileHandle temporary;
+        std::string temporaryPath;
+        std::string text; // the destination of a copy, the whole line otherwise
+    };
+
+    static DWORD WINAPI threadBody(void* self);
+    void finishAll();
+    void finish(Item& item);
+
+    PassContext& context_;
+    CRITICAL_SECTION lock_;
+    CONDITION_VARIABLE filled_;
+    CONDITION_VARIABLE emptied_;
+    std::deque<Item> items_;
+    bool closing_ = false;
+    KernelHandle thread_;
+};
 
 // Makes the folder (its parent must exist). Records "【コピー】" + path, or "【エラーコピー】"
 // + path when it cannot be made; nothing when a folder of that name is there already.

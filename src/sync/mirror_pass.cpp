@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -319,6 +320,12 @@ bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSn
     if (!folderExists(target.root())) {
         recordCopyError(context, target.root()); // never made again by its copies
         return true;
+    }
+    // Ends with this target's copies, so that each target's lines are complete before the
+    // next target's begin.
+    std::optional<CopyFinisher> finisher;
+    if (!context.preview) {
+        finisher.emplace(context);
     }
     for (std::size_t j = 0; j < master.entryCount(); ++j) {
         if (context.stopRequested()) {

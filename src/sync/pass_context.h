@@ -7,6 +7,8 @@
 
 #include "base/string_list.h"
 
+class CopyFinisher;
+
 // What the parser fills in for one definition and what its mirror pass reads and records.
 // The run context holds one for the whole life of the program.
 struct PassContext {
@@ -42,6 +44,10 @@ struct PassContext {
     StringList deleteList;
     StringList copyList;
     StringList newestList;
+
+    // Set while the pass's copies are finished on a thread of their own; every line of the
+    // copy list then goes through it, in order.
+    CopyFinisher* copyFinisher = nullptr;
 
     // Set when the program wants the worker gone (a forced quit): the pass ends between two
     // file operations and a copy in progress is abandoned, so the worker need not be
