@@ -118,9 +118,8 @@ FileHandle createTemporaryFile(const std::string& folder, DWORD attributes, std:
         std::snprintf(name, sizeof name, "%s%04X%s", kTemporaryPrefix, counter++ & 0xFFFFu,
                       kTemporarySuffix);
         path = folder.empty() ? std::string(name) : folder + "\\" + name;
-        FileHandle file(
-            CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, attributes,
-                        nullptr));
+        FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                    attributes, nullptr));
         if (file ||
             (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) {
             return file;

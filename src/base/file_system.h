@@ -33,8 +33,8 @@ bool createFolderPath(const std::string& path);
 
 // Creates a new, empty file in the folder (the current one when empty) under a name that
 // no entry holds yet, "~SCV" + four hexadecimal digits + ".TMP", and opens it for writing
-// and renaming, without sharing. The mirror pass takes such names for its own leftovers, so one that an
-// interrupted write leaves in a mirrored folder is never copied as the user's file.
+// and renaming, without sharing. The mirror pass takes such names for its own leftovers, so one
+// that an interrupted write leaves in a mirrored folder is never copied as the user's file.
 FileHandle createTemporaryFile(const std::string& folder, DWORD attributes, std::string& path);
 
 // Gives the open file (opened with DELETE access) the full path `destination`, in one

@@ -153,8 +153,7 @@ FileHandle writeTemporaryCopy(const PassContext& context, HANDLE source, const S
 // written. On failure the temporary file is removed.
 bool finishCopy(FileHandle& temporary, const std::string& temporaryPath,
                 const std::string& destination) {
-    const bool ok =
-        FlushFileBuffers(temporary.get()) && putInPlace(temporary.get(), destination);
+    const bool ok = FlushFileBuffers(temporary.get()) && putInPlace(temporary.get(), destination);
     temporary.reset();
     if (!ok) {
         discardTemporary(temporaryPath);
