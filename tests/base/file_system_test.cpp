@@ -133,6 +133,49 @@ TEST(WriteAllTest, WritesEveryByteOrSaysItCouldNot) {
     EXPECT_EQ(support::readFile(path), data);
 }
 
+// The open temporary file takes the destination's name: a new one, an existing one only
+// when asked to replace it, in folders and names whose second byte is 0x5C.
+TEST(RenameOpenFileTest, TakesANewNameAndReplacesOnlyWhenAsked) {
+    support::TempFolder temp;
+    const std::string folder = temp.folder("ソ表");
+    const struct {
+        const char* name;
+        const char* existing; // nullptr: no file of that name yet
+        bool replace;
+        bool renamed;
+    } cases[] = {
+        {"新しい能.txt", nullptr, false, true},
+        {"新しい.txt", nullptr, true, true},
+        {"既存.txt", "old", false, false},
+        {"既存表.txt", "old", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(support::utf8(c.name));
+        const std::string destination = folder + "\\" + c.name;
+        if (c.existing != nullptr) {
+            temp.file(std::string("ソ表\\") + c.name, c.existing);
+        }
+        std::string temporaryPath;
+        FileHandle file = createTemporaryFile(folder, FILE_ATTRIBUTE_NORMAL, temporaryPath);
+        ASSERT_TRUE(file.valid());
+        ASSERT_TRUE(writeAll(file.get(), "new", 3));
+        const bool renamed = renameOpenFile(file.get(), destination, c.replace);
+        const DWORD error = GetLastError();
+        file.reset();
+        EXPECT_EQ(renamed, c.renamed);
+        if (c.renamed) {
+            EXPECT_EQ(support::readFile(destination), "new");
+            EXPECT_FALSE(support::pathExists(temporaryPath));
+        } else {
+            EXPECT_EQ(error, static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+            EXPECT_EQ(support::readFile(destination), c.existing);
+            EXPECT_EQ(support::readFile(temporaryPath), "new");
+            discardTemporary(temporaryPath);
+        }
+    }
+    EXPECT_EQ(support::listFolder(folder).size(), 4u);
+}
+
 TEST(TemporaryFileNameTest, OnlyTheExactPattern) {
     const struct {
         const char* name;

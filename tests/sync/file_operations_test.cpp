@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -198,19 +199,30 @@ TEST(CopyEntryTest, AFailedCopyLeavesTheDestinationAsItWasAndNoTemporaryFile) {
     const std::string belowAFile = target.at("ファイル\\x.txt");
     const std::string patterned = target.at("caf?.txt");
 
-    PassContext context;
-    copyEntry(context, readOnly, source);
-    copyEntry(context, folderInTheWay, source);
-    copyEntry(context, busy, source);
-    copyEntry(context, belowAFile, source);
-    copyEntry(context, patterned, master.at("caf?.txt"));
-    copyEntry(context, target.at("ok.txt"), source); // the next copy still works
-
-    EXPECT_EQ(lines(context.copyList),
-              (std::vector<std::string>{
-                  "【エラーコピー】" + readOnly, "【エラーコピー】" + folderInTheWay,
-                  "【エラーコピー】" + busy, "【エラーコピー】" + belowAFile,
-                  "【エラーコピー】" + patterned, "【コピー】" + target.at("ok.txt")}));
+    // Finished at once, and by a finisher's thread: the rename fails there.
+    for (const bool finisher : {false, true}) {
+        SCOPED_TRACE(finisher ? "finished on a thread" : "finished at once");
+        PassContext context;
+        {
+            std::optional<CopyFinisher> finishing;
+            if (finisher) {
+                finishing.emplace(context);
+            }
+            copyEntry(context, readOnly, source);
+            copyEntry(context, folderInTheWay, source);
+            copyEntry(context, busy, source);
+            copyEntry(context, belowAFile, source);
+            copyEntry(context, patterned, master.at("caf?.txt"));
+            copyEntry(context, target.at("ok.txt"), source); // the next copy still works
+        }
+        EXPECT_EQ(context.copyFinisher, nullptr);
+        EXPECT_EQ(lines(context.copyList),
+                  (std::vector<std::string>{
+                      "【エラーコピー】" + readOnly, "【エラーコピー】" + folderInTheWay,
+                      "【エラーコピー】" + busy, "【エラーコピー】" + belowAFile,
+                      "【エラーコピー】" + patterned, "【コピー】" + target.at("ok.txt")}));
+        EXPECT_TRUE(temporaryFilesIn(target.path()).empty());
+    }
     EXPECT_EQ(support::readFile(readOnly), "old");
     EXPECT_EQ(support::writeTimeOf(readOnly), old);
     EXPECT_TRUE(folderExists(folderInTheWay));
@@ -221,6 +233,77 @@ TEST(CopyEntryTest, AFailedCopyLeavesTheDestinationAsItWasAndNoTemporaryFile) {
     EXPECT_EQ(support::readFile(master.at("cafe.txt")), "not me");
     EXPECT_TRUE(temporaryFilesIn(target.path()).empty());
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// With a finisher, the copies' lines and those of folders and refused entries come in the
+// order the entries were handled, whichever copy finishes when; a stop abandons what is
+// still waiting, each with an error line, and leaves no temporary file and no half copy.
+TEST(CopyFinisherTest, LinesKeepTheirOrderAndAStopLeavesNothingHalfDone) {
+    support::TempFolder master;
+    support::TempFolder target(support::kDriveE);
+    constexpr int kFiles = 300;
+    std::vector<std::string> sources;
+    for (int i = 0; i < kFiles; ++i) {
+        sources.push_back(master.file("表" + std::to_string(i) + ".txt",
+                                      std::string(100 + i * 37, static_cast<char>('a' + i % 26))));
+    }
+
+    for (const bool stopping : {false, true}) {
+        SCOPED_TRACE(stopping ? "stopped" : "to the end");
+        const std::string into = target.folder(stopping ? "止" : "全");
+        std::atomic<bool> stop{false};
+        PassContext context;
+        context.stop = &stop;
+        std::vector<std::string> expected;
+        {
+            CopyFinisher finisher(context);
+            for (int i = 0; i < kFiles; ++i) {
+                if (stopping && i == kFiles / 3) {
+                    stop = true;
+                }
+                const std::string destination = into + "\\表" + std::to_string(i) + ".txt";
+                copyEntry(context, destination, sources[i], false);
+                expected.push_back(destination);
+                if (i % 50 == 0) {
+                    const std::string folder = into + "\\ソ" + std::to_string(i);
+                    makeFolder(context, folder);
+                    expected.push_back(folder);
+                    recordCopyError(context, into + "\\refused" + std::to_string(i));
+                    expected.push_back(into + "\\refused" + std::to_string(i));
+                }
+            }
+        }
+        const std::vector<std::string> got = lines(context.copyList);
+        ASSERT_EQ(got.size(), expected.size());
+        std::size_t copied = 0;
+        for (std::size_t k = 0; k < got.size(); ++k) {
+            SCOPED_TRACE(support::utf8(expected[k]));
+            const bool done = got[k] == "【コピー】" + expected[k];
+            EXPECT_TRUE(done || got[k] == "【エラーコピー】" + expected[k]) << support::utf8(got[k]);
+            if (expected[k].find("refused") != std::string::npos) {
+                EXPECT_FALSE(done);
+                continue;
+            }
+            if (expected[k].find("ソ") != std::string::npos) {
+                EXPECT_TRUE(done);
+                continue;
+            }
+            // Each copy's line tells the truth about its destination.
+            const std::size_t i = std::stoul(expected[k].substr(into.size() + 3));
+            if (done) {
+                ++copied;
+                EXPECT_EQ(support::readFile(expected[k]), support::readFile(sources[i]));
+            } else {
+                EXPECT_FALSE(support::pathExists(expected[k]));
+            }
+        }
+        EXPECT_TRUE(temporaryFilesIn(into).empty());
+        if (stopping) {
+            EXPECT_LE(copied, static_cast<std::size_t>(kFiles / 3));
+        } else {
+            EXPECT_EQ(copied, static_cast<std::size_t>(kFiles));
+        }
+    }
 }
 
 TEST(CopyEntryTest, AStopRequestAbandonsACopyInTheMiddle) {
