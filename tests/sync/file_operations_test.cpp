@@ -279,7 +279,8 @@ TEST(CopyFinisherTest, LinesKeepTheirOrderAndAStopLeavesNothingHalfDone) {
         for (std::size_t k = 0; k < got.size(); ++k) {
             SCOPED_TRACE(support::utf8(expected[k]));
             const bool done = got[k] == "【コピー】" + expected[k];
-            EXPECT_TRUE(done || got[k] == "【エラーコピー】" + expected[k]) << support::utf8(got[k]);
+            EXPECT_TRUE(done || got[k] == "【エラーコピー】" + expected[k])
+                << support::utf8(got[k]);
             if (expected[k].find("refused") != std::string::npos) {
                 EXPECT_FALSE(done);
                 continue;
