@@ -11,6 +11,7 @@
 #include "base/file_system.h"
 #include "base/file_time.h"
 #include "base/path.h"
+#include "base/scoped_handle.h"
 #include "sync/file_operations.h"
 #include "sync/folder_snapshot.h"
 #include "sync/messages.h"
@@ -106,6 +107,46 @@ bool findOverlap(const std::vector<std::string>& folders, std::size_t count, std
         }
     }
     return false;
+}
+
+// One folder's walk on a thread of its own.
+struct Walk {
+    FolderSnapshot* snapshot;
+    const std::string* root;
+    const PassContext* context;
+};
+
+DWORD WINAPI walkBody(void* argument) {
+    const Walk& walk = *static_cast<const Walk*>(argument);
+    walk.snapshot->buildSnapshot(*walk.root, walk.context->withSubfolders, walk.context->stop);
+    return 0;
+}
+
+// Walks every folder at once: a walk mostly waits for the file system, and the folders of
+// a definition are often on different drives. A walk whose thread cannot be made runs on
+// this one. A stop request ends each walk between two entries.
+void walkAll(const PassContext& context, const std::vector<std::string>& folders,
+             Snapshots& snapshots) {
+    std::vector<Walk> walks;
+    for (std::size_t i = 0; i < snapshots.size(); ++i) {
+        walks.push_back(Walk{snapshots[i].get(), &folders[i], &context});
+    }
+    std::vector<KernelHandle> threads;
+    for (std::size_t i = 1; i < walks.size(); ++i) {
+        KernelHandle thread(CreateThread(nullptr, 0, walkBody, &walks[i], 0, nullptr));
+        if (!thread) {
+            walkBody(&walks[i]);
+        }
+        threads.push_back(std::move(thread));
+    }
+    if (!walks.empty()) {
+        walkBody(&walks[0]);
+    }
+    for (const KernelHandle& thread : threads) {
+        if (thread) {
+            WaitForSingleObject(thread.get(), INFINITE);
+        }
+    }
 }
 
 void sendText(HWND window, UINT message, WPARAM wParam, const std::string& text) {
@@ -402,15 +443,17 @@ void runMirrorPass(PassContext& context) {
 
     Snapshots snapshots;
     for (std::size_t i = 0; i < count; ++i) {
+        OutputDebugStringA((folders[i] + "\r\n").c_str());
+        snapshots.push_back(std::make_unique<FolderSnapshot>(context.heap));
+    }
+    walkAll(context, folders, snapshots);
+    for (const auto& snapshot : snapshots) {
         if (context.stopRequested()) {
             return;
         }
-        OutputDebugStringA((folders[i] + "\r\n").c_str());
-        snapshots.push_back(std::make_unique<FolderSnapshot>(context.heap));
-        snapshots.back()->buildSnapshot(folders[i], context.withSubfolders, context.stop);
         // Left by a copy that was cut off; the walk has passed over them already.
         if (!context.preview) {
-            removeLeftoverCopies(snapshots.back()->temporaryFiles(), context.stop);
+            removeLeftoverCopies(snapshot->temporaryFiles(), context.stop);
         }
     }
     if (context.stopRequested()) {
