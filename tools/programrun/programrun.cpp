@@ -128,8 +128,8 @@ int main(int argc, char** argv) {
     PROCESS_INFORMATION info = {};
     LARGE_INTEGER started;
     QueryPerformanceCounter(&started);
-    if (!CreateProcessA(argv[1], &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
+    if (!CreateProcessA(argv[1], &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
         return fail("the program cannot be started");
     }
     CloseHandle(info.hThread);
@@ -169,7 +169,7 @@ int main(int argc, char** argv) {
         TerminateProcess(process.get(), 1);
         return fail("the program did not end");
     }
-    std::printf("window %.3f run %.3f total %.3f box %s\n", windowSeconds, runSeconds,
-                totalSeconds, text.c_str());
+    std::printf("window %.3f run %.3f total %.3f box %s\n", windowSeconds, runSeconds, totalSeconds,
+                text.c_str());
     return 0;
 }
