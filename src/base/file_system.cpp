@@ -135,7 +135,8 @@ bool renameOpenFile(HANDLE file, const std::string& destination, bool replace) {
         SetLastError(ERROR_INVALID_NAME);
         return false;
     }
-    // The structure ends in the name; the buffer's wide characters keep it aligned.
+    // The structure ends in the name. The vector's storage comes from new, which aligns it
+    // for the structure's handle member.
     const std::size_t head = offsetof(FILE_RENAME_INFO, FileName) / sizeof(WCHAR) + 1;
     std::vector<WCHAR> buffer(head + static_cast<std::size_t>(length) + 1);
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
