@@ -23,6 +23,7 @@ class RunSequence {
     RunSequence& operator=(const RunSequence&) = delete;
 
     RunContext& context() { return context_; }
+    const RunContext& context() const { return context_; }
 
     // Starts a run over a copy of the text with `reportWindow` as report window: counts the
     // definitions with at least two existing folders and loads the first definition (see
@@ -39,7 +40,16 @@ class RunSequence {
 
     // The completed passes out of the definitions counted at the start, in percent (0 to
     // 100): more passes than counted can complete when folders appear during the run.
-    int progressPercent() const;
+    // `currentShare` (0 to 1) is how far the pass in progress has come.
+    int progressPercent(double currentShare = 0.0) const;
+
+    // The user's stop: the worker is asked to end at its next stop check, and no further
+    // definition is loaded; the run ends when the worker's last message comes. Nothing
+    // waits here.
+    void requestStop();
+    bool stopRequested() const { return stopRequested_; }
+    // The line that ends the log of a stopped run: "【中止】" + where it was stopped.
+    void recordStop(const std::string& where);
 
     // Ends the run at once: a running worker is asked to stop and given `graceMs` to end
     // on its own, with the messages it sends to this thread handled meanwhile, so that it
@@ -57,6 +67,7 @@ class RunSequence {
     // Where the next definition search starts in text_; the run is over when it has none.
     std::size_t offset_ = 0;
     bool running_ = false;
+    bool stopRequested_ = false;
     HWND reportWindow_ = nullptr;
     int countedDefinitions_ = 0;
     int completedPasses_ = 0;

@@ -16,6 +16,7 @@
 #include "sync/folder_snapshot.h"
 #include "sync/messages.h"
 #include "sync/pass_preview.h"
+#include "sync/pass_progress.h"
 
 namespace {
 
@@ -274,6 +275,7 @@ bool deleteFromTarget(PassContext& context, const FolderSnapshot& master,
             recordDeleteError(context, path);
             continue;
         }
+        noteStep(context);
         progress.send(kMsgDeleting, 0, path);
         if (context.preview) {
             planDelete(context, planned, path);
@@ -394,6 +396,7 @@ bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSn
         std::string both = destination;
         both.push_back('\0');
         both += source;
+        noteStep(context);
         progress.send(kMsgCopying, destination.size() + 1, both);
         if (context.preview) {
             if (master.isFolder(j)) {
@@ -420,6 +423,14 @@ std::string deletionQuestionText(const DeletionQuestion& question) {
     return std::string(question.target) + " の " + std::to_string(question.entries) +
            " 項目のうち " + std::to_string(question.deletions) + " 項目を削除します。\r\n" +
            "マスターフォルダは " + question.master + " です。続けますか？";
+}
+
+std::size_t plannedDeletions(const FolderSnapshot& master, const FolderSnapshot& target) {
+    return deletionsIn(master, target);
+}
+
+bool copyIsDue(FileTime targetTime, FileTime masterTime) {
+    return bucketOf(targetTime) < bucketOf(masterTime);
 }
 
 void runMirrorPass(PassContext& context) {
@@ -479,6 +490,7 @@ void runMirrorPass(PassContext& context) {
     sendText(context.reportWindow, kMsgMasterFolder, 0, folders[master]);
     const FolderSnapshot& masterSnapshot = *snapshots[master];
     reportMasterLeftOut(context, masterSnapshot);
+    planPassProgress(context, snapshots, master);
 
     {
         Progress progress(context);

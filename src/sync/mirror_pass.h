@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "base/file_time.h"
+#include "sync/folder_snapshot.h"
 #include "sync/messages.h"
 #include "sync/pass_context.h"
 
@@ -19,6 +21,12 @@ bool isMassDeletion(std::size_t entries, std::size_t deletions);
 
 // The question as the user reads it.
 std::string deletionQuestionText(const DeletionQuestion& question);
+
+// What the pass decides, for a plan made before it acts: the entries it would delete from
+// the target (those below a deleted folder included), and whether a file of the target with
+// this write time is older than the master's and so copied over.
+std::size_t plannedDeletions(const FolderSnapshot& master, const FolderSnapshot& target);
+bool copyIsDue(FileTime targetTime, FileTime masterTime);
 
 // Makes every folder of the loaded definition equal to its master folder: the one holding
 // the newest file (on an exact tie, the one with most entries). Entries the master lacks go

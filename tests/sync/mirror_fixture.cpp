@@ -100,6 +100,7 @@ PassResult runPassWith(const std::vector<std::string>& folders, bool withSubfold
     context.stop = stop;
     context.reportIntervalMs = setup.reportIntervalMs;
     context.preview = setup.preview;
+    context.progress = setup.progress;
 
     std::atomic<bool> done{false};
     std::thread worker([&] {
