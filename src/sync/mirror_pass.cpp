@@ -416,10 +416,13 @@ bool isMassDeletion(std::size_t entries, std::size_t deletions) {
     return deletions >= kMassDeletionMinimum && deletions * 100 > entries * kMassDeletionPercent;
 }
 
+// Each folder on a line of its own: a long path then wraps by itself instead of breaking
+// the sentences around it, and the question stands alone at the end.
 std::string deletionQuestionText(const DeletionQuestion& question) {
-    return std::string(question.target) + " の " + std::to_string(question.entries) +
-           " 項目のうち " + std::to_string(question.deletions) + " 項目を削除します。\r\n" +
-           "マスターフォルダは " + question.master + " です。続けますか？";
+    return "次のフォルダの " + std::to_string(question.entries) + " 項目のうち " +
+           std::to_string(question.deletions) + " 項目を削除します。\r\n" + question.target +
+           "\r\n\r\n合わせる元のフォルダ（マスター）：\r\n" + question.master +
+           "\r\n\r\n続けますか？";
 }
 
 void runMirrorPass(PassContext& context) {
