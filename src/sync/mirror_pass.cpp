@@ -416,12 +416,12 @@ bool isMassDeletion(std::size_t entries, std::size_t deletions) {
     return deletions >= kMassDeletionMinimum && deletions * 100 > entries * kMassDeletionPercent;
 }
 
-// Each folder on a line of its own: a long path then wraps by itself instead of breaking
-// the sentences around it, and the question stands alone at the end.
+// Short lines, each folder on a line of its own: a message box wraps a long line wherever
+// it must, and a long path then breaks only itself, never the sentences around it.
 std::string deletionQuestionText(const DeletionQuestion& question) {
-    return "次のフォルダの " + std::to_string(question.entries) + " 項目のうち " +
-           std::to_string(question.deletions) + " 項目を削除します。\r\n" + question.target +
-           "\r\n\r\n合わせる元のフォルダ（マスター）：\r\n" + question.master +
+    return std::string("次のフォルダの項目を削除します。\r\n") + question.target + "\r\n（" +
+           std::to_string(question.entries) + " 項目のうち " + std::to_string(question.deletions) +
+           " 項目）\r\n\r\n" + "合わせる元のフォルダ（マスター）：\r\n" + question.master +
            "\r\n\r\n続けますか？";
 }
 

@@ -236,9 +236,10 @@ TEST_F(RunControllerTest, TheUserIsAskedBeforeARunEmptiesAFolder) {
     const std::string target = temp_.at("T");
     const std::string definitions = "Sync." + master + "\r\nSync." + target + "\r\n";
     ASSERT_NE(start(definitions.c_str()), nullptr);
-    const std::string question = "次のフォルダの 60 項目のうち 60 項目を削除します。\r\n" + target +
-                                 "\r\n\r\n合わせる元のフォルダ（マスター）：\r\n" + master +
-                                 "\r\n\r\n続けますか？";
+    const std::string question = "次のフォルダの項目を削除します。\r\n" + target +
+                                 "\r\n（60 項目のうち 60 項目）\r\n\r\n"
+                                 "合わせる元のフォルダ（マスター）：\r\n" +
+                                 master + "\r\n\r\n続けますか？";
 
     boxes_.answer(IDNO); // the question
     boxes_.answer(IDNO); // the end of the run
