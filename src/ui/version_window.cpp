@@ -72,11 +72,11 @@ void openGuide(HWND link) {
     }
     ComApartment com;
     const INT_PTR opened = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(window, "open", guide.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        ShellExecuteA(nullptr, "open", guide.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (opened <= 32) {
         const std::string text = "使い方ガイドを開けませんでした。\r\n" + guide +
-                                 "\r\n\r\nこのファイルをエクスプローラーでダブルクリックして、"
-                                 "ブラウザーで開いてください。" +
+                                 "\r\n\r\nブラウザーを起動して、このファイルをブラウザーの"
+                                 "ウィンドウへドラッグしてください。" +
                                  errorCodeText(static_cast<int>(opened));
         MessageBoxA(window, text.c_str(), kProductTitle, MB_OK | MB_ICONEXCLAMATION);
     }
