@@ -27,7 +27,7 @@ bool writeText(const std::string& text, const std::string& path) {
 
 const char kStarterDefinitions[] =
     "ここに同期の定義を書きます。\r\n"
-    "書き方は同じフォルダの guide-ja.txt（使い方ガイド）と SyncDef-example.txt（定義の例）に"
+    "書き方は同じフォルダの guide-ja.html（使い方ガイド）と SyncDef-example.txt（定義の例）に"
     "あります。\r\n";
 
 bool loadDefinitionFile(HWND editor, const std::string& path) {
