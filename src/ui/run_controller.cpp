@@ -233,8 +233,11 @@ void RunController::onNextDefinition(WPARAM wParam) {
     if (!runActive_) {
         return;
     }
+    // The worker posts this as its last act, so the figures of its pass are final: the
+    // status line keeps them once the next definition has reset them.
+    showStatus();
     sequence_.definitionEnded(wParam);
-    showProgress();
+    showBar();
     // What was in hand belongs to the definition that ended; a stopped run keeps it to say
     // where it stopped.
     if (!sequence_.stopRequested()) {
@@ -266,7 +269,7 @@ std::string RunController::statusText() const {
 
 // The bar never moves back: a pass that planned too little, or a definition that ends
 // short of its plan, would otherwise make it jump.
-void RunController::showProgress() {
+void RunController::showBar() {
     const double share = passShare(sequence_.context().progress().read());
     const int percent = sequence_.progressPercent(share);
     if (percent > shownPercent_) {
@@ -274,10 +277,18 @@ void RunController::showProgress() {
         SendMessageA(GetDlgItem(window_, kIdProgress), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
         caption_.setRunPercent(percent);
     }
+}
+
+void RunController::showStatus() {
     const std::string status = statusText();
     if (!status.empty() && status != windowText(GetDlgItem(window_, kIdFileStatus))) {
         setText(kIdFileStatus, status);
     }
+}
+
+void RunController::showProgress() {
+    showBar();
+    showStatus();
 }
 
 void RunController::onProgressTimer() {

@@ -84,6 +84,8 @@ class RunController {
     void onStep(const char* tag, const std::string& path);
     LRESULT confirmDeletions(const DeletionQuestion* question);
     void setControlsForRun(bool running);
+    void showBar();
+    void showStatus();
     void showProgress();
     std::string statusText() const;
     bool secureAreaConfigured() const;

@@ -428,7 +428,7 @@ TEST_F(MainWindowTest, OpeningAnotherFileAsksAboutUnsavedEdits) {
     support::SeenBox box = boxes_.seen().at(0);
     EXPECT_EQ(box.caption, "Syncoravel");
     EXPECT_EQ(box.text, question(first));
-    EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO, IDCANCEL}));
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDCANCEL, IDYES, IDNO}));
     EXPECT_EQ(box.defaultButton, IDYES);
     EXPECT_EQ(text(kIdEditor), edited);
     EXPECT_EQ(caption(), "*Syncoravel - 【定義ファイル】SyncDef.txt");
@@ -476,9 +476,11 @@ TEST_F(MainWindowTest, SavingWithTheKeyAndTheMenu) {
     EXPECT_EQ(caption(), "Syncoravel - 【定義ファイル】SyncDef.txt");
     // S alone is a letter for the editor.
     pressKey('S');
+    ASSERT_TRUE(waitFor([&] { return text(kIdEditor) == "Sync.D:\\元\r\nSync.E:\\表\r\ns"; }));
     EXPECT_EQ(support::readFile(file), "Sync.D:\\元\r\nSync.E:\\表\r\n");
+    EXPECT_EQ(caption(), "*Syncoravel - 【定義ファイル】SyncDef.txt");
 
-    typeAtEnd(control(kIdEditor), "Sync.E:\\ソ\r");
+    typeAtEnd(control(kIdEditor), "\rSync.E:\\ソ\r");
     ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
     boxes_.answer(IDOK);
     menu(kCmdSaveDefinitionFile);
@@ -496,7 +498,7 @@ TEST_F(MainWindowTest, SavingWithTheKeyAndTheMenu) {
     ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
     menu(kCmdSaveDefinitionFile);
     ASSERT_TRUE(waitFor([&] { return caption() == "Syncoravel - 【定義ファイル】SyncDef.txt"; }));
-    EXPECT_EQ(support::readFile(file), "Sync.D:\\元\r\nSync.E:\\表\r\nSync.E:\\ソ\r\n");
+    EXPECT_EQ(support::readFile(file), "Sync.D:\\元\r\nSync.E:\\表\r\ns\r\nSync.E:\\ソ\r\n");
     EXPECT_EQ(boxes_.seen().size(), 1u);
 }
 
