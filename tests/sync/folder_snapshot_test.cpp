@@ -134,10 +134,9 @@ TEST_F(FolderSnapshotTest, TemporaryCopiesAreNeverEntries) {
         relatives.push_back(snapshot.relativePath(i));
     }
     std::sort(relatives.begin(), relatives.end());
-    EXPECT_EQ(relatives,
-              (std::vector<std::string>{"a.txt", "~SCV0001.TMP.bak", "~SCV9999.TMP",
-                                        "~SCV9999.TMP\\c.txt", "~scv2024.tmp", "ソ",
-                                        "ソ\\b.txt", "ソ\\~SCV12ab.TMP"}));
+    EXPECT_EQ(relatives, (std::vector<std::string>{"a.txt", "~SCV0001.TMP.bak", "~SCV9999.TMP",
+                                                   "~SCV9999.TMP\\c.txt", "~scv2024.tmp", "ソ",
+                                                   "ソ\\b.txt", "ソ\\~SCV12ab.TMP"}));
     std::vector<std::string> leftovers = snapshot.temporaryFiles();
     std::sort(leftovers.begin(), leftovers.end());
     EXPECT_EQ(leftovers, (std::vector<std::string>{temp_.at("root\\~SCV00AF.TMP"),
@@ -256,13 +255,12 @@ TEST_F(FolderSnapshotTest, NamesTheCodePageCallsWouldChangeAreNeverMirrored) {
         const char* name; // as the Linux side writes it (UTF-8)
         bool changed;
     } cases[] = {
-        {"data.", true},       {"trail ", true},      {"dots..", true},
-        {"a:b", true},         {"x\\y", true},        {"q\"uote", true},
-        {"less<", true},       {"pipe|", true},       {"con", true},
-        {"AUX.txt", true},     {"nul .txt", true},    {"lpt1.tar.gz", true},
-        {"COM9", true},        {"data", false},       {".hidden", false},
-        {"a.b", false},        {"con2", false},       {"console.txt", false},
-        {" lead", false},      {"表.txt", false},     {"dir.", true},
+        {"data.", true}, {"trail ", true},       {"dots..", true},   {"a:b", true},
+        {"x\\y", true},  {"q\"uote", true},      {"less<", true},    {"pipe|", true},
+        {"con", true},   {"AUX.txt", true},      {"nul .txt", true}, {"lpt1.tar.gz", true},
+        {"COM9", true},  {"data", false},        {".hidden", false}, {"a.b", false},
+        {"con2", false}, {"console.txt", false}, {" lead", false},   {"表.txt", false},
+        {"dir.", true},
     };
     const std::string root = temp_.folder("root");
     std::string command = "cd {0}";

@@ -418,10 +418,9 @@ TEST(MirrorPassTest, LeftoverCopiesAreRemovedWithALineAndNeverMirrored) {
 
     EXPECT_EQ(result.messages.front().text, a);
     EXPECT_EQ(result.newest, std::vector<std::string>{"【最新更新ファイル】" + a + "\\x.txt"});
-    EXPECT_EQ(sorted(result.deleted),
-              sorted({"【一時ファイル削除】" + a + "\\~SCV1A2B.TMP",
-                      "【一時ファイル削除】" + b + "\\~SCV3C4D.TMP",
-                      "【削除】" + b + "\\~SCV00a1.TMP"}));
+    EXPECT_EQ(sorted(result.deleted), sorted({"【一時ファイル削除】" + a + "\\~SCV1A2B.TMP",
+                                              "【一時ファイル削除】" + b + "\\~SCV3C4D.TMP",
+                                              "【削除】" + b + "\\~SCV00a1.TMP"}));
     EXPECT_EQ(sorted(result.copied),
               sorted({"【コピー】" + b + "\\x.txt", "【コピー】" + b + "\\ソ",
                       "【コピー】" + b + "\\ソ\\~scv0000.tmp"}));

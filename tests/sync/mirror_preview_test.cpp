@@ -152,9 +152,9 @@ TEST(MirrorPreviewTest, ARunAsksBeforeRemovingMoreThanHalfOfAFolderAndAtLeastFif
             const PassResult preview =
                 runPass({master, target, second}, true, PassSetup{true, answer});
             EXPECT_TRUE(questions(preview.messages).empty());
-            EXPECT_EQ(std::count(preview.deleted.begin(), preview.deleted.end(),
-                                 "【確認予定】" + target),
-                      c.asks ? 1 : 0);
+            EXPECT_EQ(
+                std::count(preview.deleted.begin(), preview.deleted.end(), "【確認予定】" + target),
+                c.asks ? 1 : 0);
             EXPECT_TRUE(treesOf({master, target, second}) == before);
 
             const PassResult result =
@@ -211,9 +211,8 @@ TEST(MirrorPreviewTest, AFolderThatCouldNotBeListedIsNeverCountedAsOneEntry) {
         const std::vector<Tree> before = treesOf({master, target});
 
         const PassResult preview = runPass({master, target}, true, PassSetup{true, answer});
-        EXPECT_EQ(std::count(preview.deleted.begin(), preview.deleted.end(),
-                             "【確認予定】" + target),
-                  1);
+        EXPECT_EQ(
+            std::count(preview.deleted.begin(), preview.deleted.end(), "【確認予定】" + target), 1);
 
         const PassResult result = runPass({master, target}, true, PassSetup{false, answer});
         const auto asked = questions(result.messages);

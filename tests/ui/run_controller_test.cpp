@@ -230,10 +230,13 @@ TEST_F(RunControllerTest, ClosingDuringARunAsksAndEndsPromptly) {
     HWND main = window();
     PostMessageA(main, WM_CLOSE, 0, 0);
     const DWORD asked = GetTickCount();
-    EXPECT_TRUE(waitFor([&] {
-        return boxes_.seen().size() == 2 && IsWindow(main) &&
-               text(kIdLogSummary) == "同期を中止しています…";
-    }, 2000)) << "the window did not show that the run is stopping";
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return boxes_.seen().size() == 2 && IsWindow(main) &&
+                   text(kIdLogSummary) == "同期を中止しています…";
+        },
+        2000))
+        << "the window did not show that the run is stopping";
     EXPECT_FALSE(held.released());
     ASSERT_TRUE(waitFor([&] { return !IsWindow(main); }, 30000));
     EXPECT_TRUE(held.released());

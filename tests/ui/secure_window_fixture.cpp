@@ -65,7 +65,9 @@ std::vector<std::string> loggedEvents;
 
 void logTestEvent(const std::string& event) { logEvent(event); }
 
-void setEventProbe(std::function<void(const std::string&)> probe) { eventProbe = std::move(probe); }
+void setEventProbe(std::function<void(const std::string&)> probe) {
+    eventProbe = std::move(probe);
+}
 
 bool dialogOpen(const char* caption) {
     EnumArgument find{caption, false};
