@@ -317,7 +317,8 @@ FolderSnapshot::Answer FolderSnapshot::answerFor(const std::string& relativePath
         }
         const Entry& above = entries_[found->second];
         const bool folder = (above.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (folder && (above.flags & (kNeverMirrored | kUnlisted)) != 0) {
+        // Below a name with a twin, the twin's listing (never walked) may hold it.
+        if (folder && (above.flags & (kNeverMirrored | kUnlisted | kHasTwin)) != 0) {
             return Answer::unknown;
         }
         return Answer::absent; // a listed folder without it, or a file, which holds nothing

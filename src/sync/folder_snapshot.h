@@ -45,8 +45,9 @@ class FolderSnapshot {
     enum class Answer {
         present, // an entry of that name (ignoring case) was listed
         absent,  // the folder that would hold it was listed in full and it was not there
-        unknown, // it lies below a link, an unlisted folder or a name never mirrored, or
-                 // the walk did not finish: nobody can say that it is absent
+        unknown, // it lies below a link, an unlisted folder, a name never mirrored or a
+                 // name with a twin, or the walk did not finish: nobody can say that it is
+                 // absent
     };
 
     // The entry table is allocated from `heap` (the process heap when none is given).

@@ -371,39 +371,43 @@ bool deletionsConfirmed(PassContext& context, const Snapshots& snapshots, std::s
 }
 
 // What the target holds at the relative path: whether anything, and then its write time,
-// whether it is a folder and its full path as the target spells it. The target's walk
-// answers without a system call: the pass deletes only what the master lacks, and asks only
-// of what the master has, so nothing it asks of has changed since the walk but by others.
-// Where the walk cannot vouch (below a folder it could not list, a folder name seen by a
-// walk that did not descend), the file system is asked.
+// whether it is a folder and its index when its walk recorded it. The target's walk answers
+// without a system call: the pass deletes only what the master lacks, and asks only of what
+// the master has, so nothing it asks of has changed since the walk but by others. Where the
+// walk cannot vouch (below a folder it could not list, a folder name seen by a walk that did
+// not descend), the file system is asked.
 struct TargetEntry {
     FileTime time = 0;
     bool folder = false;
-    std::string path;
+    std::size_t index = FolderSnapshot::kNone;
 };
 
 bool targetHolds(FolderSnapshot& target, const std::string& relative, TargetEntry& entry) {
     switch (target.answerFor(relative)) {
     case FolderSnapshot::Answer::absent:
         return false;
-    case FolderSnapshot::Answer::present: {
-        const std::size_t index = target.recordedIndex(relative);
-        if (index != FolderSnapshot::kNone) {
-            entry.time = target.writeTime(index);
-            entry.folder = target.isFolder(index);
-            entry.path = target.fullPath(index);
+    case FolderSnapshot::Answer::present:
+        entry.index = target.recordedIndex(relative);
+        if (entry.index != FolderSnapshot::kNone) {
+            entry.time = target.writeTime(entry.index);
+            entry.folder = target.isFolder(entry.index);
             return true;
         }
         break;
-    }
     case FolderSnapshot::Answer::unknown:
         break;
     }
     const bool exists = target.lookupInFolder(relative);
     entry.time = target.lastLookupTime();
     entry.folder = target.lastLookupFolder();
-    entry.path = target.root() + "\\" + relative;
     return exists;
+}
+
+// The target's entry as the target spells it, for a line that names it.
+std::string targetPath(const FolderSnapshot& target, const std::string& relative,
+                       const TargetEntry& entry) {
+    return entry.index != FolderSnapshot::kNone ? target.fullPath(entry.index)
+                                                : target.root() + "\\" + relative;
 }
 
 // Copies into the target what it lacks or holds older. False when the pass must end.
@@ -439,7 +443,7 @@ bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSn
         TargetEntry there;
         if (targetHolds(target, relative, there)) {
             if (there.folder != master.isFolder(j)) {
-                recordCopyError(context, there.path);
+                recordCopyError(context, targetPath(target, relative, there));
                 clash.set(relative);
                 continue;
             }

@@ -285,6 +285,31 @@ TEST_F(FolderSnapshotTest, NamesTheCodePageCallsWouldChangeAreNeverMirrored) {
     }
 }
 
+// Two folders whose names differ only in case (a Linux file system holds them): the first
+// is walked, the second is not. A path below that name may lie in either, so nobody can say
+// that it is absent, and nothing may be copied there.
+TEST_F(FolderSnapshotTest, BelowANameWithATwinNothingIsKnownToBeAbsent) {
+    const std::string root = temp_.folder("root");
+    ASSERT_TRUE(support::unixCommandSucceeds(
+        "mkdir {0}/dir {0}/DIR && printf a > {0}/dir/a.txt && printf b > {0}/DIR/b.txt", {root}));
+
+    FolderSnapshot snapshot(heap_.get());
+    ASSERT_EQ(snapshot.buildSnapshot(root, true), 3u);
+    std::size_t twins = 0;
+    std::size_t duplicates = 0;
+    for (std::size_t i = 0; i < snapshot.entryCount(); ++i) {
+        twins += (snapshot.flags(i) & FolderSnapshot::kHasTwin) != 0 ? 1 : 0;
+        duplicates += (snapshot.flags(i) & FolderSnapshot::kDuplicate) != 0 ? 1 : 0;
+    }
+    EXPECT_EQ(twins, 1u);
+    EXPECT_EQ(duplicates, 1u);
+    for (const char* path : {"dir\\a.txt", "dir\\b.txt", "Dir\\c.txt"}) {
+        SCOPED_TRACE(path);
+        EXPECT_NE(snapshot.answerFor(path), FolderSnapshot::Answer::absent);
+        EXPECT_TRUE(snapshot.blockedAt(path));
+    }
+}
+
 // The tree grows between the counting walk and the fill walk: the table must not overflow
 // and no empty slot may be counted. A second thread keeps adding files while snapshots
 // are taken.
