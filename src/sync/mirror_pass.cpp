@@ -492,15 +492,18 @@ bool isMassDeletion(std::size_t entries, std::size_t deletions) {
     return deletions >= kMassDeletionMinimum && deletions * 100 > entries * kMassDeletionPercent;
 }
 
+// Short lines, each folder on a line of its own: a message box wraps a long line wherever
+// it must, and a long path then breaks only itself, never the sentences around it.
 std::string deletionQuestionText(const DeletionQuestion& question) {
-    std::string text = std::string(question.target) + " の " + std::to_string(question.entries) +
-                       " 項目のうち " + std::to_string(question.deletions) +
-                       " 項目を削除します。\r\n";
+    std::string text = std::string("次のフォルダの項目を削除します。\r\n") + question.target +
+                       "\r\n（" + std::to_string(question.entries) + " 項目のうち " +
+                       std::to_string(question.deletions) + " 項目）\r\n";
     if (question.unlistedFolders != 0) {
         text += "中を読めなかったフォルダ " + std::to_string(question.unlistedFolders) +
                 " 個も、中身ごと削除します。\r\n";
     }
-    return text + "マスターフォルダは " + question.master + " です。続けますか？";
+    return text + "\r\n合わせる元のフォルダ（マスター）：\r\n" + question.master +
+           "\r\n\r\n続けますか？";
 }
 
 void runMirrorPass(PassContext& context) {
