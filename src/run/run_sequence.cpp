@@ -62,14 +62,9 @@ void RunSequence::recordStop(const std::string& where) {
     context_.pass().copyList.append("【中止】" + where);
 }
 
-void RunSequence::stop(DWORD graceMs) {
+void RunSequence::stop() {
     running_ = false;
-    WorkerThread& worker = context_.worker();
-    if (worker.registered()) {
-        worker.requestStop();
-        worker.join(graceMs, true);
-        worker.stopWorker(0);
-    }
+    context_.worker().stopWorker();
 }
 
 bool RunSequence::takeLogText(std::string& text) {

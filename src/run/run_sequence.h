@@ -43,18 +43,22 @@ class RunSequence {
     // `currentShare` (0 to 1) is how far the pass in progress has come.
     int progressPercent(double currentShare = 0.0) const;
 
-    // The user's stop: the worker is asked to end at its next stop check, and no further
-    // definition is loaded; the run ends when the worker's last message comes. Nothing
-    // waits here.
+    // Asks the run to stop and returns at once: a running worker ends its pass at its next
+    // stop check (within about a second, or when the one call it is in has returned) and
+    // posts kMsgNextDefinition as ever; definitionEnded collects it, and loadNextDefinition
+    // then loads nothing. A second request does no harm.
     void requestStop();
     bool stopRequested() const { return stopRequested_; }
     // The line that ends the log of a stopped run: "【中止】" + where it was stopped.
     void recordStop(const std::string& where);
 
-    // Ends the run at once: a running worker is asked to stop and given `graceMs` to end
-    // on its own, with the messages it sends to this thread handled meanwhile, so that it
-    // reaches its next stop check instead of being terminated in a file operation.
-    void stop(DWORD graceMs);
+    // Whether a worker is registered: its kMsgNextDefinition is still to come or to be
+    // collected.
+    bool workerRunning() const { return context_.worker().registered(); }
+
+    // Ends the run and waits until the worker has ended on its own (it is never
+    // terminated), handling the messages it sends to this thread meanwhile.
+    void stop();
 
     // The end of a run: the outcome lines as the log text (see assembleLogText), and the
     // same written to the log path when there is one (see writeRunLog).

@@ -2,38 +2,6 @@
 
 #include "sync/mirror_pass.h"
 
-namespace {
-
-// The copies the pass will make into the target, and their bytes. It decides as the copy
-// pass does, from the walks alone: where the walk of the target cannot tell, the copy pass
-// asks the disk, and the plan counts a copy.
-void planCopies(const PassContext& context, const FolderSnapshot& master,
-                const FolderSnapshot& target, std::uint64_t& steps, std::uint64_t& bytes) {
-    for (std::size_t j = 0; j < master.entryCount(); ++j) {
-        if (context.stopRequested()) {
-            return;
-        }
-        if ((master.flags(j) & FolderSnapshot::kNeverMirrored) != 0) {
-            continue;
-        }
-        const std::string relative = master.relativePath(j);
-        if (target.root().size() + 1 + relative.size() >= FolderSnapshot::kMaxPathBytes ||
-            target.blockedAt(relative)) {
-            continue; // an error line, no step
-        }
-        FileTime targetTime = 0;
-        if (target.answerFor(relative) == FolderSnapshot::Answer::present &&
-            target.recordedEntry(relative, targetTime) &&
-            (master.isFolder(j) || !copyIsDue(targetTime, master.writeTime(j)))) {
-            continue;
-        }
-        ++steps;
-        bytes += master.fileSize(j);
-    }
-}
-
-} // namespace
-
 void PassProgress::reset() {
     planned_ = false;
     steps_ = 0;
@@ -106,8 +74,9 @@ void planPassProgress(const PassContext& context,
         if (i == master) {
             continue;
         }
-        steps += plannedDeletions(*snapshots[master], *snapshots[i]);
-        planCopies(context, *snapshots[master], *snapshots[i], steps, bytes);
+        const TargetPlan plan = planForTarget(*snapshots[master], *snapshots[i]);
+        steps += plan.deletions + plan.copies;
+        bytes += plan.bytes;
     }
     context.progress->plan(steps, bytes);
 }

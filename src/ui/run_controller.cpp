@@ -19,8 +19,7 @@
 
 namespace {
 
-// How long a forced quit lets a worker end on its own before it is terminated.
-constexpr DWORD kQuitGraceMs = 5000;
+const char kStoppingText[] = "同期を中止しています…";
 
 // A copy at least this large shows its own share in the status line: it takes long enough
 // for the share to be read.
@@ -51,7 +50,7 @@ RunController::~RunController() {
 }
 
 void RunController::stopWorker() {
-    sequence_.stop(kQuitGraceMs);
+    sequence_.stop();
 }
 
 void RunController::setText(int id, const std::string& text) const {
@@ -226,7 +225,7 @@ void RunController::requestStop() {
     HWND button = GetDlgItem(window_, kIdRunButton);
     SetWindowTextA(button, kStoppingButtonText);
     EnableWindow(button, FALSE);
-    setText(kIdLogSummary, "同期を中止しています…");
+    setText(kIdLogSummary, kStoppingText);
 }
 
 void RunController::onNextDefinition(WPARAM wParam) {
@@ -238,6 +237,10 @@ void RunController::onNextDefinition(WPARAM wParam) {
     showStatus();
     sequence_.definitionEnded(wParam);
     showBar();
+    if (quitting_) {
+        endQuit();
+        return;
+    }
     // What was in hand belongs to the definition that ended; a stopped run keeps it to say
     // where it stopped.
     if (!sequence_.stopRequested()) {
@@ -403,7 +406,7 @@ LRESULT RunController::onRunMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 // The worker waits in its send until the user has answered; a run that is being ended has
 // nobody to ask, and its definition is skipped. So is it when nobody is there to answer.
 LRESULT RunController::confirmDeletions(const DeletionQuestion* question) {
-    if (!runActive_ || question == nullptr) {
+    if (!runActive_ || quitting_ || question == nullptr) {
         return 0;
     }
     // A stopped run deletes nothing more: the safe answer.
@@ -427,6 +430,9 @@ bool RunController::allowClose() {
     if (modalOpen_) {
         return false;
     }
+    if (quitting_) {
+        return false; // the window closes by itself once the run has stopped
+    }
     if (!runActive_) {
         return true;
     }
@@ -436,14 +442,32 @@ bool RunController::allowClose() {
     if (answer != IDYES || !runActive_) {
         return false;
     }
-    // From here on the worker's last message starts no further definition. The area is set
-    // again only after the worker has stopped, so that no copy runs into a folder that is
-    // being moved into the store.
+    // The worker ends at its next stop check; its last message (kMsgNextDefinition) ends
+    // the quit. The window stays until then, so that it can say what it waits for and no
+    // thread of the run outlives the program.
+    quitting_ = true;
+    sequence_.requestStop();
+    setText(kIdLogSummary, kStoppingText);
+    setText(kIdFolderStatus, kStoppingText);
+    if (!sequence_.workerRunning()) {
+        endQuit(); // between two definitions: no pass to wait for
+    }
+    return false;
+}
+
+// Every thread of the run has ended. Only now is the area set again, so that no copy runs
+// into a folder that is being moved into the store; then the window closes as asked.
+void RunController::endQuit() {
     runActive_ = false;
+    quitting_ = false;
     KillTimer(window_, kRunProgressTimer);
-    stopWorker();
     if (areaOpenedByRun_) {
         reportSetAgainFailure(setAreaAgain());
     }
-    return true;
+    exitCode_ = kExitStopped;
+    if (launch_.run) {
+        endUnattended(); // which closes the window with the code
+    } else {
+        PostMessageA(window_, WM_CLOSE, 0, 0);
+    }
 }

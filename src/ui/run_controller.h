@@ -54,9 +54,10 @@ class RunController {
     // pass in progress.
     void onProgressTimer();
 
-    // The close request: during a run the user is asked whether to quit anyway; on Yes the
-    // worker is stopped and an area this run released is set again. True when the window
-    // may be destroyed.
+    // The close request: during a run the user is asked whether to quit anyway. On Yes the
+    // run is asked to stop and the window says so; once its worker has ended on its own, an
+    // area this run released is set again and the window is closed again (no log is
+    // written). True when the window may be destroyed now.
     bool allowClose();
 
     bool runActive() const { return runActive_; }
@@ -73,6 +74,7 @@ class RunController {
 
   private:
     void abandonStart(int exitCode);
+    void endQuit();
     void finishSyncRun();
     void endUnattended();
     void stopWorker();
@@ -118,6 +120,8 @@ class RunController {
     std::string stepPath_;
     int shownPercent_ = 0;
     int exitCode_ = kExitAllDone;
+    // The user chose to quit during the run; the run is stopping.
+    bool quitting_ = false;
 };
 
 // Greys or enables the run-sensitive menu items (1047, 1048, 1049) and the Tools menu.
