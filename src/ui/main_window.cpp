@@ -156,6 +156,9 @@ bool onQueryEndSession(MainWindowState& state) {
 }
 
 void onEndSession(MainWindowState& state, bool ending) {
+    if (ending && state.run) {
+        state.run->endForSession();
+    }
     if (ending && state.firstInstance && editorModified(state.control(kIdEditor))) {
         saveDefinitionFile(state.control(kIdEditor), state.definitionPath);
     }

@@ -110,7 +110,7 @@ bool RunController::reportSetAgainFailure(int result) {
     if (result == secure::kResultDone || result == secure::kResultNone) {
         return false;
     }
-    if (!launch_.quiet) {
+    if (!launch_.quiet && !sessionEnding_) {
         showBox(secureSetFailedText(result).c_str(), MB_OK);
     }
     return true;
@@ -300,6 +300,22 @@ void RunController::onProgressTimer() {
     }
 }
 
+// Once WM_ENDSESSION returns, the process may end at any moment: the run is stopped as the
+// user's stop does and waited for, so that the log tells what was done and the area is set
+// again, and it ends without a box that nobody would answer. A run whose code waits below a
+// box or "SecureProg" cannot be ended from here; its worker copies nothing under a final
+// name that is not whole.
+void RunController::endForSession() {
+    if (!runActive_ || finishing_ || modalOpen_ || quitting_) {
+        return;
+    }
+    sessionEnding_ = true;
+    sequence_.requestStop();
+    sequence_.stop(); // its last message then finds the run ended
+    finishSyncRun();
+    sessionEnding_ = false;
+}
+
 void RunController::onStep(const char* tag, const std::string& path) {
     stepTag_ = tag;
     stepPath_ = path;
@@ -347,13 +363,13 @@ void RunController::finishSyncRun() {
             icon = MB_ICONWARNING;
         }
         // A run started with /run answers the question itself: nobody opens the log.
-        if (!launch_.run && showBox(message.c_str(), MB_YESNO | icon | MB_DEFBUTTON2) == IDYES) {
+        if (!unattended() && showBox(message.c_str(), MB_YESNO | icon | MB_DEFBUTTON2) == IDYES) {
             openLogFile();
         }
     } else {
         setText(kIdLogSummary, "更新なし");
         setText(kIdFolderStatus, "【調査結果】更新されたファイルは存在しない");
-        if (!launch_.run) {
+        if (!unattended()) {
             showBox("同期処理が完了しました。\r\n（更新されたファイルは存在しません）",
                     MB_OK | MB_ICONINFORMATION);
         }

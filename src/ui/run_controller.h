@@ -50,6 +50,10 @@ class RunController {
     // which the user answers in a box over the main window.
     LRESULT onRunMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // The session ends (WM_ENDSESSION): a run is stopped, waited for and ended as a stopped
+    // run ends, without boxes.
+    void endForSession();
+
     // kRunProgressTimer: the bar, the caption's percentage and the status line follow the
     // pass in progress.
     void onProgressTimer();
@@ -77,6 +81,8 @@ class RunController {
     void endQuit();
     void finishSyncRun();
     void endUnattended();
+    // Nobody answers the end-of-run boxes: a run started with /run, or a session that ends.
+    bool unattended() const { return launch_.run || sessionEnding_; }
     void stopWorker();
     int setAreaAgain();
     bool releaseArea();
@@ -109,6 +115,8 @@ class RunController {
     // A box or "SecureProg" of the run is open over the main window; the run's own code
     // is waiting below it.
     bool modalOpen_ = false;
+    // The run is being ended because the session ends.
+    bool sessionEnding_ = false;
     // A definition of this run was skipped at the mass-deletion question.
     bool declined_ = false;
     // When the run button started the run: the second click of a double-click must not
