@@ -143,10 +143,12 @@ bool RunController::releaseArea() {
 
 void RunController::runButton() {
     if (!runActive_) {
+        // Taken at the click: a release that asks for the password can take its time.
+        const DWORD clicked = GetTickCount();
         startSyncRun();
         if (runActive_) {
             startedByButton_ = true;
-            buttonStartTick_ = GetTickCount();
+            buttonStartTick_ = clicked;
         }
         return;
     }
@@ -229,7 +231,9 @@ void RunController::requestStop() {
 }
 
 void RunController::onNextDefinition(WPARAM wParam) {
-    if (!runActive_) {
+    // A run ended for the session end has collected its worker already; the worker's last
+    // message may come while the end of that run waits in "SecureProg".
+    if (!runActive_ || finishing_) {
         return;
     }
     // The worker posts this as its last act, so the figures of its pass are final: the
