@@ -71,6 +71,10 @@ PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
 PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
                    const PassSetup& setup);
 
+// Loads the first definition of the text as a run loads it (folders, options, exclusions)
+// and runs its pass as runPass does.
+PassResult runDefinition(const std::string& text, const PassSetup& setup = PassSetup());
+
 // Trees for `folders` folders that differ at random (the seed decides): shared and own
 // folders, files missing, older, newer or equal, folders that hold files only one side has.
 std::vector<std::vector<Item>> randomTrees(unsigned seed, std::size_t folders);
