@@ -45,7 +45,7 @@ bool ExclusionFilter::compileGlob(const char* text, std::size_t length) {
         (length == 2 && text[0] == '.' && text[1] == '.')) {
         return false;
     }
-    Glob glob = {static_cast<std::uint32_t>(units_.size()), 0, 0, 0};
+    Glob glob = {static_cast<std::uint32_t>(units_.size()), 0, 0, 0, 0, {'\0', '\0'}};
     bool anyRun = false;
     for (std::size_t i = 0; i < length;) {
         const std::size_t width = widthAt(text, i, length);
@@ -74,6 +74,12 @@ bool ExclusionFilter::compileGlob(const char* text, std::size_t length) {
         glob.maxBytes += unit.kind == Unit::kCharacter ? unit.width : 2;
     }
     glob.end = static_cast<std::uint32_t>(units_.size());
+    const Unit& last = units_.back();
+    if (last.kind == Unit::kCharacter) {
+        glob.tailWidth = last.width;
+        glob.tail[0] = last.first;
+        glob.tail[1] = last.second;
+    }
     if (anyRun) {
         glob.maxBytes = kUnbounded;
     }
@@ -150,6 +156,13 @@ void ExclusionFilter::clear() {
 // wildcards. Every position in the text is the start of a character.
 bool ExclusionFilter::matches(const Glob& glob, const char* text, std::size_t length) const {
     if (length < glob.minBytes || length > glob.maxBytes) {
+        return false;
+    }
+    // Most names fail here, on their last bytes, without a step through them. A trail byte
+    // may pass for the tail; the steps below then tell.
+    if (glob.tailWidth == 1 ? lower(text[length - 1]) != glob.tail[0]
+                            : glob.tailWidth == 2 && (text[length - 2] != glob.tail[0] ||
+                                                      text[length - 1] != glob.tail[1])) {
         return false;
     }
     const Unit* const units = units_.data() + glob.begin;

@@ -61,12 +61,15 @@ class ExclusionFilter {
         char first;         // a single-byte letter in lower case
         char second;
     };
-    // One name of a pattern: its units, and the bounds its bytes must lie within.
+    // One name of a pattern: its units, the bounds its bytes must lie within, and the
+    // bytes any match ends in (a name's last character, when the pattern's is one).
     struct Glob {
         std::uint32_t begin;
         std::uint32_t end;
         std::size_t minBytes;
         std::size_t maxBytes;
+        std::uint8_t tailWidth; // 0 when the pattern ends in a wildcard
+        char tail[2];
     };
     struct Pattern {
         std::uint32_t firstGlob;
