@@ -133,7 +133,19 @@ bool ExclusionFilter::add(const std::string& written) {
     if (compiled.globCount == 0) {
         return false;
     }
-    (anchored || compiled.globCount > 1 ? pathPatterns_ : namePatterns_).push_back(compiled);
+    if (anchored || compiled.globCount > 1) {
+        pathPatterns_.push_back(compiled);
+    } else {
+        const Glob& glob = globs_[compiled.firstGlob];
+        const auto index = static_cast<std::uint32_t>(namePatterns_.size());
+        if (glob.tailWidth == 0) {
+            endingInWildcard_.push_back(index);
+        } else {
+            byLastByte_[static_cast<unsigned char>(lower(glob.tail[glob.tailWidth - 1]))].push_back(
+                index);
+        }
+        namePatterns_.push_back(compiled);
+    }
     written_.push_back(pattern);
     return true;
 }
@@ -147,6 +159,10 @@ void ExclusionFilter::clear() {
     globs_.clear();
     namePatterns_.clear();
     pathPatterns_.clear();
+    for (std::vector<std::uint32_t>& patterns : byLastByte_) {
+        patterns.clear();
+    }
+    endingInWildcard_.clear();
     written_.clear();
     unusable_.clear();
 }
@@ -223,9 +239,20 @@ bool ExclusionFilter::matchesPath(const Pattern& pattern, const std::string& fol
 
 bool ExclusionFilter::excludes(const std::string& folder, const std::string& name,
                                bool isFolder) const {
-    for (const Pattern& pattern : namePatterns_) {
-        if ((isFolder || !pattern.foldersOnly) &&
-            matches(globs_[pattern.firstGlob], name.data(), name.size())) {
+    const auto matchesName = [&](std::uint32_t index) {
+        const Pattern& pattern = namePatterns_[index];
+        return (isFolder || !pattern.foldersOnly) &&
+               matches(globs_[pattern.firstGlob], name.data(), name.size());
+    };
+    if (!name.empty()) {
+        for (std::uint32_t index : byLastByte_[static_cast<unsigned char>(lower(name.back()))]) {
+            if (matchesName(index)) {
+                return true;
+            }
+        }
+    }
+    for (std::uint32_t index : endingInWildcard_) {
+        if (matchesName(index)) {
             return true;
         }
     }

@@ -88,6 +88,11 @@ class ExclusionFilter {
     std::vector<Glob> globs_;
     std::vector<Pattern> namePatterns_; // matched against the name alone
     std::vector<Pattern> pathPatterns_; // matched against the path, name by name
+    // The name patterns by the last byte (in lower case) of the last character they end in:
+    // a name is tried only against those its own last byte may end, and those that end in
+    // a wildcard.
+    std::array<std::vector<std::uint32_t>, 256> byLastByte_;
+    std::vector<std::uint32_t> endingInWildcard_;
     std::vector<std::string> written_;
     std::vector<std::string> unusable_;
 };

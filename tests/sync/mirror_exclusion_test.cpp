@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "base/path.h"
 #include "base/scoped_handle.h"
 #include "support/files.h"
 #include "support/recycle_bin.h"
@@ -20,13 +19,6 @@ using support::kSecond;
 
 constexpr FileTime kHour = 3600 * kSecond;
 const FileTime T = fileTimeUtc(2024, 3, 5, 8, 0, 0);
-
-// An outcome line: tag + the path of a relative entry in folder `index`.
-struct Line {
-    const char* tag;
-    std::size_t folder;
-    std::string relative;
-};
 
 struct Scenario {
     const char* name;
@@ -112,26 +104,6 @@ std::vector<Scenario> scenarios() {
     };
 }
 
-// Every folder of a tree that a file path implies.
-std::vector<Item> withFolders(const std::vector<Item>& items) {
-    std::vector<Item> result = items;
-    for (const Item& item : items) {
-        std::string path = item.path;
-        for (std::size_t at = path::lastSeparator(path); at != std::string::npos;
-             at = path::lastSeparator(path)) {
-            path.resize(at);
-            bool known = false;
-            for (const Item& other : result) {
-                known = known || other.path == path;
-            }
-            if (!known) {
-                result.push_back(folder(path));
-            }
-        }
-    }
-    return result;
-}
-
 std::string definition(const std::string& options, const std::vector<std::string>& folders) {
     std::string text = options;
     for (const std::string& folder : folders) {
@@ -170,15 +142,8 @@ TEST(MirrorExclusionTest, Scenarios) {
         EXPECT_EQ(result.newest, std::vector<std::string>{"【最新更新ファイル】" + folders[0] +
                                                           "\\" + scenario.newestFile});
         EXPECT_EQ(result.master, folders[0]);
-        std::vector<std::string> deleted, copied;
-        for (const Line& line : scenario.deleted) {
-            deleted.push_back(line.tag + folders[line.folder] + "\\" + line.relative);
-        }
-        for (const Line& line : scenario.copied) {
-            copied.push_back(line.tag + folders[line.folder] + "\\" + line.relative);
-        }
-        EXPECT_EQ(sorted(result.deleted), sorted(deleted));
-        EXPECT_EQ(sorted(result.copied), sorted(copied));
+        EXPECT_EQ(sorted(result.deleted), sorted(outcomeLines(scenario.deleted, folders)));
+        EXPECT_EQ(sorted(result.copied), sorted(outcomeLines(scenario.copied, folders)));
         EXPECT_EQ(sorted(asRunLines(preview.deleted)), sorted(result.deleted));
         EXPECT_EQ(sorted(asRunLines(preview.copied)), sorted(result.copied));
         for (std::size_t i = 0; i < folders.size(); ++i) {

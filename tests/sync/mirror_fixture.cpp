@@ -58,6 +58,32 @@ Tree expectedTree(const std::vector<Item>& items) {
     return tree;
 }
 
+std::vector<Item> withFolders(const std::vector<Item>& items) {
+    std::vector<Item> result = items;
+    for (const Item& item : items) {
+        std::string path = item.path;
+        for (std::size_t at = path::lastSeparator(path); at != std::string::npos;
+             at = path::lastSeparator(path)) {
+            path.resize(at);
+            const bool known = std::any_of(result.begin(), result.end(),
+                                           [&](const Item& other) { return other.path == path; });
+            if (!known) {
+                result.push_back(folder(path));
+            }
+        }
+    }
+    return result;
+}
+
+std::vector<std::string> outcomeLines(const std::vector<Line>& lines,
+                                      const std::vector<std::string>& folders) {
+    std::vector<std::string> result;
+    for (const Line& line : lines) {
+        result.push_back(line.tag + folders[line.folder] + "\\" + line.relative);
+    }
+    return result;
+}
+
 void makeTree(const std::string& root, const std::vector<Item>& items) {
     support::makeFolders(root);
     for (const Item& item : items) {

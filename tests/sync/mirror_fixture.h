@@ -41,6 +41,20 @@ using Tree = std::map<std::string, State>;
 Tree treeOf(const std::string& root);
 Tree expectedTree(const std::vector<Item>& items);
 
+// The items with every folder their paths imply.
+std::vector<Item> withFolders(const std::vector<Item>& items);
+
+// An outcome line: tag + the path of a relative entry in folder `folder` of a pass.
+struct Line {
+    const char* tag;
+    std::size_t folder;
+    std::string relative;
+};
+
+// The lines as the pass writes them, with the folders' paths.
+std::vector<std::string> outcomeLines(const std::vector<Line>& lines,
+                                      const std::vector<std::string>& folders);
+
 // Makes the root and the items below it, folders' own times last.
 void makeTree(const std::string& root, const std::vector<Item>& items);
 
