@@ -1,11 +1,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
 #include "main_window_fixture.h"
 #include "support/files.h"
+#include "support/threads.h"
 #include "ui/ui_ids.h"
 
 namespace {
@@ -96,7 +98,7 @@ TEST_F(RunControllerTest, AWholeRunWithSkippedDefinition) {
 
     // A is mirrored (50), B is skipped without moving the bar, C ends it (100).
     EXPECT_EQ(progress.positions(), (std::vector<int>{0, 50, 100}));
-    EXPECT_TRUE(contains(folderStatus.texts(), "【最新のディレクトリ】･･･調査中･･･"));
+    EXPECT_TRUE(contains(folderStatus.texts(), "【最新のディレクトリ】…調査中…"));
     EXPECT_TRUE(contains(folderStatus.texts(), "【外部コマンド】" + command));
     EXPECT_TRUE(contains(folderStatus.texts(), "【最新ディレクトリ】" + temp_.at("A1")));
     EXPECT_TRUE(contains(folderStatus.texts(), "【最新ディレクトリ】" + temp_.at("C1")));
@@ -193,6 +195,8 @@ TEST_F(RunControllerTest, ClosingDuringARunAsksAndEndsPromptly) {
         "Sync." + temp_.at("M") + "\r\nSync." + temp_.at("T") + "\r\n";
     ASSERT_NE(start(definitions.c_str()), nullptr);
     ControlRecorder fileStatus(control(kIdFileStatus));
+    // Every thread that appears after this is the run's.
+    const std::set<DWORD> beforeRun = support::threadsOfThisProcess();
     click(kIdRunButton);
     const std::string copying = "【コピー】" + temp_.at("T\\大きい.bin");
     ASSERT_TRUE(waitFor([&] { return contains(fileStatus.texts(), copying); }));
@@ -210,13 +214,34 @@ TEST_F(RunControllerTest, ClosingDuringARunAsksAndEndsPromptly) {
     ASSERT_TRUE(IsWindow(window()));
     EXPECT_FALSE(IsWindowEnabled(control(kIdRunButton)));
 
-    // Yes: the program ends within a few seconds although the copy is far from done.
+    // Yes, while the run's threads are held in a long call (as a flush or a slow drive
+    // holds them): the window stays and says that the run is stopping, and the program ends
+    // once they have gone on to their end, within a few seconds, although the copy is far
+    // from done.
+    std::set<DWORD> run;
+    for (DWORD id : support::threadsOfThisProcess()) {
+        if (beforeRun.count(id) == 0) {
+            run.insert(id);
+        }
+    }
+    support::HeldThreads held(run, 3000);
+    ASSERT_GE(held.count(), 1u);
     boxes_.answer(IDYES);
     HWND main = window();
     PostMessageA(main, WM_CLOSE, 0, 0);
     const DWORD asked = GetTickCount();
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return boxes_.seen().size() == 2 && IsWindow(main) &&
+                   text(kIdLogSummary) == "同期を中止しています…";
+        },
+        2000))
+        << "the window did not show that the run is stopping";
+    EXPECT_FALSE(held.released());
     ASSERT_TRUE(waitFor([&] { return !IsWindow(main); }, 30000));
-    EXPECT_LT(GetTickCount() - asked, 8000u);
+    EXPECT_TRUE(held.released());
+    EXPECT_TRUE(held.allEnded());
+    EXPECT_LT(GetTickCount() - asked, 11000u);
     EXPECT_FALSE(support::pathExists(temp_.at("T\\大きい.bin")));
     for (const std::string& name : support::listFolder(temp_.at("T"))) {
         EXPECT_EQ(name.find(".TMP"), std::string::npos) << name;
@@ -236,8 +261,10 @@ TEST_F(RunControllerTest, TheUserIsAskedBeforeARunEmptiesAFolder) {
     const std::string target = temp_.at("T");
     const std::string definitions = "Sync." + master + "\r\nSync." + target + "\r\n";
     ASSERT_NE(start(definitions.c_str()), nullptr);
-    const std::string question = target + " の 60 項目のうち 60 項目を削除します。\r\n" +
-                                 "マスターフォルダは " + master + " です。続けますか？";
+    const std::string question = "次のフォルダの項目を削除します。\r\n" + target +
+                                 "\r\n（60 項目のうち 60 項目）\r\n\r\n"
+                                 "合わせる元のフォルダ（マスター）：\r\n" +
+                                 master + "\r\n\r\n続けますか？";
 
     boxes_.answer(IDNO); // the question
     boxes_.answer(IDNO); // the end of the run

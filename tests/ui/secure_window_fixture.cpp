@@ -17,12 +17,16 @@ const char kProgCaption[] = "保護領域";
 namespace {
 
 std::vector<std::string>* eventLog = nullptr;
+std::function<void(const std::string&)> eventProbe;
 std::set<HWND> loggedBoxes;
 HHOOK boxHook = nullptr;
 
 void logEvent(const std::string& event) {
     if (eventLog != nullptr) {
         eventLog->push_back(event);
+    }
+    if (eventProbe) {
+        eventProbe(event);
     }
 }
 
@@ -61,6 +65,10 @@ std::vector<std::string> loggedEvents;
 
 void logTestEvent(const std::string& event) { logEvent(event); }
 
+void setEventProbe(std::function<void(const std::string&)> probe) {
+    eventProbe = std::move(probe);
+}
+
 bool dialogOpen(const char* caption) {
     EnumArgument find{caption, false};
     EnumThreadWindows(GetCurrentThreadId(), &matchCaption, reinterpret_cast<LPARAM>(&find));
@@ -83,7 +91,7 @@ bool loadedAndIdle() {
     HWND dialog = foldersDialog();
     // The list says so while the dialog loads.
     return dialog != nullptr && IsWindowEnabled(dialog) && !dialogOpen(kProgCaption) &&
-           listText() != "読み込み中･･･";
+           listText() != "読み込み中…";
 }
 
 SecureWindowTest::SecureWindowTest() {
@@ -118,6 +126,7 @@ SecureWindowTest::~SecureWindowTest() {
         boxHook = nullptr;
     }
     eventLog = nullptr;
+    eventProbe = nullptr;
     CurrentKeyText.clear();
 }
 
