@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/string_list.h"
+#include "sync/exclusion_filter.h"
 
 class CopyFinisher;
 class PassProgress;
@@ -32,6 +33,9 @@ struct PassContext {
 
     // Off while the current definition carries the no-subfolder option.
     bool withSubfolders = true;
+
+    // What the current definition leaves alone; set by every parse that loads.
+    ExclusionFilter exclusions;
 
     // Off for a run. On, the pass decides everything as a run does but changes nothing:
     // where a run would delete, copy or make a folder it records the line of what it would
