@@ -239,8 +239,7 @@ TEST_F(RunControllerTest, ARunThatLeftSomethingUndoneSaysSo) {
     temp_.file("M\\y.txt", "new y", old);
     temp_.file("T\\x.txt", "old", old);
     ASSERT_TRUE(SetFileAttributesA(temp_.at("T\\x.txt").c_str(), FILE_ATTRIBUTE_READONLY));
-    const std::string definitions =
-        "Sync." + temp_.at("M") + "\r\nSync." + temp_.at("T") + "\r\n";
+    const std::string definitions = "Sync." + temp_.at("M") + "\r\nSync." + temp_.at("T") + "\r\n";
     ASSERT_NE(start(definitions.c_str()), nullptr);
 
     boxes_.answer(IDNO);

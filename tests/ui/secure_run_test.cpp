@@ -209,9 +209,9 @@ TEST_F(SecureWindowTest, ClosingDuringARunSetsTheAreaAgainAfterEveryEngineThread
     bool copyingSeen = false;
     fileStatus.setProbe([&](const std::string& text) {
         // The status line puts how far the pass has come before the entry in hand.
-        const bool endsWithCopying = text.size() >= copying.size() &&
-                                     text.compare(text.size() - copying.size(), copying.size(),
-                                                  copying) == 0;
+        const bool endsWithCopying =
+            text.size() >= copying.size() &&
+            text.compare(text.size() - copying.size(), copying.size(), copying) == 0;
         if (endsWithCopying && !copyingSeen) {
             copyingSeen = true;
             logTestEvent("copying");
@@ -302,30 +302,37 @@ TEST_P(SecureStopTest, AStoppedRunSetsTheAreaAgain) {
         }
     });
     UserScript script;
-    script.then("the password is asked for", [] { return passwordPrompt() != nullptr; }, [] {
-        HWND prompt = passwordPrompt();
-        typeInto(GetDlgItem(prompt, kIdPasswordEdit), "pw");
-        press(GetDlgItem(prompt, kIdPasswordOk));
-    });
+    script.then(
+        "the password is asked for", [] { return passwordPrompt() != nullptr; },
+        [] {
+            HWND prompt = passwordPrompt();
+            typeInto(GetDlgItem(prompt, kIdPasswordEdit), "pw");
+            press(GetDlgItem(prompt, kIdPasswordOk));
+        });
     // The run button takes a second click within the double-click time as part of the click
     // that started the run.
     DWORD clicked = 0;
-    script.then("the big copy runs",
-                [&] { return copying && GetTickCount() - clicked > GetDoubleClickTime(); }, [&] {
-        EXPECT_EQ(support::readFile(secret + "\\a.txt"), "alpha");
-        if (how == EarlyEnd::StopButton) {
-            boxes_.answer(IDNO);
-            press(GetDlgItem(main, kIdRunButton));
-        } else {
-            PostMessageA(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-        }
-    });
+    script.then(
+        "the big copy runs",
+        [&] { return copying && GetTickCount() - clicked > GetDoubleClickTime(); },
+        [&] {
+            EXPECT_EQ(support::readFile(secret + "\\a.txt"), "alpha");
+            if (how == EarlyEnd::StopButton) {
+                boxes_.answer(IDNO);
+                press(GetDlgItem(main, kIdRunButton));
+            } else {
+                PostMessageA(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+            }
+        });
     clicked = GetTickCount();
     click(kIdRunButton);
-    ASSERT_TRUE(waitFor([&] {
-        return IsWindowEnabled(GetDlgItem(main, kIdRunButton)) != FALSE &&
-               textOf(GetDlgItem(main, kIdRunButton)) == "同期実行";
-    }, 90000)) << script.waitingFor();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return IsWindowEnabled(GetDlgItem(main, kIdRunButton)) != FALSE &&
+                   textOf(GetDlgItem(main, kIdRunButton)) == "同期実行";
+        },
+        90000))
+        << script.waitingFor();
 
     std::vector<std::string> expected = {"SecureProg 1", "SecureProg end", "copying",
                                          "SecureProg 2", "SecureProg end"};
