@@ -11,6 +11,7 @@
 #include "base/path.h"
 #include "base/scoped_handle.h"
 #include "base/worker_thread.h"
+#include "sync/pass_progress.h"
 
 namespace {
 
@@ -122,6 +123,7 @@ FileHandle writeTemporaryCopy(const PassContext& context, HANDLE source, const S
     std::vector<char> buffer(static_cast<std::size_t>(
         std::max<unsigned long long>(1, std::min<unsigned long long>(info.size, kCopyChunk))));
     bool ok = true;
+    noteCopyStarted(context, info.size);
     for (;;) {
         if (context.stopRequested()) {
             ok = false;
@@ -139,6 +141,7 @@ FileHandle writeTemporaryCopy(const PassContext& context, HANDLE source, const S
             ok = false;
             break;
         }
+        noteCopiedBytes(context, got);
     }
     // The copy keeps the source's write time: later passes compare it.
     ok = ok && SetFileTime(temporary.get(), nullptr, nullptr, &info.lastWrite);
