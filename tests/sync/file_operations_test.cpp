@@ -29,8 +29,8 @@ std::vector<std::string> lines(const StringList& list) {
 
 // The bytes of a file at an offset; fewer when the file ends sooner or cannot be read.
 std::string bytesAt(const std::string& path, unsigned long long offset, DWORD count) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr));
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(offset);
     std::string bytes(count, '\0');
@@ -399,7 +399,8 @@ TEST(CopyEntryTest, AFileOfManyGigabytesIsCopiedWholeThroughATemporaryFile) {
     const std::string source = master.at("動画ソ.bin");
     ASSERT_TRUE(support::makeSparseFile(source, kSize, "head of the new film", "its last frame"));
     ASSERT_TRUE(support::setWriteTime(source, time));
-    const std::string destination = target.file("動画ソ.bin", "the old film", time - 3600 * kSecond);
+    const std::string destination =
+        target.file("動画ソ.bin", "the old film", time - 3600 * kSecond);
 
     std::atomic<bool> done{false};
     PassContext context;
@@ -412,8 +413,8 @@ TEST(CopyEntryTest, AFileOfManyGigabytesIsCopiedWholeThroughATemporaryFile) {
         });
         const bool caughtInTheMiddle = support::pumpMessagesUntil(
             [&] { return done || !temporaryFilesIn(target.path()).empty(); }, 120000);
-        oldFileKeptMeanwhile = caughtInTheMiddle && !done &&
-                               support::readFile(destination) == "the old film";
+        oldFileKeptMeanwhile =
+            caughtInTheMiddle && !done && support::readFile(destination) == "the old film";
         copier.join();
     }
 
@@ -483,8 +484,8 @@ TEST(CopyEntryTest, ACopyThatRunsOutOfSpaceLeavesTheOldFileAndNoTemporaryFile) {
     const std::string source = master.at("大きい.bin");
     ASSERT_TRUE(support::makeSparseFile(source, total.QuadPart + (4ull << 20), "new", "end"));
     const std::string destination = target.file("写真ソ.jpg", "the old photo", old);
-    ASSERT_TRUE(GetDiskFreeSpaceExA((support::kDriveSmall + "\\").c_str(), &available, nullptr,
-                                    nullptr));
+    ASSERT_TRUE(
+        GetDiskFreeSpaceExA((support::kDriveSmall + "\\").c_str(), &available, nullptr, nullptr));
     const unsigned long long freeBefore = available.QuadPart;
 
     for (const bool finisher : {false, true}) {
@@ -502,8 +503,8 @@ TEST(CopyEntryTest, ACopyThatRunsOutOfSpaceLeavesTheOldFileAndNoTemporaryFile) {
         EXPECT_EQ(support::readFile(destination), "the old photo");
         EXPECT_EQ(support::writeTimeOf(destination), old);
         EXPECT_EQ(support::listFolder(target.path()), std::vector<std::string>{"写真ソ.jpg"});
-        ASSERT_TRUE(GetDiskFreeSpaceExA((support::kDriveSmall + "\\").c_str(), &available,
-                                        nullptr, nullptr));
+        ASSERT_TRUE(GetDiskFreeSpaceExA((support::kDriveSmall + "\\").c_str(), &available, nullptr,
+                                        nullptr));
         EXPECT_GE(available.QuadPart + (64u << 10), freeBefore);
     }
 }
