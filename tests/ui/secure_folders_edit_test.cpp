@@ -31,14 +31,26 @@ TEST(SecureFolderLinesTest, LinesThatNameFoldersOnceAndNotInsideAnother) {
     const std::string data2 = temp.folder("Data2");
     const std::string data = temp.folder("Data");
     const std::string so = temp.folder("ソ表");
+    const std::string sub = temp.folder("Data\\sub");
     const std::string lower = temp.at("data2");
     struct Case {
         const char* what;
         std::string text;
         std::vector<std::string> accepted;
     } const cases[] = {
-        {"a path inside a longer one above it is dropped", data2 + "\r\n" + data + "\r\n", {data2}},
+        {"a name that begins like one above is another folder",
+         data2 + "\r\n" + data + "\r\n",
+         {data2, data}},
         {"the shorter one first keeps both", data + "\r\n" + data2, {data, data2}},
+        {"a folder below one above it is dropped", data + "\r\n" + sub, {data}},
+        {"a folder above one listed first is kept", sub + "\r\n" + data, {sub, data}},
+        {"every spelling is taken in its one true form",
+         temp.path() + "\\\\Data\\.\r\n" + temp.path() + "/ソ表\r\n" + "d" +
+             temp.path().substr(1) + "\\x\\..\\Data2",
+         {data, so, data2}},
+        {"another spelling of a folder above is dropped",
+         data + "\r\n" + temp.path() + "\\DATA\\.\\sub",
+         {data}},
         {"a repeat in another letter case is dropped", data2 + "\r\n" + lower + "\r\n", {data2}},
         {"the first accepted line is taken even when written above",
          data2 + "x\r\n" + data2,
@@ -48,7 +60,7 @@ TEST(SecureFolderLinesTest, LinesThatNameFoldersOnceAndNotInsideAnother) {
          {so, data}},
         {"a trailing backslash is no folder", data + "\\\r\n" + so, {so}},
         {"lines are not trimmed", " " + data + "\r\n\t" + so + "\r\n", {}},
-        {"a drive counts as a folder", "D:\r\n" + so, {"D:", so}},
+        {"a drive counts as a folder, and holds every folder on it", "D:\r\n" + so, {"D:"}},
         {"double-byte names compare exactly", so + "\r\n" + temp.at("ソ"), {so}},
         {"nothing", "", {}},
     };
@@ -258,6 +270,47 @@ TEST_F(SecureWindowTest, LoadingThatCannotMoveEverythingBackClosesTheDialog) {
     ASSERT_TRUE(DeleteFileA((folder + "\\b.txt").c_str()));
     EXPECT_EQ(releaseThroughEngine("pw"), 1);
     EXPECT_EQ(support::readFile(folder + "\\b.txt"), "beta");
+}
+
+TEST_F(SecureWindowTest, LoadingThatLeftAChangedNoteSaysSoAndGoesOn) {
+    temp_.file("保護\\a.txt", "alpha");
+    const std::string folder = temp_.at("保護");
+    ASSERT_EQ(protectThroughEngine({folder}, "pw", false), 1);
+    listInSettings({folder}, 0);
+    const std::string note = folder + "\\" + securetest::kNoteName;
+    ASSERT_TRUE(support::writeFile(note, "lock. 私のメモ"));
+    boxes_.answer(IDOK);
+    ASSERT_NE(start(""), nullptr);
+
+    std::string listAfterLoad;
+    UserScript script;
+    script.then(
+        "the password is asked for", [] { return passwordPrompt() != nullptr; },
+        [] {
+            HWND prompt = passwordPrompt();
+            typeInto(GetDlgItem(prompt, kIdPasswordEdit), "pw");
+            press(GetDlgItem(prompt, kIdPasswordOk));
+        });
+    script.then("the list is loaded", &loadedAndIdle, [&] {
+        listAfterLoad = listText();
+        clearEdit(itemOf(kIdFolderList));
+        press(itemOf(kIdFoldersOk));
+    });
+    menu(kCmdSecureArea);
+    ASSERT_TRUE(play(script)) << script.waitingFor();
+
+    ASSERT_EQ(boxes_.seen().size(), 1u);
+    const support::SeenBox box = boxes_.seen().at(0);
+    EXPECT_EQ(box.caption, "エラー");
+    EXPECT_EQ(support::utf8(box.text),
+              support::utf8("保護領域を解除しましたが、問題がありました。\r\n"
+                            "内容が変えられていたか削除できなかったため、残した案内ファイルがあります。"
+                            "\r\n" +
+                            note + "\r\n（エラーコード：14）"));
+    EXPECT_EQ(listAfterLoad, folder + "\r\n");
+    EXPECT_EQ(support::readFile(folder + "\\a.txt"), "alpha");
+    EXPECT_EQ(support::readFile(note), "lock. 私のメモ");
+    EXPECT_FALSE(areaSet());
 }
 
 TEST_F(SecureWindowTest, TheDialogWaitsForItsReleaseWindow) {
