@@ -174,3 +174,19 @@ bool replaceWithTemporary(const std::string& temporary, const std::string& path)
     discardTemporary(temporary);
     return false;
 }
+
+bool retryWhileHeld(const std::function<bool()>& step, DWORD waitMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (step()) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
+            GetTickCount() - start >= waitMs) {
+            SetLastError(error);
+            return false;
+        }
+        Sleep(50);
+    }
+}

@@ -12,8 +12,8 @@ constexpr int kResultShortPath = 5;       // protect: a drive root, or the progr
 constexpr int kResultAlreadySet = 6;      // protect: the index exists, the area is set
 constexpr int kResultIndexNotWritten = 7; // protect: the index cannot be created or written
 constexpr int kResultNotAllProtected = 8; // protect: some files could not be moved and stay open
-constexpr int kResultNoIndex = 9;         // release: no index, it cannot be read, or it holds
-                                          // neither key nor file (the area is not set)
+constexpr int kResultNoIndex = 9;         // release: no index, or one a protect cut short
+                                          // before it held a key (the area is not set)
 constexpr int kResultNotAllRestored = 10; // release: records of stored files remain in the index
 constexpr int kResultFilesMissing = 11;   // release: stored files found neither in the store nor
                                           // at their places

@@ -8,6 +8,7 @@
 #include "base/file_reader.h"
 #include "base/file_system.h"
 #include "base/path.h"
+#include "base/path_on_disk.h"
 #include "base/scoped_handle.h"
 #include "base/text_buffer.h"
 
@@ -80,6 +81,13 @@ bool writeSection(const char* section, std::string text, const std::string& file
     return replaceWithTemporary(temporary, file);
 }
 
+// Whether the path lies on the drive ("D:"); a drive letter names its drive in either case.
+bool onDrive(const std::string& path, const std::string& drive) {
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+    return path.size() >= 2 && drive.size() == 2 && upper(path[0]) == upper(drive[0]) &&
+           path[1] == drive[1];
+}
+
 } // namespace
 
 SettingsFile::SettingsFile(const ProgramLocation& location)
@@ -121,7 +129,9 @@ int SettingsFile::ReadSecurePaths(StringList& folders) const {
         if (value.size() < 2 || value[0] != '\\') {
             continue;
         }
-        const std::string full = location_.drivePrefix + value;
+        // However the folder was written, it is taken in its one true form: the protect
+        // records its files so, and the folders dialog compares it so.
+        const std::string full = canonicalPath(location_.drivePrefix + value);
         const std::string parent = path::folderPart(full);
         const bool parentExists = !parent.empty() && folderExists(parent);
         if (folderExists(full) || parentExists) {
@@ -142,7 +152,7 @@ int SettingsFile::WriteSecurePaths(int type, StringList* folders, StringList* re
     std::string folder;
     while (folders->takeFirst(folder)) {
         ++handedIn;
-        if (folder.compare(0, 2, location_.drivePrefix) != 0 || folder.size() < 2) {
+        if (!onDrive(folder, location_.drivePrefix)) {
             if (rejected != nullptr) {
                 rejected->append(folder);
             }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/ansi_name.h"
 #include "base/file_system.h"
 #include "base/path.h"
 #include "base/scoped_handle.h"
@@ -13,40 +14,6 @@ constexpr std::size_t kFirstCapacity = 256;
 
 bool isDotEntry(const wchar_t* name) {
     return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
-}
-
-std::wstring wideOf(const std::string& text) {
-    if (text.empty()) {
-        return std::wstring();
-    }
-    const int length =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0) {
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
-                            length);
-    }
-    return wide;
-}
-
-// The name in the system code page; false when it has no exact form there. The listing's
-// own narrow names are best fits ("café" becomes "cafe", "¥" becomes "\"), which could name
-// another entry or leave the folder, so the conversion may neither fit nor fill in, and
-// must come back unchanged. Such a name is shown with "?" where it cannot be written.
-bool narrowName(const wchar_t* wide, std::string& name) {
-    BOOL usedDefault = FALSE;
-    const int length =
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, "?", &usedDefault);
-    if (length <= 1) {
-        name.clear();
-        return false;
-    }
-    name.assign(static_cast<std::size_t>(length), '\0');
-    usedDefault = FALSE;
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, &name[0], length, "?",
-                        &usedDefault);
-    name.resize(static_cast<std::size_t>(length - 1));
-    return !usedDefault && wideOf(name) == wide;
 }
 
 // The comparison the file system makes of names: without regard to case.
@@ -123,7 +90,7 @@ bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePat
         // A drive root without entries has not even "." and "..": listed, and empty.
         return GetLastError() == ERROR_FILE_NOT_FOUND;
     }
-    const std::wstring folderKey = folded(wideOf(folders_[folderIndex].relativePath));
+    const std::wstring folderKey = folded(wideFromAnsi(folders_[folderIndex].relativePath));
     std::string name;
     do {
         if (stop != nullptr && stop->load()) {
@@ -133,7 +100,7 @@ bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePat
         if (isDotEntry(found.cFileName)) {
             continue;
         }
-        const bool exact = narrowName(found.cFileName, name);
+        const bool exact = exactAnsiName(found.cFileName, name);
         const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (exact && !directory && isTemporaryFileName(name.c_str())) {
             temporaryFiles_.push_back(folders_[folderIndex].fullPath + "\\" + name);
@@ -213,7 +180,7 @@ std::size_t FolderSnapshot::buildSnapshot(const std::string& root, bool withSubf
     // holds; its entries would get paths with doubled separators.
     const bool plainRoot = !root_.empty() && path::lengthWithoutTrailingSeparators(
                                                  root_.data(), root_.size()) == root_.size();
-    rootListed_ = plainRoot && walk(0, wideOf(root_), withSubfolders, stop);
+    rootListed_ = plainRoot && walk(0, wideFromAnsi(root_), withSubfolders, stop);
     if (!rootListed_) {
         complete_ = false;
     }
@@ -259,7 +226,7 @@ std::string FolderSnapshot::relativePath(std::size_t index) const {
 }
 
 FolderSnapshot::Answer FolderSnapshot::answerFor(const std::string& relativePath) const {
-    std::wstring key = folded(wideOf(relativePath));
+    std::wstring key = folded(wideFromAnsi(relativePath));
     if (key.empty()) {
         return Answer::unknown;
     }
@@ -290,7 +257,7 @@ FolderSnapshot::Answer FolderSnapshot::answerFor(const std::string& relativePath
 }
 
 bool FolderSnapshot::recordedEntry(const std::string& relativePath, FileTime& time) const {
-    const auto found = byKey_.find(folded(wideOf(relativePath)));
+    const auto found = byKey_.find(folded(wideFromAnsi(relativePath)));
     if (found == byKey_.end() || found->second == kNoEntry) {
         return false;
     }
@@ -299,7 +266,7 @@ bool FolderSnapshot::recordedEntry(const std::string& relativePath, FileTime& ti
 }
 
 bool FolderSnapshot::blockedAt(const std::string& relativePath) const {
-    std::wstring key = folded(wideOf(relativePath));
+    std::wstring key = folded(wideFromAnsi(relativePath));
     while (!key.empty()) {
         const auto found = byKey_.find(key);
         if (found != byKey_.end() && found->second != kNoEntry &&

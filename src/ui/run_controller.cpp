@@ -12,6 +12,7 @@
 #include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/secure_state.h"
+#include "ui/secure_texts.h"
 #include "ui/ui_ids.h"
 
 namespace {
@@ -92,7 +93,7 @@ int RunController::setAreaAgain() {
 // folder list (0) leaves nothing open.
 void RunController::reportSetAgainFailure(int result) {
     if (result != secure::kResultDone && result != secure::kResultNone) {
-        showBox(secureSetFailedText(result).c_str(), MB_OK);
+        showBox(secureSetFailedText(LastSecureOutcome).c_str(), MB_OK);
     }
 }
 
@@ -120,8 +121,11 @@ void RunController::startSyncRun() {
         // 9: no key record, nothing is locked; a run cut short between its release and its
         // set-again leaves the area so. The folders are open as after a release.
         if (result != secure::kResultDone && result != secure::kResultNoIndex) {
-            showBox("保護領域の解除に失敗しました。\r\n同期処理を中止します。",
-                    MB_OK | MB_ICONERROR);
+            const std::string text =
+                secureReleaseFailedText(LastSecureOutcome) + "\r\n\r\n同期処理を中止します。";
+            showBox(text.c_str(), MB_OK | MB_ICONERROR);
+            // Released but not whole: the folders are open, and are set again at once.
+            areaOpenedByRun_ = secureAreaReleased(result);
             abandonStart();
             return;
         }

@@ -71,6 +71,8 @@ TEST(ProtectRecordRuleTest, AFileWhoseRecordTheReleaseWouldRefuseStaysInPlace) {
 
     const Ran protect = protectIn(fixture, "pw", {doc}, 0);
     EXPECT_EQ(protect.result, secure::kResultNotAllProtected);
+    EXPECT_EQ(protect.outcome.leftInPlace, 1u);
+    EXPECT_EQ(protect.files, 3);
     EXPECT_EQ(support::readFile(tooLong), "too long");
     EXPECT_FALSE(support::pathExists(fitting));
     EXPECT_FALSE(support::pathExists(temp.at("Doc\\a.txt")));

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <algorithm>
 #include <iterator>
 #include <map>
 #include <thread>
@@ -172,6 +173,10 @@ TEST(DamagedIndexTest, WhatCannotBePlacedIsKeptAsideAndTheAreaCanBeSetAgain) {
         ASSERT_EQ(aside.size(), 1u);
         EXPECT_EQ(aside[0].rfind("Vaultrowan00000-", 0), 0u) << aside[0];
         EXPECT_EQ(support::readFile(area.fixture.root() + "\\" + aside[0]), scrambleBytes(damaged));
+        // The user hears how many records and where.
+        EXPECT_GE(release.outcome.unreadableRecords, 1u);
+        EXPECT_EQ(support::utf8(release.outcome.indexAside),
+                  support::utf8(area.fixture.root() + "\\" + aside[0]));
 
         // The area can be set again; the files left in the store keep their names.
         const std::vector<std::string> leftNames = area.fixture.storedFiles();
@@ -192,6 +197,9 @@ TEST(ReleaseOutcomeTest, AStoredFileFoundNowhereIsReported) {
     const Ran release = releaseIn(area.fixture, "pw");
     EXPECT_EQ(release.result, secure::kResultFilesMissing);
     EXPECT_EQ(area.files().size(), 2u);
+    ASSERT_EQ(release.outcome.missing.size(), 1u);
+    EXPECT_FALSE(support::pathExists(release.outcome.missing[0]));
+    EXPECT_EQ(area.before.files.count(release.outcome.missing[0].substr(area.doc.size() + 1)), 1u);
     EXPECT_FALSE(support::pathExists(area.fixture.index()));
     EXPECT_TRUE(area.fixture.storedFiles().empty());
 }
@@ -207,6 +215,7 @@ TEST(ReleaseOutcomeTest, AnIndexThatCannotBeDeletedIsReported) {
     EXPECT_EQ(probe(area.fixture), secure::kProbeKeyWord);
     const Ran release = releaseIn(area.fixture, "pw");
     EXPECT_EQ(release.result, secure::kResultIndexNotRemoved);
+    EXPECT_EQ(release.outcome.systemError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(area.files(), area.before.files);
     EXPECT_FALSE(support::pathExists(area.doc + "\\" + kNoteName));
     reader.reset();
@@ -223,9 +232,13 @@ TEST(ReleaseOutcomeTest, ABusyIndexIsNoMissingIndex) {
         // Held without sharing for longer than the release waits.
         FileHandle holder = holdOpen(area.fixture.index(), 0);
         ASSERT_TRUE(holder.valid());
-        EXPECT_EQ(probe(area.fixture), secure::kProbeUnreadable);
+        SecureContext probing(area.fixture.root());
+        probing.setIndexScrambling(1);
+        EXPECT_EQ(probing.probeKeyRecord(), secure::kProbeUnreadable);
+        EXPECT_EQ(probing.probeError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
         const Ran release = releaseIn(area.fixture, "pw");
         EXPECT_EQ(release.result, secure::kResultIndexUnreadable);
+        EXPECT_EQ(release.outcome.systemError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
         EXPECT_EQ(area.fixture.storedFiles().size(), 3u);
         // A busy index still counts as a set area.
         EXPECT_EQ(protectIn(area.fixture, "pw", {area.fixture.temp().folder("Other")}).result,
@@ -258,6 +271,11 @@ TEST(ReleaseOutcomeTest, NotesAreDeletedOnlyAsTheProtectLeftThem) {
     const Ran release = releaseIn(area.fixture, "pw");
     EXPECT_EQ(release.result, secure::kResultNotesLeft);
     holder.reset();
+    std::vector<std::string> left = release.outcome.notesLeft;
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> expected = {changed, held};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected);
     EXPECT_EQ(support::readFile(changed), "lock. and my own words");
     EXPECT_EQ(support::readFile(held), "lock.");
     EXPECT_EQ(area.files(), area.before.files);
@@ -272,6 +290,7 @@ TEST(ReleaseOutcomeTest, AnIndexLeftInPlainTextIsReported) {
     area.fixture.temp().folder("_PWSD\\VRSYS\\Vaultrowan00000.exe.tmp");
     const Ran protect = area.protect(1, 1);
     EXPECT_EQ(protect.result, secure::kResultIndexPlain);
+    EXPECT_NE(protect.outcome.systemError, 0u);
     EXPECT_EQ(area.index().substr(0, 5), "<?xml");
     EXPECT_EQ(area.fixture.storedFiles().size(), 3u);
     // The area is set all the same and releases as ever.

@@ -56,6 +56,7 @@ Ran protectIn(const StoreFixture& fixture, const std::string& key,
     Ran ran;
     ran.files = context.startProtect();
     ran.result = context.resultCode();
+    ran.outcome = context.outcome();
     return ran;
 }
 
@@ -66,6 +67,7 @@ Ran releaseIn(const StoreFixture& fixture, const std::string& key, BYTE scrambli
     Ran ran;
     ran.files = context.startRelease();
     ran.result = context.resultCode();
+    ran.outcome = context.outcome();
     return ran;
 }
 

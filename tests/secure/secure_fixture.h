@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "secure/secure_operation.h"
 #include "support/temp_folder.h"
 
 namespace securetest {
@@ -46,10 +47,12 @@ class StoreFixture {
 // The note file's name.
 extern const std::string kNoteName;
 
-// What one operation on a store gave: the count it returned and its result code.
+// What one operation on a store gave: the count it returned, its result code, and what it
+// reported beyond the code.
 struct Ran {
     int files = -1;
     int result = -1;
+    SecureOutcome outcome;
 };
 
 // A protect or release on the fixture's store through a context of its own, waited for.
