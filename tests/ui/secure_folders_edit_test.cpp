@@ -176,7 +176,8 @@ TEST_F(SecureWindowTest, EditingTheListAndChoosingAKeyFile) {
         "the folders are dropped", [] { return !listText().empty(); },
         [&] {
             listAfterFolderDrop = listText();
-            // A repeat in other letters and a folder whose path is part of one above.
+            // A repeat in other letters, which goes, and a folder whose name begins like one
+            // above, which is another folder and stays.
             caretToEnd(itemOf(kIdFolderList));
             typeInto(itemOf(kIdFolderList), "\r" + temp_.at("data2") + "\r" + data + "\r");
             press(itemOf(kIdBrowseKeyFile));
@@ -216,17 +217,19 @@ TEST_F(SecureWindowTest, EditingTheListAndChoosingAKeyFile) {
     EXPECT_EQ(listAfterFolderDrop, "\r\n" + data2 + "\r\n" + so);
     EXPECT_EQ(initialName, "D:\\|*.*"); // the dialog splits "D:\*.*" into folder and filter
     EXPECT_TRUE(boxes_.seen().empty());
-    EXPECT_EQ(settingsFolders(), (std::vector<std::string>{data2.substr(2), so.substr(2)}));
+    EXPECT_EQ(settingsFolders(),
+              (std::vector<std::string>{data2.substr(2), so.substr(2), data.substr(2)}));
     EXPECT_EQ(secureSetting("Type"), "0");
     EXPECT_EQ(CurrentKeyText, keyFile);
     EXPECT_TRUE(areaSet());
     // Without hiding, a note stays where the files were.
     EXPECT_EQ(support::listFolder(data2), std::vector<std::string>{securetest::kNoteName});
     EXPECT_EQ(support::listFolder(so), std::vector<std::string>{securetest::kNoteName});
-    EXPECT_EQ(support::readFile(data + "\\z.txt"), "z");
+    EXPECT_EQ(support::listFolder(data), std::vector<std::string>{securetest::kNoteName});
     EXPECT_EQ(releaseThroughEngine(""), 1);
     EXPECT_EQ(support::readFile(data2 + "\\x.txt"), "x");
     EXPECT_EQ(support::readFile(so + "\\y.txt"), "y");
+    EXPECT_EQ(support::readFile(data + "\\z.txt"), "z");
 }
 
 TEST_F(SecureWindowTest, LoadingThatCannotMoveEverythingBackClosesTheDialog) {
