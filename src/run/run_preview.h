@@ -13,9 +13,11 @@
 struct DefinitionPreview {
     std::string master;
     std::vector<std::string> lines; // deletions, then copies, as the run's log holds them
-    std::size_t deletions = 0;      // "【削除予定】" lines
+    // "【削除予定】" and "【一時ファイル削除予定】" lines
+    std::size_t deletions = 0;
     std::size_t copies = 0;         // "【コピー予定】" lines
     std::size_t errors = 0;         // error lines
+    std::size_t questions = 0;      // "【確認予定】" lines: targets the run will ask about
 };
 
 // Takes the definitions of the text one after another on the calling thread, each with at

@@ -5,8 +5,8 @@
 #include "base/ansi_name.h"
 #include "base/file_reader.h"
 #include "base/file_system.h"
+#include "base/folder_identity.h"
 #include "base/path.h"
-#include "base/path_on_disk.h"
 #include "secure/file_attributes.h"
 #include "secure/index_container.h"
 #include "secure/index_file.h"
@@ -21,7 +21,8 @@ namespace {
 struct Entry {
     std::string name;
     DWORD attributes;
-    // The name has an exact form in the code page; any other cannot be named by a record.
+    // The name has an exact form in the code page, by which the code-page calls reach this
+    // very entry; any other cannot be named by a record ("a." would move "a").
     bool exact;
 };
 
@@ -43,7 +44,7 @@ bool listEntries(const std::string& folder, std::vector<Entry>& entries) {
         }
         Entry entry;
         entry.attributes = found.dwFileAttributes;
-        entry.exact = exactAnsiName(found.cFileName, entry.name);
+        entry.exact = exactAnsiName(found.cFileName, entry.name) && reachedByName(found.cFileName);
         entries.push_back(entry);
     } while (FindNextFileW(search.get(), &found));
     return GetLastError() == ERROR_NO_MORE_FILES;
@@ -291,13 +292,10 @@ SecureOutcome protectFolders(const SecureRequest& request) {
     // and no spelling of a folder hides what it is.
     std::vector<std::string> folders;
     for (const std::string& given : request.folders) {
-        std::string folder;
         if (given.empty() || !sameDrive(given, storeFolder)) {
             return failed(secure::kResultOtherDrive);
         }
-        if (!canonicalPath(given, folder)) {
-            return failed(secure::kResultShortPath);
-        }
+        const std::string folder = folderSpelling(given);
         if (!sameDrive(folder, storeFolder)) {
             return failed(secure::kResultOtherDrive);
         }
@@ -308,15 +306,15 @@ SecureOutcome protectFolders(const SecureRequest& request) {
     }
     // The program's own folder holds the store, the settings and the definition file: a
     // protect of it, or of a folder holding it, would move them away from the program.
-    const std::string storeRoot = canonicalPath(path::folderPart(storeFolder));
+    const std::string storeRoot = folderSpelling(path::folderPart(storeFolder));
     const std::string programFolders[] = {path::folderPart(storeRoot), moduleFolder()};
     for (const std::string& folder : folders) {
         for (const std::string& program : programFolders) {
-            if (!program.empty() && liesWithin(program, folder)) {
+            if (!program.empty() && FolderPlace::isSameOrInside(program, folder)) {
                 return failed(secure::kResultShortPath);
             }
         }
-        if (liesWithin(folder, storeRoot)) {
+        if (FolderPlace::isSameOrInside(folder, storeRoot)) {
             return failed(secure::kResultShortPath);
         }
     }
@@ -324,7 +322,7 @@ SecureOutcome protectFolders(const SecureRequest& request) {
     // and the area could never be opened again.
     if (keyElement == indexname::kKeyFile) {
         for (const std::string& folder : folders) {
-            if (liesWithin(key, folder)) {
+            if (FolderPlace::isSameOrInside(key, folder)) {
                 return failed(secure::kResultNoUsableKey);
             }
         }
@@ -391,10 +389,10 @@ SecureOutcome protectFolders(const SecureRequest& request) {
         // of the two, both complete. One left plain is said: it holds the key as typed.
         FileContent content;
         const unsigned long moved = journal.moved();
-        plain = !readWholeFile(indexPath, content) ||
-                !replaceFileContent(indexPath,
-                                    scrambleBytes(std::string(content.text(), content.size)),
-                                    [&] { passPoint(request, SecurePoint::Scrambling, moved); });
+        plain =
+            !readWholeFile(indexPath, content) ||
+            !replaceFileContent(indexPath, scrambleBytes(std::string(content.text(), content.size)),
+                                [&] { passPoint(request, SecurePoint::Scrambling, moved); });
         if (plain) {
             outcome.systemError = GetLastError();
         }

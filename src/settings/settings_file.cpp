@@ -7,8 +7,8 @@
 
 #include "base/file_reader.h"
 #include "base/file_system.h"
+#include "base/folder_identity.h"
 #include "base/path.h"
-#include "base/path_on_disk.h"
 #include "base/scoped_handle.h"
 #include "base/text_buffer.h"
 
@@ -100,7 +100,9 @@ std::string SettingsFile::readText(const char* section, const std::string& key) 
     return value.text();
 }
 
-void SettingsFile::markHidden() const { SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_HIDDEN); }
+void SettingsFile::markHidden() const {
+    SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_HIDDEN);
+}
 
 std::string SettingsFile::ReadDefSyncFile() const {
     const std::string stored = readText(kDefSyncFileSection, "Name");
@@ -131,7 +133,7 @@ int SettingsFile::ReadSecurePaths(StringList& folders) const {
         }
         // However the folder was written, it is taken in its one true form: the protect
         // records its files so, and the folders dialog compares it so.
-        const std::string full = canonicalPath(location_.drivePrefix + value);
+        const std::string full = folderSpelling(location_.drivePrefix + value);
         const std::string parent = path::folderPart(full);
         const bool parentExists = !parent.empty() && folderExists(parent);
         if (folderExists(full) || parentExists) {

@@ -1,6 +1,7 @@
 #include "sync/folder_snapshot.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include "base/ansi_name.h"
 #include "base/file_system.h"
@@ -100,7 +101,7 @@ bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePat
         if (isDotEntry(found.cFileName)) {
             continue;
         }
-        const bool exact = exactAnsiName(found.cFileName, name);
+        const bool exact = exactAnsiName(found.cFileName, name) && reachedByName(found.cFileName);
         const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (exact && !directory && isTemporaryFileName(name.c_str())) {
             temporaryFiles_.push_back(folders_[folderIndex].fullPath + "\\" + name);
@@ -122,8 +123,11 @@ bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePat
         std::uint16_t flags = 0;
         if (!exact) {
             flags |= kUnmappable;
-        } else if (byKey_.count(key) != 0) {
+        } else if (const auto twin = byKey_.find(key); twin != byKey_.end()) {
             flags |= kDuplicate;
+            if (twin->second != kNoEntry) {
+                entries_[twin->second].flags |= kHasTwin;
+            }
         }
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
             flags |= kLink;
@@ -249,20 +253,17 @@ FolderSnapshot::Answer FolderSnapshot::answerFor(const std::string& relativePath
         }
         const Entry& above = entries_[found->second];
         const bool folder = (above.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (folder && (above.flags & (kNeverMirrored | kUnlisted)) != 0) {
+        // Below a name with a twin, the twin's listing (never walked) may hold it.
+        if (folder && (above.flags & (kNeverMirrored | kUnlisted | kHasTwin)) != 0) {
             return Answer::unknown;
         }
         return Answer::absent; // a listed folder without it, or a file, which holds nothing
     }
 }
 
-bool FolderSnapshot::recordedEntry(const std::string& relativePath, FileTime& time) const {
+std::size_t FolderSnapshot::recordedIndex(const std::string& relativePath) const {
     const auto found = byKey_.find(folded(wideFromAnsi(relativePath)));
-    if (found == byKey_.end() || found->second == kNoEntry) {
-        return false;
-    }
-    time = entries_[found->second].writeTime;
-    return true;
+    return found == byKey_.end() ? kNoEntry : found->second;
 }
 
 bool FolderSnapshot::blockedAt(const std::string& relativePath) const {
@@ -270,7 +271,7 @@ bool FolderSnapshot::blockedAt(const std::string& relativePath) const {
     while (!key.empty()) {
         const auto found = byKey_.find(key);
         if (found != byKey_.end() && found->second != kNoEntry &&
-            (entries_[found->second].flags & (kNeverMirrored | kUnlisted)) != 0) {
+            (entries_[found->second].flags & (kNeverMirrored | kUnlisted | kHasTwin)) != 0) {
             return true;
         }
         const std::size_t separator = key.rfind(L'\\');
@@ -290,8 +291,10 @@ bool FolderSnapshot::lookupInFolder(const std::string& relativePath) {
     if (relativePath.empty() || path::hasWildcard(full) ||
         !GetFileAttributesExA(full.c_str(), GetFileExInfoStandard, &data)) {
         lastLookupTime_ = 0;
+        lastLookupFolder_ = false;
         return false;
     }
     lastLookupTime_ = toFileTime(data.ftLastWriteTime);
+    lastLookupFolder_ = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return true;
 }

@@ -16,10 +16,12 @@ constexpr UINT kMsgRunCommand = WM_USER + 5;   // lParam: the command of a "Sync
 constexpr UINT kMsgConfirmDeletions = WM_USER + 6; // lParam: const DeletionQuestion*; the
                                                    // answer: nonzero to go on, 0 to skip
 
-// A pass's deletions would remove `deletions` of the `entries` of the target folder.
+// A pass's deletions would remove `deletions` of the `entries` of the target folder, among
+// them `unlistedFolders` folders it could not list, with whatever they hold.
 struct DeletionQuestion {
     const char* target;
     const char* master;
     std::size_t entries;
     std::size_t deletions;
+    std::size_t unlistedFolders;
 };

@@ -4,7 +4,7 @@
 
 #include "base/file_system.h"
 #include "base/path.h"
-#include "base/path_on_disk.h"
+#include "base/folder_identity.h"
 #include "base/scoped_handle.h"
 #include "base/string_list.h"
 #include "base/text_buffer.h"
@@ -119,13 +119,6 @@ void load(SecureFoldersState& state) {
         CloseDialog(state.window, 0);
         return;
     }
-    if (result == secure::kResultNotAllRestored) {
-        tell(state, "保護フォルダの一部を元に戻せませんでした。\r\n"
-                    "元の場所にある同じ名前のファイルを移動してから、もう一度開いてください。\r\n" +
-                        errorCodeText(result));
-        CloseDialog(state.window, 0);
-        return;
-    }
     if (result == secure::kResultNone) {
         // The password was not given (the window was closed): the area is still set, and
         // an apply would only meet it.
@@ -135,8 +128,8 @@ void load(SecureFoldersState& state) {
     if (result == secure::kResultNoIndex) {
         EnableWindow(item(state, kIdKeepKey), FALSE);
     } else if (!secureAreaReleased(result)) {
-        // The area may still be set (its index could not be read or removed): an apply
-        // would only meet it.
+        // The area is still set (files wait in the store for places that are taken, or its
+        // index could not be read or removed): an apply would only meet it.
         tell(state, secureReleaseFailedText(LastSecureOutcome));
         CloseDialog(state.window, 0);
         return;
@@ -194,7 +187,7 @@ std::string rejectedText(const StringList& rejected) {
 // Whether the path lies in one of the folders.
 bool insideAny(const std::string& path, const std::vector<std::string>& folders) {
     for (const std::string& folder : folders) {
-        if (liesWithin(path, folder)) {
+        if (FolderPlace::isSameOrInside(path, folder)) {
             return true;
         }
     }
@@ -425,12 +418,10 @@ std::vector<std::string> acceptedFolderLines(const std::string& listText) {
         // A line that ends in a separator names no folder; any other is taken in its one
         // true form, so that two spellings of one folder are seen as one.
         const bool endsInSeparator =
-            !line.empty() && (line.back() == '/' ||
-                              path::lengthWithoutTrailingSeparators(line.data(), line.size()) <
-                                  line.size());
-        std::string folder;
-        if (!endsInSeparator && canonicalPath(line, folder) && folderExists(folder) &&
-            !insideAny(folder, accepted)) {
+            !line.empty() && (line.back() == '/' || path::lengthWithoutTrailingSeparators(
+                                                        line.data(), line.size()) < line.size());
+        const std::string folder = endsInSeparator ? std::string() : folderSpelling(line);
+        if (!folder.empty() && folderExists(folder) && !insideAny(folder, accepted)) {
             accepted.push_back(folder);
         }
         start = end;

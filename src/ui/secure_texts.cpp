@@ -48,7 +48,8 @@ const char* secureResultSentence(int code) {
         return "保護領域は設定されていません。";
     case secure::kResultNotAllRestored:
         return "元の場所に同じ名前のファイルがあるため、戻せなかったファイルがあります。"
-               "それらは格納先に残り、次の解除で戻ります。";
+               "それらは格納先に残っています。元の場所にある同じ名前のファイルを移動してから、"
+               "もう一度解除してください。";
     case secure::kResultFilesMissing:
         return "格納先にも元の場所にも見つからないファイルがありました。";
     case secure::kResultIndexUnreadable:

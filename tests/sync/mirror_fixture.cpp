@@ -166,8 +166,10 @@ std::vector<std::vector<Item>> randomTrees(unsigned seed, std::size_t folders) {
 }
 
 std::vector<std::string> asRunLines(std::vector<std::string> lines) {
-    const std::pair<std::string, std::string> tags[] = {{"【削除予定】", "【削除】"},
-                                                        {"【コピー予定】", "【コピー】"}};
+    const std::pair<std::string, std::string> tags[] = {
+        {"【削除予定】", "【削除】"},
+        {"【コピー予定】", "【コピー】"},
+        {"【一時ファイル削除予定】", "【一時ファイル削除】"}};
     for (std::string& line : lines) {
         for (const auto& tag : tags) {
             if (line.compare(0, tag.first.size(), tag.first) == 0) {

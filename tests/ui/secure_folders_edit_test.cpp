@@ -257,9 +257,13 @@ TEST_F(SecureWindowTest, LoadingThatCannotMoveEverythingBackClosesTheDialog) {
     ASSERT_EQ(boxes_.seen().size(), 1u);
     const support::SeenBox box = boxes_.seen().at(0);
     EXPECT_EQ(box.caption, "エラー");
-    EXPECT_EQ(box.text, "保護フォルダの一部を元に戻せませんでした。\r\n"
-                        "元の場所にある同じ名前のファイルを移動してから、もう一度開いてください。"
-                        "\r\n\r\n（エラーコード：10）");
+    // The sentence of the code is the one every window gives it, with how many files wait.
+    EXPECT_EQ(support::utf8(box.text),
+              support::utf8("保護領域の解除に失敗しました。\r\n"
+                            "元の場所に同じ名前のファイルがあるため、戻せなかったファイルがあります。"
+                            "それらは格納先に残っています。元の場所にある同じ名前のファイルを移動"
+                            "してから、もう一度解除してください。\r\n戻せなかったファイル：1 件"
+                            "\r\n（エラーコード：10）"));
     EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
     EXPECT_FALSE(box.anyIcon);
     EXPECT_EQ(events().back(), "SecureFlds end");

@@ -11,8 +11,10 @@
 // asks the user, is skipped with the line "【確認で中止】" + that folder, unless
 // --allow-mass-delete lets it go on.
 //
-// --preview runs the passes in preview mode: the same lines with "【削除予定】" and
-// "【コピー予定】" where a run deletes and copies, and nothing changed on disk.
+// --preview runs the passes in preview mode: the same lines with "【削除予定】",
+// "【コピー予定】" and "【一時ファイル削除予定】" where a run deletes, copies and removes a
+// leftover copy, and nothing changed on disk. A definition that the run would stop unless
+// the question were answered Yes gets "【確認予定】" + target folder before its lines.
 //
 // --exit-at=POINT is for the tests that cut a run off where they choose, to see what a
 // killed run leaves behind. POINT is "master", "delete:N" or "copy:N" (the master message,
