@@ -67,11 +67,6 @@ bool keyReadsBack(const std::string& key) {
     return key.find_first_of("<>\r\n") == std::string::npos;
 }
 
-bool sameDrive(const std::string& a, const std::string& b) {
-    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-    return !a.empty() && !b.empty() && upper(a[0]) == upper(b[0]);
-}
-
 } // namespace
 
 ProtectJournal::ProtectJournal(FileHandle index, const SecureRequest& request,
@@ -292,11 +287,11 @@ SecureOutcome protectFolders(const SecureRequest& request) {
     // and no spelling of a folder hides what it is.
     std::vector<std::string> folders;
     for (const std::string& given : request.folders) {
-        if (given.empty() || !sameDrive(given, storeFolder)) {
+        if (given.empty() || !path::sameDrive(given, storeFolder)) {
             return failed(secure::kResultOtherDrive);
         }
         const std::string folder = folderSpelling(given);
-        if (!sameDrive(folder, storeFolder)) {
+        if (!path::sameDrive(folder, storeFolder)) {
             return failed(secure::kResultOtherDrive);
         }
         if (folder.size() < 4) {

@@ -81,13 +81,6 @@ bool writeSection(const char* section, std::string text, const std::string& file
     return replaceWithTemporary(temporary, file);
 }
 
-// Whether the path lies on the drive ("D:"); a drive letter names its drive in either case.
-bool onDrive(const std::string& path, const std::string& drive) {
-    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-    return path.size() >= 2 && drive.size() == 2 && upper(path[0]) == upper(drive[0]) &&
-           path[1] == drive[1];
-}
-
 } // namespace
 
 SettingsFile::SettingsFile(const ProgramLocation& location)
@@ -100,9 +93,7 @@ std::string SettingsFile::readText(const char* section, const std::string& key) 
     return value.text();
 }
 
-void SettingsFile::markHidden() const {
-    SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_HIDDEN);
-}
+void SettingsFile::markHidden() const { SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_HIDDEN); }
 
 std::string SettingsFile::ReadDefSyncFile() const {
     const std::string stored = readText(kDefSyncFileSection, "Name");
@@ -154,7 +145,7 @@ int SettingsFile::WriteSecurePaths(int type, StringList* folders, StringList* re
     std::string folder;
     while (folders->takeFirst(folder)) {
         ++handedIn;
-        if (!onDrive(folder, location_.drivePrefix)) {
+        if (!path::sameDrive(folder, location_.drivePrefix)) {
             if (rejected != nullptr) {
                 rejected->append(folder);
             }

@@ -207,21 +207,6 @@ std::string failedText(int code) {
            std::to_string(code) + "）";
 }
 
-// The platform's own text of an error code, as the program appends it.
-std::string platformText(DWORD error) {
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = text != nullptr ? text : "";
-    LocalFree(text);
-    while (!result.empty() && (result.back() == '\r' || result.back() == '\n' ||
-                               result.back() == ' ')) {
-        result.pop_back();
-    }
-    return result + "（Windows のエラーコード：" + std::to_string(error) + "）";
-}
-
 // The set failure with the platform's error in its own line before the code.
 std::string failedText(int code, DWORD error) {
     const std::string text = failedText(code);

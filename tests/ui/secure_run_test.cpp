@@ -36,21 +36,6 @@ const std::string kPlaceTaken =
                   "\r\n（エラーコード：10）");
 const std::string kPromptClosed = releaseFailed("パスワードの入力が取り消されました。");
 
-// The platform's own text of an error code, as the program appends it.
-std::string platformText(DWORD error) {
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = text != nullptr ? text : "";
-    LocalFree(text);
-    while (!result.empty() && (result.back() == '\r' || result.back() == '\n' ||
-                               result.back() == ' ')) {
-        result.pop_back();
-    }
-    return result + "（Windows のエラーコード：" + std::to_string(error) + "）";
-}
-
 const std::string kIndexBusy =
     releaseFailed("保護領域の記録ファイルを読み取れません。他のプログラムが使用している可能性があります。"
                   "しばらくしてからやり直してください。\r\n" +
