@@ -272,6 +272,29 @@ TEST(ProtectListingTest, AFolderThatCannotBeListedIsNoEmptyFolder) {
     }
 }
 
+TEST(ProtectListingTest, ANameTheCodePageCallsWouldChangeStaysWhereItIs) {
+    // Written from the Linux side: "data." and "data" are two files there, while a move of
+    // "data." through the code-page calls reaches "data"; "a:b" would name a stream of "a".
+    StoreFixture fixture;
+    const support::TempFolder& temp = fixture.temp();
+    const std::string doc = temp.folder("Doc");
+    temp.file("Doc\\a.txt", "a");
+    ASSERT_TRUE(support::unixCommandSucceeds(
+        "printf plain > {0}/data && printf dot > {0}/data. && printf colon > {0}/a:b", {doc}));
+
+    const Ran protect = protectIn(fixture, "pw", {doc}, 0);
+    EXPECT_EQ(protect.result, secure::kResultNotAllProtected);
+    EXPECT_EQ(fixture.storedFiles().size(), 2u);
+    EXPECT_FALSE(support::pathExists(doc + "\\" + kNoteName));
+    EXPECT_EQ(releaseIn(fixture, "pw").result, secure::kResultDone);
+    EXPECT_TRUE(support::unixCommandSucceeds("test \"$(cat {0}/data)\" = plain && "
+                                             "test \"$(cat {0}/data.)\" = dot && "
+                                             "test \"$(cat {0}/a:b)\" = colon",
+                                             {doc}));
+    EXPECT_EQ(support::readFile(doc + "\\a.txt"), "a");
+    EXPECT_TRUE(fixture.storedFiles().empty());
+}
+
 TEST(ProtectNoteTest, ALeftoverTemporaryOfANoteIsNeverStored) {
     // A protect cut short while it wrote a note leaves the note's temporary beside it.
     StoreFixture fixture;
