@@ -25,8 +25,8 @@ bool readOpenFile(HANDLE file, FileContent& content) {
     std::size_t done = 0;
     while (done < wanted) {
         DWORD got = 0;
-        if (!ReadFile(file, content.bytes.data() + done, static_cast<DWORD>(wanted - done),
-                      &got, nullptr)) {
+        if (!ReadFile(file, content.bytes.data() + done, static_cast<DWORD>(wanted - done), &got,
+                      nullptr)) {
             content.bytes.assign(kPadding, '\0');
             return false;
         }
@@ -49,8 +49,7 @@ bool readWholeFile(const std::string& path, FileContent& content) {
     return file && readOpenFile(file.get(), content);
 }
 
-bool readSharedFile(const std::string& path, FileContent& content, DWORD busyWaitMs,
-                    DWORD& error) {
+bool readSharedFile(const std::string& path, FileContent& content, DWORD busyWaitMs, DWORD& error) {
     content.bytes.assign(kPadding, '\0');
     content.size = 0;
     FileHandle file;

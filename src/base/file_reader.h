@@ -24,5 +24,4 @@ bool readWholeFile(const std::string& path, FileContent& content);
 // `busyWaitMs` while one holds it without sharing. False with the platform's
 // error code in `error`: ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND when the file is not
 // there, ERROR_SHARING_VIOLATION when it stayed held.
-bool readSharedFile(const std::string& path, FileContent& content, DWORD busyWaitMs,
-                    DWORD& error);
+bool readSharedFile(const std::string& path, FileContent& content, DWORD busyWaitMs, DWORD& error);

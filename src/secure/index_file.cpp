@@ -138,12 +138,11 @@ IndexParts indexPartsOf(const std::string& completeText) {
     }
 
     std::vector<Part> found;
-    for (const std::string* name : {&indexname::kKeyFile, &indexname::kKeyWord, &indexname::kFile,
-                                    &indexname::kNote}) {
+    for (const std::string* name :
+         {&indexname::kKeyFile, &indexname::kKeyWord, &indexname::kFile, &indexname::kNote}) {
         collectStarts(folded, *name, begin, end, found);
     }
-    std::sort(found.begin(), found.end(),
-              [](const Part& a, const Part& b) { return a.at < b.at; });
+    std::sort(found.begin(), found.end(), [](const Part& a, const Part& b) { return a.at < b.at; });
 
     if (!blank(completeText, begin, found.empty() ? end : found.front().at)) {
         ++parts.unreadable;

@@ -90,8 +90,7 @@ bool readElementValue(const std::string& text, const std::string& name, std::str
                       unsigned& count) {
     count = 0;
     const std::size_t first = findStartTag(text, name, 0);
-    for (std::size_t at = first; at != std::string::npos;
-         at = findStartTag(text, name, at + 1)) {
+    for (std::size_t at = first; at != std::string::npos; at = findStartTag(text, name, at + 1)) {
         ++count;
     }
     if (first == std::string::npos) {

@@ -67,8 +67,8 @@ std::string asideName(const std::string& storeRoot) {
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "-%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth,
                   now.wDay, now.wHour, now.wMinute, now.wSecond);
-    const std::string stem = storeRoot + "\\" +
-                             store::kIndexName.substr(0, store::kIndexName.size() - 4) + stamp;
+    const std::string stem =
+        storeRoot + "\\" + store::kIndexName.substr(0, store::kIndexName.size() - 4) + stamp;
     std::string name = stem + store::kStoredSuffix;
     for (int count = 2; entryExists(name); ++count) {
         name = stem + "-" + std::to_string(count) + store::kStoredSuffix;

@@ -17,12 +17,12 @@ constexpr int kResultNoIndex = 9;         // release: no index, or one a protect
 constexpr int kResultNotAllRestored = 10; // release: records of stored files remain in the index
 constexpr int kResultFilesMissing = 11;   // release: stored files found neither in the store nor
                                           // at their places
-constexpr int kResultIndexUnreadable = 12; // the index is there but cannot be read (busy, denied)
-constexpr int kResultIndexPlain = 13;      // protect: the index could not be scrambled; the key
-                                           // stands in it in plain text
-constexpr int kResultNotesLeft = 14;       // release: notes that were changed or could not be
-                                           // deleted stay where they are
-constexpr int kResultIndexNotRemoved = 15; // release: the index could not be deleted or rewritten
+constexpr int kResultIndexUnreadable = 12;  // the index is there but cannot be read (busy, denied)
+constexpr int kResultIndexPlain = 13;       // protect: the index could not be scrambled; the key
+                                            // stands in it in plain text
+constexpr int kResultNotesLeft = 14;        // release: notes that were changed or could not be
+                                            // deleted stay where they are
+constexpr int kResultIndexNotRemoved = 15;  // release: the index could not be deleted or rewritten
 constexpr int kResultDamagedIndexKept = 16; // release: records that could not be read; the index
                                             // was put aside with the date, their files stay
 

@@ -28,8 +28,8 @@ class SettingsFile {
     int ReadSecurePaths(StringList& folders) const;
 
     // Stores the folders of the program's drive, its letter in either case (the list is
-    // emptied), and hands the others to `rejected`; returns the number of folders handed in. Without lists, or with an
-    // empty list, the section is emptied.
+    // emptied), and hands the others to `rejected`; returns the number of folders handed in.
+    // Without lists, or with an empty list, the section is emptied.
     int WriteSecurePaths(int type, StringList* folders, StringList* rejected) const;
 
     int ReadSecureType() const;

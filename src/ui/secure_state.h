@@ -32,4 +32,3 @@ std::string secureStoreRoot();
 
 // An error code as the program's boxes append it: "\r\n（エラーコード：" code "）".
 std::string errorCodeText(int code);
-

@@ -103,8 +103,7 @@ TEST(ProtectFolderSpellingTest, EverySpellingOfAFolderComesBackWhole) {
         {"a trailing dot part", [](const std::string& root) { return root + "\\Doc\\sub\\."; }},
         {"the drive letter in lower case",
          [](const std::string& root) { return "d" + root.substr(1) + "\\Doc\\sub"; }},
-        {"other letter case",
-         [](const std::string& root) { return root + "\\DOC\\SUB"; }},
+        {"other letter case", [](const std::string& root) { return root + "\\DOC\\SUB"; }},
     };
     for (const BYTE hide : {BYTE(0), BYTE(1)}) {
         for (const Case& c : cases) {
@@ -144,8 +143,8 @@ TEST(ProtectFolderSpellingTest, AFolderListedTwiceOrInsideAnotherIsWalkedOnce) {
     temp.file("Doc\\b.txt", "b");
     const std::string doc = temp.at("Doc");
     const TreeState before = treeState(doc);
-    const Ran protect = protectIn(
-        fixture, "pw", {temp.at("Doc\\sub"), doc, doc + "\\.", temp.at("Doc\\sub")}, 0);
+    const Ran protect =
+        protectIn(fixture, "pw", {temp.at("Doc\\sub"), doc, doc + "\\.", temp.at("Doc\\sub")}, 0);
     EXPECT_EQ(protect.result, secure::kResultDone);
     EXPECT_EQ(fixture.storedFiles().size(), 2u);
     const std::string index = plainIndexOf(fixture);

@@ -80,9 +80,9 @@ struct ThreeFiles {
         std::map<std::string, securetest::FileState> files = treeState(doc).files;
         for (auto it = files.begin(); it != files.end();) {
             const std::string& name = it->first;
-            const bool note = name.size() >= kNoteName.size() &&
-                              name.compare(name.size() - kNoteName.size(), std::string::npos,
-                                           kNoteName) == 0;
+            const bool note =
+                name.size() >= kNoteName.size() &&
+                name.compare(name.size() - kNoteName.size(), std::string::npos, kNoteName) == 0;
             it = note ? files.erase(it) : std::next(it);
         }
         return files;
@@ -109,14 +109,18 @@ TEST(DamagedIndexTest, ARecordWhoseValuesCanStillBeReadComesBack) {
              text.erase(text.rfind("</file>\r\n"), 9);
              return text;
          }},
-        {"the end tag of a place", [](const std::string& index) { return without(index, "</store>"); }},
+        {"the end tag of a place",
+         [](const std::string& index) { return without(index, "</store>"); }},
         {"the end tag of a stored name",
          [](const std::string& index) { return without(index, "</secure>"); }},
         {"the end tag of the attributes",
          [](const std::string& index) { return without(index, "</file-attribute>"); }},
-        {"the end tag of the key", [](const std::string& index) { return without(index, "</sckeyw>"); }},
-        {"the end tag of a note", [](const std::string& index) { return without(index, "</notetag>"); }},
-        {"the root's end tag", [](const std::string& index) { return without(index, "</vaultrowan>\r\n"); }},
+        {"the end tag of the key",
+         [](const std::string& index) { return without(index, "</sckeyw>"); }},
+        {"the end tag of a note",
+         [](const std::string& index) { return without(index, "</notetag>"); }},
+        {"the root's end tag",
+         [](const std::string& index) { return without(index, "</vaultrowan>\r\n"); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);

@@ -45,8 +45,8 @@ TEST(SecureFolderLinesTest, LinesThatNameFoldersOnceAndNotInsideAnother) {
         {"a folder below one above it is dropped", data + "\r\n" + sub, {data}},
         {"a folder above one listed first is kept", sub + "\r\n" + data, {sub, data}},
         {"every spelling is taken in its one true form",
-         temp.path() + "\\\\Data\\.\r\n" + temp.path() + "/ソ表\r\n" + "d" +
-             temp.path().substr(1) + "\\x\\..\\Data2",
+         temp.path() + "\\\\Data\\.\r\n" + temp.path() + "/ソ表\r\n" + "d" + temp.path().substr(1) +
+             "\\x\\..\\Data2",
          {data, so, data2}},
         {"another spelling of a folder above is dropped",
          data + "\r\n" + temp.path() + "\\DATA\\.\\sub",
@@ -258,12 +258,13 @@ TEST_F(SecureWindowTest, LoadingThatCannotMoveEverythingBackClosesTheDialog) {
     const support::SeenBox box = boxes_.seen().at(0);
     EXPECT_EQ(box.caption, "エラー");
     // The sentence of the code is the one every window gives it, with how many files wait.
-    EXPECT_EQ(support::utf8(box.text),
-              support::utf8("保護領域の解除に失敗しました。\r\n"
-                            "元の場所に同じ名前のファイルがあるため、戻せなかったファイルがあります。"
-                            "それらは格納先に残っています。元の場所にある同じ名前のファイルを移動"
-                            "してから、もう一度解除してください。\r\n戻せなかったファイル：1 件"
-                            "\r\n（エラーコード：10）"));
+    EXPECT_EQ(
+        support::utf8(box.text),
+        support::utf8("保護領域の解除に失敗しました。\r\n"
+                      "元の場所に同じ名前のファイルがあるため、戻せなかったファイルがあります。"
+                      "それらは格納先に残っています。元の場所にある同じ名前のファイルを移動"
+                      "してから、もう一度解除してください。\r\n戻せなかったファイル：1 件"
+                      "\r\n（エラーコード：10）"));
     EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
     EXPECT_FALSE(box.anyIcon);
     EXPECT_EQ(events().back(), "SecureFlds end");
@@ -309,11 +310,12 @@ TEST_F(SecureWindowTest, LoadingThatLeftAChangedNoteSaysSoAndGoesOn) {
     ASSERT_EQ(boxes_.seen().size(), 1u);
     const support::SeenBox box = boxes_.seen().at(0);
     EXPECT_EQ(box.caption, "エラー");
-    EXPECT_EQ(support::utf8(box.text),
-              support::utf8("保護領域を解除しましたが、問題がありました。\r\n"
-                            "内容が変えられていたか削除できなかったため、残した案内ファイルがあります。"
-                            "\r\n" +
-                            note + "\r\n（エラーコード：14）"));
+    EXPECT_EQ(
+        support::utf8(box.text),
+        support::utf8("保護領域を解除しましたが、問題がありました。\r\n"
+                      "内容が変えられていたか削除できなかったため、残した案内ファイルがあります。"
+                      "\r\n" +
+                      note + "\r\n（エラーコード：14）"));
     EXPECT_EQ(listAfterLoad, folder + "\r\n");
     EXPECT_EQ(support::readFile(folder + "\\a.txt"), "alpha");
     EXPECT_EQ(support::readFile(note), "lock. 私のメモ");
