@@ -4,11 +4,14 @@
 #include "sync/definition_parser.h"
 #include "sync/mirror_pass.h"
 #include "sync/pass_context.h"
+#include "sync/unsynced_definitions.h"
 
 namespace {
 
 const char kPlannedDeleteTag[] = "【削除予定】";
 const char kPlannedCopyTag[] = "【コピー予定】";
+const char kPlannedHoldTag[] = "【保管予定】";
+const char kUnsyncedTag[] = "【未同期】";
 
 bool startsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
@@ -21,6 +24,10 @@ void takeLines(StringList& list, DefinitionPreview& preview) {
             ++preview.deletions;
         } else if (startsWith(line, kPlannedCopyTag)) {
             ++preview.copies;
+        } else if (startsWith(line, kPlannedHoldTag)) {
+            ++preview.held;
+        } else if (startsWith(line, kUnsyncedTag)) {
+            // said by the definition's place in the list
         } else {
             ++preview.errors;
         }
@@ -62,10 +69,17 @@ bool previewDefinitions(const std::string& text, HWND reportWindow, const std::a
             }
             DefinitionPreview preview;
             preview.master = context.masterFolder;
+            takeLines(context.unsyncedList, preview);
             takeLines(context.deleteList, preview);
             takeLines(context.copyList, preview);
             result.push_back(std::move(preview));
+        } else if (reportUnsyncedDefinition(context, folderCount, folders)) {
+            DefinitionPreview preview;
+            preview.unsynced = true;
+            takeLines(context.unsyncedList, preview);
+            result.push_back(std::move(preview));
         }
+        context.unsyncedList.clear();
         context.folders.clear();
         context.folderCount = 0;
         context.newestList.clear();

@@ -12,15 +12,23 @@
 
 struct DefinitionPreview {
     std::string master;
-    std::vector<std::string> lines; // deletions, then copies, as the run's log holds them
-    std::size_t deletions = 0;      // "【削除予定】" lines
-    std::size_t copies = 0;         // "【コピー予定】" lines
-    std::size_t errors = 0;         // error lines
+    // The lines on folder lines the run cannot use, then deletions, then copies, as the
+    // run's log holds them; a "【保管予定】" line follows the deletion or copy that would
+    // move an entry into the holding folder.
+    std::vector<std::string> lines;
+    std::size_t deletions = 0; // "【削除予定】" lines
+    std::size_t copies = 0;    // "【コピー予定】" lines
+    std::size_t held = 0;      // "【保管予定】" lines
+    std::size_t errors = 0;    // error lines
+    // A definition a run would pass over for want of two existing folders; its lines name
+    // them ("【未同期】") and it has no master.
+    bool unsynced = false;
 };
 
 // Takes the definitions of the text one after another on the calling thread, each with at
-// least two existing folders through a pass in preview mode. `reportWindow` receives the
-// parser's and the pass's messages (the "Sync.Run." commands too, which it must not
-// start). False when the stop flag ended it early; what was found until then stays.
+// least two existing folders through a pass in preview mode; one with fewer is listed as
+// unsynced, as a run names it. `reportWindow` receives the parser's and the pass's messages
+// (the "Sync.Run." commands too, which it must not start). False when the stop flag ended
+// it early; what was found until then stays.
 bool previewDefinitions(const std::string& text, HWND reportWindow, const std::atomic<bool>* stop,
                         std::vector<DefinitionPreview>& result);

@@ -9,6 +9,7 @@ bool RunSequence::begin(const std::string& text, HWND reportWindow) {
     reportWindow_ = reportWindow;
     countedDefinitions_ = countSyncDefinitions(text_);
     completedPasses_ = 0;
+    context_.pass().unsyncedDefinitions = 0;
     running_ = true;
     return loadNextDefinition();
 }

@@ -32,6 +32,12 @@ struct PassContext {
     // Off while the current definition carries the no-subfolder option.
     bool withSubfolders = true;
 
+    // What a loading parse found of the definition it read that a run cannot use: its folder
+    // lines that named no existing folder, as written, and how many named a label that
+    // several drives carry (each already has its line in the unsynced list).
+    StringList missingFolders;
+    int ambiguousFolders = 0;
+
     // Off for a run. On, the pass decides everything as a run does but changes nothing:
     // where a run would delete, copy or make a folder it records the line of what it would
     // do ("【削除予定】", "【コピー予定】"), and it leaves leftover temporary copies alone.
@@ -40,10 +46,15 @@ struct PassContext {
     // The master folder the last pass chose; empty when it chose none.
     std::string masterFolder;
 
-    // Outcome lines of a run.
+    // Outcome lines of a run. The unsynced list names the definitions the run did not
+    // mirror and the folder lines it could not use (see unsynced_definitions.h).
+    StringList unsyncedList;
     StringList deleteList;
     StringList copyList;
     StringList newestList;
+
+    // Definitions of the run not mirrored for want of two existing folders.
+    int unsyncedDefinitions = 0;
 
     // Set while the pass's copies are finished on a thread of their own; every line of the
     // copy list then goes through it, in order.

@@ -8,7 +8,10 @@
 // "MirrorEdit": composes one Sync definition of two or three folders, chosen with the
 // folder browser, dropped from the shell or typed, and hands its lines back through the
 // exchange text. A selected definition block fills the folder fields first, so the
-// dialog also edits a definition.
+// dialog also edits a definition. A check box (on by default) names a folder on a removable
+// drive with a label by that label ("[USBメモ]\仕事"), so that the line still finds it when
+// the stick has another letter; it is enabled while a field names such a folder or is in
+// that form.
 
 constexpr int kIdMirrorGroup = 1015;
 constexpr int kIdMirrorFolder1 = 1016;
@@ -20,6 +23,7 @@ constexpr int kIdMirrorBrowse2 = 1021;
 constexpr int kIdMirrorBrowse3 = 1022;
 constexpr int kIdMirrorAdd = 1023;
 constexpr int kIdMirrorCancel = 1024;
+constexpr int kIdMirrorByLabel = 1070;
 
 LRESULT CALLBACK mirrorEditProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -28,7 +32,11 @@ LRESULT CALLBACK mirrorEditProcedure(HWND dialog, UINT message, WPARAM wParam, L
 // CR after it ends the search, so a last line without its line end is not taken.
 std::vector<std::string> foldersOfSelection(const std::string& text);
 
-// Whether a folder field names an existing folder. The field is tested without its
-// trailing backslashes, as a run reads the definition line made of it; so "D:\", which
-// the folder browser gives for a drive, names the drive.
+// The folder a field stands for: the field without its trailing backslashes, as a run
+// reads the definition line made of it (so "D:\", which the folder browser gives for a
+// drive, names the drive); a field in label form names the folder on the one drive with
+// that label now, and nothing (empty) when no drive or several carry it.
+std::string folderOfField(const std::string& field);
+
+// Whether a folder field names an existing folder.
 bool fieldNamesFolder(const std::string& field);

@@ -174,17 +174,24 @@ void RunController::finishSyncRun() {
     }
 
     std::string text;
+    const int unsynced = sequence_.unsyncedDefinitions();
     if (sequence_.writeLog(logPath(), text)) {
         setText(kIdLogSummary, text);
-        // A run that left things undone or different must not end as if all was done.
+        // A run that left things undone or different, or passed a definition over, must not
+        // end as if all was done.
         const std::size_t errors = countErrorLines(text);
-        const std::string message =
-            errors == 0
-                ? std::string("同期処理が完了しました。\r\n\r\nログファイルを開きますか？")
-                : "同期処理は終わりましたが、処理できなかった項目が " + std::to_string(errors) +
-                      " 件あります（ログの【エラー削除】【エラーコピー】の行）。"
-                      "\r\n\r\nログファイルを開きますか？";
-        if (showBox(message.c_str(), MB_YESNO | (errors == 0 ? MB_ICONQUESTION : MB_ICONWARNING) |
+        std::string message =
+            errors == 0 ? std::string("同期処理が完了しました。")
+                        : "同期処理は終わりましたが、処理できなかった項目が " +
+                              std::to_string(errors) +
+                              " 件あります（ログの【エラー削除】【エラーコピー】の行）。";
+        if (unsynced > 0) {
+            message += "\r\n同期されなかった定義が " + std::to_string(unsynced) +
+                       " 件あります（ログの【未同期】の行）。";
+        }
+        message += "\r\n\r\nログファイルを開きますか？";
+        const bool allDone = errors == 0 && unsynced == 0;
+        if (showBox(message.c_str(), MB_YESNO | (allDone ? MB_ICONQUESTION : MB_ICONWARNING) |
                                          MB_DEFBUTTON2) == IDYES) {
             openLogFile();
         }
@@ -221,6 +228,12 @@ LRESULT RunController::onRunMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case kMsgRunCommand:
         ShellExecuteA(nullptr, "open", copied.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
         setText(kIdFolderStatus, "【外部コマンド】" + copied);
+        break;
+    case kMsgUnsynced:
+        setText(kIdFolderStatus, copied);
+        break;
+    case kMsgHolding:
+        setText(kIdFileStatus, "【保管】" + copied);
         break;
     default:
         break;

@@ -9,7 +9,7 @@
 #include "sync/messages.h"
 
 constexpr UINT kRunMessageFirst = kMsgNextDefinition;
-constexpr UINT kRunMessageLast = kMsgConfirmDeletions;
+constexpr UINT kRunMessageLast = kMsgHolding;
 
 // A sync run on the main window's thread: the definitions of the editor's text, one after
 // another, each mirrored by one worker; the status lines, the progress bar, the end-of-run
@@ -26,8 +26,9 @@ class RunController {
     // The "sync" command.
     void startSyncRun();
 
-    // WM_USER+1 to WM_USER+5, and the question before mass deletions (kMsgConfirmDeletions),
-    // which the user answers in a box over the main window.
+    // WM_USER+1 to WM_USER+5, the question before mass deletions (kMsgConfirmDeletions),
+    // which the user answers in a box over the main window, and the lines on unsynced
+    // definitions and held entries (kMsgUnsynced, kMsgHolding).
     LRESULT onRunMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     // The close request: during a run the user is asked whether to quit anyway; on Yes the

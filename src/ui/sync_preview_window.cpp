@@ -48,29 +48,51 @@ DWORD WINAPI previewWorker(void* argument) {
     return 0;
 }
 
-std::string countsLine(std::size_t deletions, std::size_t copies, std::size_t errors) {
-    return "削除予定 " + std::to_string(deletions) + " 件、コピー予定 " + std::to_string(copies) +
-           " 件、エラー " + std::to_string(errors) + " 件";
+std::string countsLine(std::size_t deletions, std::size_t copies, std::size_t errors,
+                       std::size_t held) {
+    std::string line = "削除予定 " + std::to_string(deletions) + " 件、コピー予定 " +
+                       std::to_string(copies) + " 件、エラー " + std::to_string(errors) + " 件";
+    if (held > 0) {
+        line += "、保管予定 " + std::to_string(held) + " 件";
+    }
+    return line;
 }
 
 void buildLines(PreviewState& preview) {
     std::size_t deletions = 0;
     std::size_t copies = 0;
     std::size_t errors = 0;
+    std::size_t held = 0;
+    std::size_t mirrored = 0;
+    std::size_t unsynced = 0;
     for (const DefinitionPreview& definition : preview.found) {
+        if (definition.unsynced) {
+            // Its lines name the folders it lacks; it has no master and no counts.
+            preview.lines.insert(preview.lines.end(), definition.lines.begin(),
+                                 definition.lines.end());
+            preview.lines.push_back("");
+            ++unsynced;
+            continue;
+        }
         preview.lines.push_back("【マスターフォルダ】" + (definition.master.empty()
                                                               ? std::string("（なし）")
                                                               : definition.master));
         preview.lines.insert(preview.lines.end(), definition.lines.begin(), definition.lines.end());
         preview.lines.push_back(
-            countsLine(definition.deletions, definition.copies, definition.errors));
+            countsLine(definition.deletions, definition.copies, definition.errors, definition.held));
         preview.lines.push_back("");
         deletions += definition.deletions;
         copies += definition.copies;
         errors += definition.errors;
+        held += definition.held;
+        ++mirrored;
     }
-    preview.lines.push_back("【合計】" + std::to_string(preview.found.size()) + " 定義：" +
-                            countsLine(deletions, copies, errors));
+    std::string total = "【合計】" + std::to_string(mirrored) + " 定義：" +
+                        countsLine(deletions, copies, errors, held);
+    if (unsynced > 0) {
+        total += "、同期しない定義 " + std::to_string(unsynced) + " 件";
+    }
+    preview.lines.push_back(total);
     preview.found.clear();
 }
 
@@ -205,6 +227,7 @@ LRESULT CALLBACK syncPreviewProcedure(HWND window, UINT message, WPARAM wParam, 
     case kMsgMasterFolder:
     case kMsgDeleting:
     case kMsgCopying:
+    case kMsgUnsynced:
         // The sender owns the text and waits: shown at once, never kept.
         if (lParam != 0 && !state->closeWhenStopped) {
             setStatus(std::string("調査中：") + reinterpret_cast<const char*>(lParam));

@@ -60,12 +60,14 @@ TEST(MirrorPassToolTest, PrintsTheLogTextOfARun) {
     EXPECT_EQ(support::readFile(d + "\\能\\y.txt"), "y");
     EXPECT_TRUE(support::RecycleBin::holds(b + "\\old.txt"));
 
-    // Everything is equal now: only the definition that is still not mirrored is named.
+    // Everything is equal now; the definition that is still not mirrored is named, so the
+    // log is written all the same.
     const ToolResult second = runTool(temp, "\"" + file + "\"");
     ASSERT_TRUE(second.ran);
     EXPECT_EQ(second.exitCode, 0u);
     EXPECT_EQ(support::utf8(second.output),
-              support::utf8("【未同期】" + temp.at("missing") + "\r\n"));
+              support::utf8("【未同期】" + temp.at("missing") + "\r\n" + "【最新更新ファイル】" +
+                            a + "\\x.txt\r\n" + "【最新更新ファイル】" + c + "\\能\\y.txt\r\n"));
     EXPECT_EQ(second.errors, "");
 }
 
@@ -288,10 +290,13 @@ TEST(MirrorPassToolTest, SkippedDefinitionsAndLabelledFoldersAreNamed) {
                             "\\f.txt\r\n"));
     EXPECT_EQ(support::readFile(pc + "\\a.txt"), "from the stick");
 
-    // Nothing left to copy; the skipped definitions are still named.
+    // Nothing left to copy; the skipped definitions are still named, and so the log is
+    // written, with its newest-file lines as ever.
     const ToolResult again = runTool(temp, "\"" + file + "\"");
     ASSERT_TRUE(again.ran);
-    EXPECT_EQ(support::utf8(again.output), support::utf8(unsynced));
+    EXPECT_EQ(support::utf8(again.output),
+              support::utf8(unsynced + "【最新更新ファイル】" + stick.at("仕事\\資料\\a.txt") +
+                            "\r\n" + "【最新更新ファイル】" + folderA + "\\f.txt\r\n"));
 }
 
 // Two definitions share a target on a removable drive: both runs' replaced versions and the
