@@ -8,8 +8,10 @@ WINE64=/usr/lib/wine/wine64
 # Debian puts neither the loader nor the server on PATH; a bare "wineserver" would be no
 # command at all, and every call of it would fail without a word.
 WINESERVER=/usr/lib/wine/wineserver64
+# Wine's own fonts (the fonts-wine package).
+WINE_FONTS=/usr/share/wine/fonts
 # Raised whenever wine_prefix_prepare learns a new setting, so existing prefixes get it.
-WINE_PREFIX_VERSION=4
+WINE_PREFIX_VERSION=5
 
 SYNCORAVEL_PACKAGES=(
     g++-mingw-w64-x86-64-posix
@@ -22,10 +24,12 @@ SYNCORAVEL_PACKAGES=(
     xauth
     rsync
     fonts-ipafont-gothic
+    fonts-wine
     imagemagick
     x11-utils
     zip
     unzip
+    python3-markdown
 )
 
 say() { printf '[syncoravel] %s\n' "$*" >&2; }
@@ -121,6 +125,13 @@ wine_prefix_prepare() {
             # of this moment, often none; a program started while they live would join that
             # desktop and get no window at all. They end before anything else starts.
             "$WINESERVER" -w >/dev/null 2>&1
+            # Wine's own fonts, Marlett among them: without it the caption buttons are
+            # drawn as the letters "0 1 r". The distribution's Wine looks for them under a
+            # path it cannot open ("Z:\usr\share\wine\../fonts"); the prefix's font
+            # folder is always searched.
+            mkdir -p "$WINEPREFIX/drive_c/windows/Fonts" &&
+                cp "$WINE_FONTS"/* "$WINEPREFIX/drive_c/windows/Fonts/" ||
+                { say "copying Wine's fonts from $WINE_FONTS failed"; exit 1; }
             echo "$WINE_PREFIX_VERSION" >"$marker"
         fi
         wine_map_drives
@@ -228,4 +239,20 @@ screenshot_main_window() {
         sleep 1 # let the window finish painting
         import -window root "$shot"
     )
+}
+
+# save_picture NAME "X Y WIDTH HEIGHT": saves that rectangle of the screen ($DISPLAY) as
+# docs/NAME.png and checks that the window in it has its close box drawn as a glyph. A
+# picture that fails the check stays for a look, and the call fails.
+save_picture() {
+    local name="$1" x y w h full="$SYNCORAVEL_BUILD/screen.png"
+    local picture="$SYNCORAVEL_ROOT/docs/$name.png"
+    read -r x y w h <<<"$2"
+    import -window root "$full" || return 1
+    convert "$full" -crop "${w}x${h}+${x}+${y}" +repage -strip "$picture" || return 1
+    if ! "$SYNCORAVEL_ROOT/scripts/lib/check-pictures" "$picture"; then
+        say "docs/$name.png shows letters instead of its caption buttons"
+        return 1
+    fi
+    say "saved docs/$name.png (${w}x${h})"
 }

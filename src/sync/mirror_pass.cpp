@@ -416,10 +416,13 @@ bool isMassDeletion(std::size_t entries, std::size_t deletions) {
     return deletions >= kMassDeletionMinimum && deletions * 100 > entries * kMassDeletionPercent;
 }
 
+// Short lines, each folder on a line of its own: a message box wraps a long line wherever
+// it must, and a long path then breaks only itself, never the sentences around it.
 std::string deletionQuestionText(const DeletionQuestion& question) {
-    return std::string(question.target) + " の " + std::to_string(question.entries) +
-           " 項目のうち " + std::to_string(question.deletions) + " 項目を削除します。\r\n" +
-           "マスターフォルダは " + question.master + " です。続けますか？";
+    return std::string("次のフォルダの項目を削除します。\r\n") + question.target + "\r\n（" +
+           std::to_string(question.entries) + " 項目のうち " + std::to_string(question.deletions) +
+           " 項目）\r\n\r\n" + "合わせる元のフォルダ（マスター）：\r\n" + question.master +
+           "\r\n\r\n続けますか？";
 }
 
 void runMirrorPass(PassContext& context) {

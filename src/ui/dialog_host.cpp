@@ -24,7 +24,8 @@ DialogKind dialogKinds[] = {
      nullptr},
     {"SecureFlds", "保護するフォルダ", WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES,
      WS_CAPTION | WS_SYSMENU, 480, 420, nullptr},
-    {"SecureProg", "保護領域", 0, WS_CAPTION, 320, 120, nullptr},
+    // The close box lets a user who does not know the password out of the prompt.
+    {"SecureProg", "保護領域", 0, WS_CAPTION | WS_SYSMENU, 320, 120, nullptr},
     {"RunSoftEdit", "外部実行プログラムの定義を追加", 0, WS_CAPTION | WS_SYSMENU, 360, 120,
      nullptr},
     {"SyncPreview", "同期内容の確認", WS_EX_CONTROLPARENT,

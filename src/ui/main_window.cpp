@@ -30,7 +30,8 @@ const ControlEntry kControls[] = {
     {kIdFileStatus, "EDIT", "", WS_EX_STATICEDGE, kStatusStyle, 1, 177, 471, 19},
     {kIdOpenLogButton, "BUTTON", "ログファイルを開く", 0, kButtonStyle, 17, 243, 105, 22},
     {kIdIdentifierButton, "BUTTON", "定義識別子を入力", 0, kButtonStyle, 19, 274, 146, 23},
-    {kIdNoSubfolderButton, "BUTTON", "サブフォルダ非同期を設定", 0, kButtonStyle, 18, 309, 145, 20},
+    {kIdNoSubfolderButton, "BUTTON", "サブフォルダを同期しない行", 0, kButtonStyle, 18, 309, 145,
+     20},
     {kIdProgress, PROGRESS_CLASSA, "", WS_EX_STATICEDGE, WS_CHILD | WS_VISIBLE, 0, 130, 472, 21},
 };
 

@@ -40,6 +40,8 @@ const ControlEntry kControls[] = {
 const int kFields[] = {kIdMirrorFolder1, kIdMirrorFolder2, kIdMirrorFolder3};
 
 const char kSyncKeyword[] = "Sync.";
+const char kOptionKeyword[] = "Option.";
+const char kNoSubDirectory[] = "NoSubDirectory";
 
 struct MirrorEditState {
     HWND window = nullptr;
@@ -88,15 +90,14 @@ void updateLabelBox(MirrorEditState& state) {
 void onInitDialog(MirrorEditState& state) {
     createControls(state.window, kControls, dialogFont(FontSlot::MirrorEdit));
     std::string& exchange = exchangeText();
-    if (!exchange.empty()) {
-        const std::vector<std::string> folders = foldersOfSelection(exchange);
-        for (std::size_t i = 0; i < folders.size(); ++i) {
-            SetDlgItemTextA(state.window, kFields[i], folders[i].c_str());
-        }
+    const SelectedDefinition selected = definitionOfSelection(exchange);
+    for (std::size_t i = 0; i < selected.folders.size(); ++i) {
+        SetDlgItemTextA(state.window, kFields[i], selected.folders[i].c_str());
     }
     // The selection goes back into the editor only as the lines of an added definition.
     exchange.clear();
-    CheckDlgButton(state.window, kIdMirrorSubfolders, BST_CHECKED);
+    CheckDlgButton(state.window, kIdMirrorSubfolders,
+                   selected.withSubfolders ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(state.window, kIdMirrorByLabel, BST_CHECKED);
     updateLabelBox(state);
     state.lastFocus = GetDlgItem(state.window, kIdMirrorFolder1);
@@ -208,7 +209,7 @@ void onAdd(MirrorEditState& state) {
     }
     if (counted >= 2) {
         if (IsDlgButtonChecked(state.window, kIdMirrorSubfolders) != BST_CHECKED) {
-            lines = "\r\nSync.Option.NoSubDirectory" + lines;
+            lines = std::string("\r\n") + kSyncKeyword + kOptionKeyword + kNoSubDirectory + lines;
         }
         exchangeText() = lines;
         CloseDialog(state.window, 1);
@@ -277,26 +278,37 @@ LRESULT handleMessage(MirrorEditState& state, UINT message, WPARAM wParam, LPARA
 
 } // namespace
 
-std::vector<std::string> foldersOfSelection(const std::string& selection) {
+SelectedDefinition definitionOfSelection(const std::string& selection) {
     constexpr std::size_t keywordLength = sizeof kSyncKeyword - 1;
+    constexpr std::size_t optionLength = sizeof kOptionKeyword - 1;
     const std::string text = selection.c_str(); // up to a zero byte, as the editor holds it
-    std::vector<std::string> folders;
+    SelectedDefinition selected;
     std::size_t from = 0;
-    while (folders.size() < 3) {
+    // The whole selection is read: an option line below the third folder still belongs to
+    // the definition that the added lines replace.
+    for (;;) {
         const std::size_t found =
             findIgnoringCase(text.data() + from, text.size() - from, kSyncKeyword, keywordLength);
         if (found == std::string::npos) {
             break;
         }
-        const std::size_t path = from + found + keywordLength;
-        const std::size_t lineEnd = text.find('\r', path);
+        const std::size_t start = from + found + keywordLength;
+        const std::size_t lineEnd = text.find('\r', start);
         if (lineEnd == std::string::npos) {
             break;
         }
-        folders.push_back(text.substr(path, lineEnd - path));
+        const std::string line = text.substr(start, lineEnd - start);
+        // As a run reads it: "Option." and its value exactly, case included.
+        if (line.compare(0, optionLength, kOptionKeyword) == 0) {
+            if (line.compare(optionLength, std::string::npos, kNoSubDirectory) == 0) {
+                selected.withSubfolders = false;
+            }
+        } else if (selected.folders.size() < 3) {
+            selected.folders.push_back(line);
+        }
         from = lineEnd;
     }
-    return folders;
+    return selected;
 }
 
 std::string folderOfField(const std::string& field) {

@@ -27,10 +27,16 @@ constexpr int kIdMirrorByLabel = 1070;
 
 LRESULT CALLBACK mirrorEditProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// What the first three "Sync." of a selected text name: the text from the end of each
-// "Sync." (found in any case, anywhere in its line) up to the next CR. A "Sync." with no
-// CR after it ends the search, so a last line without its line end is not taken.
-std::vector<std::string> foldersOfSelection(const std::string& text);
+// What a selected text says to the dialog: the folders of its first three folder lines,
+// each the text from the end of its "Sync." (found in any case, anywhere in its line) up to
+// the next CR, and whether an option line "Sync.Option.NoSubDirectory" keeps the subfolders
+// out. Option lines fill no field. A "Sync." with no CR after it ends the search, so a last
+// line without its line end is not taken.
+struct SelectedDefinition {
+    std::vector<std::string> folders;
+    bool withSubfolders = true;
+};
+SelectedDefinition definitionOfSelection(const std::string& text);
 
 // The folder a field stands for: the field without its trailing backslashes, as a run
 // reads the definition line made of it (so "D:\", which the folder browser gives for a

@@ -56,11 +56,18 @@ std::string RunController::lastLogUseText() const {
     return ::lastLogUseText(logPath());
 }
 
+// A click that seems to do nothing leaves the user wondering; before the first run that
+// changed something there is no log, and the box says when there will be one.
 void RunController::openLogFile() {
     std::string text;
     if (::openLogFile(logPath(), text)) {
         setText(kIdLogSummary, text);
+        return;
     }
+    const std::string missing = std::string("ログファイル（") + kLogFileName +
+                                "）はまだありません。\r\n"
+                                "同期でファイルを削除・コピーすると作られます。";
+    showBox(missing.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 bool RunController::secureAreaConfigured() const {
@@ -132,8 +139,8 @@ void RunController::startSyncRun() {
         abandonStart();
         return;
     }
-    setText(kIdFolderStatus, "【最新のディレクトリ】･･･調査中･･･");
-    setText(kIdLogSummary, "ミラーコピー中･･･");
+    setText(kIdFolderStatus, "【最新のディレクトリ】…調査中…");
+    setText(kIdLogSummary, "ミラーコピー中…");
     const std::string caption = kRunCaptionPrefix + windowText(window_);
     SetWindowTextA(window_, caption.c_str());
     runActive_ = true;

@@ -41,7 +41,8 @@ class RunController {
     // The last-use text of the log, for the log summary box.
     std::string lastLogUseText() const;
 
-    // Opens the log and shows its last-use text in the log summary box.
+    // Opens the log and shows its last-use text in the log summary box; says so in a box
+    // when there is no log yet.
     void openLogFile();
 
   private:

@@ -102,7 +102,7 @@ void createControls(HWND window) {
 LRESULT onInitDialog(SecureFoldersState& state) {
     createControls(state.window);
     SetWindowTextA(item(state, kIdInstructions), kInstructions);
-    SetWindowTextA(item(state, kIdFolderList), "読み込み中･･･");
+    SetWindowTextA(item(state, kIdFolderList), "読み込み中…");
     SetTimer(state.window, kTimerLoad, kLoadDelayMs, nullptr);
     return 0;
 }

@@ -27,6 +27,7 @@ struct SecureProgState {
     HWND window = nullptr;
     std::unique_ptr<SecureContext> context;
     Phase phase = Phase::Waiting;
+    bool setting = false;
 };
 
 const ControlEntry kControls[] = {
@@ -38,6 +39,13 @@ const ControlEntry kControls[] = {
      WS_CHILD | WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL, 180, 33, 96, 23},
     {kIdPasswordOk, "BUTTON", "OK", 0, WS_CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON, 281, 34, 29, 21},
 };
+
+// The close box is grey while closing does nothing (see onClose), so that it does not look
+// like a way out.
+void allowClosing(HWND window, bool allowed) {
+    EnableMenuItem(GetSystemMenu(window, FALSE), SC_CLOSE,
+                   MF_BYCOMMAND | (allowed ? MF_ENABLED : MF_GRAYED));
+}
 
 LRESULT onInitDialog(SecureProgState& state) {
     HWND window = state.window;
@@ -51,10 +59,12 @@ LRESULT onInitDialog(SecureProgState& state) {
 
     HWND status = GetDlgItem(window, kIdSecureStatus);
     if (SecureMode == kSecureModeRelease) {
-        SetWindowTextA(status, "保護領域を解除中･･･");
+        SetWindowTextA(status, "保護領域を解除中…");
         SetTimer(window, kTimerRelease, kStartDelayMs, nullptr);
     } else if (SecureMode == kSecureModeSetAgain || SecureMode == kSecureModeSetNew) {
-        SetWindowTextA(status, "保護領域を設定中･･･");
+        SetWindowTextA(status, "保護領域を設定中…");
+        state.setting = true;
+        allowClosing(window, false);
         SetTimer(window, kTimerSet, kStartDelayMs, nullptr);
     } else {
         // Nothing to do: the window must not stay open without a way to close it.
@@ -66,6 +76,7 @@ LRESULT onInitDialog(SecureProgState& state) {
 void startOperation(SecureProgState& state, bool release) {
     state.context->setWindow(state.window);
     state.phase = Phase::Running;
+    allowClosing(state.window, false);
     const int started = release ? state.context->startRelease() : state.context->startProtect();
     if (started != 1) {
         // No worker runs, so no finished message will come.
@@ -145,7 +156,12 @@ LRESULT onTimer(SecureProgState& state, UINT_PTR id) {
     return 0;
 }
 
+LRESULT onClose(SecureProgState& state);
+
 LRESULT onCommand(SecureProgState& state, int id, int notification) {
+    if (id == IDCANCEL) { // the Esc key
+        return onClose(state);
+    }
     // Only while the password is asked for: a second click must neither start another
     // operation on the context nor disturb the running one.
     if (id == kIdPasswordOk && notification == BN_CLICKED && state.phase == Phase::AskingPassword) {
@@ -175,10 +191,14 @@ void onFinished(SecureProgState& state) {
     closeOnceWorkerEnded(state);
 }
 
+// The close box, Esc and Alt+F4. Before a release has started (while the password is asked
+// for, say) the window closes with 0 and the area stays set, as after a wrong password.
 LRESULT onClose(SecureProgState& state) {
     // The context must not go while its worker runs; the finished message closes the
-    // window then.
-    if (state.phase == Phase::Running || state.phase == Phase::Finished) {
+    // window then. A set is not given up before it starts either: it would leave the
+    // folders open without a word.
+    if (state.phase == Phase::Running || state.phase == Phase::Finished ||
+        (state.phase == Phase::Waiting && state.setting)) {
         return 0;
     }
     state.phase = Phase::Finished;

@@ -131,7 +131,7 @@ HWND createChild(HWND window, DWORD extendedStyle, const char* className, const 
 void initialise(HWND window) {
     state->window = window;
     state->font.reset(createUiFont(-12, FW_NORMAL, false, FF_SWISS));
-    createChild(window, 0, "STATIC", "同期内容を調べています･･･", SS_LEFTNOWORDWRAP,
+    createChild(window, 0, "STATIC", "同期内容を調べています…", SS_LEFTNOWORDWRAP,
                 kIdPreviewStatus);
     HWND list = createChild(window, WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
                             WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER |
@@ -176,7 +176,7 @@ void requestClose() {
     if (state->computing) {
         state->closeWhenStopped = true;
         state->worker.requestStop();
-        setStatus("中止しています･･･");
+        setStatus("中止しています…");
         return;
     }
     CloseDialog(state->window, 0);

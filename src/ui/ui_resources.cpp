@@ -27,7 +27,7 @@ const MenuItem kToolItems[] = {
     {kCmdAddMirrorDefinition, "ミラーリングの定義を追加(&A)"},
     {kCmdAddProgramDefinition, "外部実行プログラムの定義を追加(&P)"},
     {0, nullptr},
-    {kCmdSyncPreview, "同期内容の確認(&P)"},
+    {kCmdSyncPreview, "同期内容の確認(&V)"},
     {kCmdSecureArea, "保護領域を設定／解除する(&S)"},
 };
 

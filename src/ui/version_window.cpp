@@ -2,9 +2,12 @@
 
 #include <string>
 
+#include "base/file_system.h"
 #include "base/scoped_handle.h"
+#include "settings/program_location.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
+#include "ui/secure_state.h"
 #include "ui/shell_owners.h"
 #include "ui/ui_ids.h"
 #include "ui/ui_resources.h"
@@ -14,13 +17,15 @@ namespace {
 
 constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE;
 
+const char kGuideFileName[] = "guide-ja.html";
+
 const ControlEntry kControls[] = {
     {kIdVersionTitle, "STATIC", "アプリケーション名", 0, kLabelStyle, 80, 12, 200, 22},
     {kIdVersionLine, "STATIC", "Version " SYNCORAVEL_VERSION, 0, kLabelStyle, 150, 43, 104, 15},
     {kIdVersionCopyright, "STATIC", "(C) 2026 Syncoravel developers", 0, kLabelStyle, 80, 70, 186,
      22},
     // Notify, so that the label receives the mouse instead of letting it through.
-    {kIdVersionLink, "STATIC", "https://syncoravel.example/", 0, kLabelStyle | SS_NOTIFY, 80, 94,
+    {kIdVersionLink, "STATIC", "使い方ガイド（guide-ja.html）", 0, kLabelStyle | SS_NOTIFY, 80, 94,
      163, 22},
     {kIdVersionClose, "BUTTON", "閉じる", 0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
      278, 135, 66, 22},
@@ -52,11 +57,29 @@ void paintLink(HWND link) {
     EndPaint(link, &paint);
 }
 
-// A link the shell cannot open fails without a word; the window stays as it is.
-void openLink(HWND link) {
-    const std::string address = windowText(link);
+// The user's guide ships beside the program, so it opens without a network and in the
+// version the program has. A guide that is missing, or that nothing opens, is told with
+// what to do; the window stays as it is.
+void openGuide(HWND link) {
+    HWND window = GetParent(link);
+    const std::string guide = pathInFolder(secureLocation().folder, kGuideFileName);
+    if (!fileExists(guide)) {
+        const std::string text = "使い方ガイドが見つかりません。\r\n" + guide +
+                                 "\r\n\r\n配布された zip の中の guide-ja.html を、"
+                                 "Syncoravel.exe と同じフォルダに置いてください。";
+        MessageBoxA(window, text.c_str(), kProductTitle, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     ComApartment com;
-    ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    const INT_PTR opened = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, "open", guide.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (opened <= 32) {
+        const std::string text = "使い方ガイドを開けませんでした。\r\n" + guide +
+                                 "\r\n\r\nブラウザーを起動して、このファイルをブラウザーの"
+                                 "ウィンドウへドラッグしてください。" +
+                                 errorCodeText(static_cast<int>(opened));
+        MessageBoxA(window, text.c_str(), kProductTitle, MB_OK | MB_ICONEXCLAMATION);
+    }
 }
 
 LRESULT CALLBACK linkProcedure(HWND link, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -65,7 +88,7 @@ LRESULT CALLBACK linkProcedure(HWND link, UINT message, WPARAM wParam, LPARAM lP
         paintLink(link);
         return 0;
     case WM_LBUTTONDOWN:
-        openLink(link);
+        openGuide(link);
         return 0;
     case WM_SETCURSOR:
         SetCursor(LoadCursorA(nullptr, IDC_HAND));

@@ -2,8 +2,9 @@
 
 #include <windows.h>
 
-// "VersionInfo": the product title, the version, the copyright line and the web address
-// as a link that opens in the web browser, with the large program icon.
+// "VersionInfo": the product title, the version, the copyright line and a link that opens
+// the user's guide beside the program (guide-ja.html) in the web browser, with the large
+// program icon.
 
 constexpr int kIdVersionTitle = 1009;
 constexpr int kIdVersionLine = 1010;

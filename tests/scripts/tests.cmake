@@ -11,3 +11,7 @@ add_test(NAME package
             ${CMAKE_BINARY_DIR}/version.txt ${CMAKE_BINARY_DIR}/fresh-start
             ${CMAKE_BINARY_DIR}/package-test)
 set_tests_properties(package PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED fresh_prefix)
+
+# The pictures of docs/, as the picture scripts check them when they take them.
+add_test(NAME pictures COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/pictures_test.sh)
+set_tests_properties(pictures PROPERTIES TIMEOUT 120)

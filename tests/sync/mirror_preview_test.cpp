@@ -170,8 +170,12 @@ TEST(MirrorPreviewTest, ARunAsksBeforeRemovingMoreThanHalfOfAFolderAndAtLeastFif
 TEST(MirrorPreviewTest, TheQuestionNamesTheFolderTheCountsAndTheMaster) {
     const DeletionQuestion question = {"E:\\写真", "D:\\表", 120, 100};
     EXPECT_EQ(support::utf8(deletionQuestionText(question)),
-              support::utf8("E:\\写真 の 120 項目のうち 100 項目を削除します。\r\n"
-                            "マスターフォルダは D:\\表 です。続けますか？"));
+              support::utf8("次のフォルダの項目を削除します。\r\n"
+                            "E:\\写真\r\n"
+                            "（120 項目のうち 100 項目）\r\n\r\n"
+                            "合わせる元のフォルダ（マスター）：\r\n"
+                            "D:\\表\r\n\r\n"
+                            "続けますか？"));
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,7 +63,7 @@ TEST_F(MainWindowTest, MenuBarTextsAndCommands) {
         {{kCmdAddMirrorDefinition, "ミラーリングの定義を追加(&A)"},
          {kCmdAddProgramDefinition, "外部実行プログラムの定義を追加(&P)"},
          {-1, ""},
-         {kCmdSyncPreview, "同期内容の確認(&P)"},
+         {kCmdSyncPreview, "同期内容の確認(&V)"},
          {kCmdSecureArea, "保護領域を設定／解除する(&S)"}},
         {{kCmdVersion, "バージョン情報(&V)"}},
     };
@@ -83,6 +85,84 @@ TEST_F(MainWindowTest, MenuBarTextsAndCommands) {
             }
         }
     }
+}
+
+// The accelerator letter after "&" of each item, upper case; 0 when the item has none.
+char acceleratorOf(const std::string& text) {
+    const std::size_t amp = text.find('&');
+    return amp == std::string::npos || amp + 1 >= text.size()
+               ? 0
+               : static_cast<char>(std::toupper(static_cast<unsigned char>(text[amp + 1])));
+}
+
+// Within one menu a letter chooses one item; with two, the keyboard only moves between them.
+TEST_F(MainWindowTest, EachMenuLetterChoosesOneItem) {
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    HMENU bar = GetMenu(window());
+    for (int entry = 0; entry < GetMenuItemCount(bar); ++entry) {
+        HMENU dropDown = GetSubMenu(bar, entry);
+        std::vector<char> letters;
+        for (int i = 0; i < GetMenuItemCount(dropDown); ++i) {
+            const std::string text = menuText(dropDown, static_cast<UINT>(i));
+            if (const char letter = acceleratorOf(text)) {
+                EXPECT_EQ(std::count(letters.begin(), letters.end(), letter), 0)
+                    << support::utf8(text);
+                letters.push_back(letter);
+            }
+        }
+    }
+}
+
+// The buttons say what they do, in words that fit them: the option button inserts a line
+// that keeps the subfolders out of the definition ("非同期" would read as "asynchronous").
+TEST_F(MainWindowTest, ButtonTextsFitTheirButtons) {
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    struct Button {
+        int id;
+        const char* text;
+    } const buttons[] = {
+        {kIdRunButton, "同期実行"},
+        {kIdOpenLogButton, "ログファイルを開く"},
+        {kIdIdentifierButton, "定義識別子を入力"},
+        {kIdNoSubfolderButton, "サブフォルダを同期しない行"},
+    };
+    for (const Button& button : buttons) {
+        HWND control = this->control(button.id);
+        EXPECT_EQ(text(button.id), button.text);
+        RECT client;
+        GetClientRect(control, &client);
+        HDC dc = GetDC(control);
+        HGDIOBJ previous =
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+        SIZE extent = {};
+        GetTextExtentPoint32A(dc, button.text, lstrlenA(button.text), &extent);
+        SelectObject(dc, previous);
+        ReleaseDC(control, dc);
+        // The frame and the focus rectangle take a few pixels on each side.
+        EXPECT_LE(extent.cx, client.right - 8) << support::utf8(button.text);
+    }
+}
+
+// Opening the log before any run has written one says so, from the button and the menu.
+TEST_F(MainWindowTest, OpeningTheLogBeforeThereIsOneSaysSo) {
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    ASSERT_FALSE(support::pathExists(programFile("Pairwarden.log")));
+    const std::function<void()> ways[] = {[this] { click(kIdOpenLogButton); },
+                                          [this] { menu(kCmdOpenLogFile); }};
+    for (const auto& open : ways) {
+        const std::size_t before = boxes_.seen().size();
+        boxes_.answer(IDOK);
+        open();
+        ASSERT_TRUE(boxes_.waitForBoxes(before + 1, 10000));
+        const support::SeenBox box = boxes_.seen().back();
+        EXPECT_EQ(box.caption, "Syncoravel");
+        EXPECT_EQ(box.text, "ログファイル（Pairwarden.log）はまだありません。\r\n"
+                            "同期でファイルを削除・コピーすると作られます。");
+        EXPECT_TRUE(box.informationIcon);
+        EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+        EXPECT_EQ(text(kIdLogSummary), "");
+    }
+    EXPECT_FALSE(support::pathExists(programFile("Pairwarden.log")));
 }
 
 TEST_F(MainWindowTest, FirstStartWithoutDefinitionFile) {

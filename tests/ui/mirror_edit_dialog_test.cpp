@@ -48,22 +48,31 @@ std::vector<std::string> fieldsOf(HWND dialog) {
     return fields;
 }
 
-TEST(FoldersOfSelectionTest, TheFirstThreeSyncLinesUpToTheirCR) {
+TEST(DefinitionOfSelectionTest, TheFirstThreeFolderLinesUpToTheirCR) {
     struct Case {
         const char* text;
         std::vector<std::string> folders;
+        bool withSubfolders;
     } const cases[] = {
-        {"Sync.A\r\nSync.B\r\nSync.C\r\nSync.D\r\n", {"A", "B", "C"}},
-        {"Sync.D:\\ソ\r\nSync.E:\\表", {"D:\\ソ"}},
-        {"x SYNC.D:\\a\r\nmemo\r\nsync.E:\\b\r\n", {"D:\\a", "E:\\b"}},
-        {"Sync.Option.NoSubDirectory\r\nSync.D:\\a\r\n", {"Option.NoSubDirectory", "D:\\a"}},
-        {"Sync.\r\nSync.D:\\a\r\n", {"", "D:\\a"}},
+        {"Sync.A\r\nSync.B\r\nSync.C\r\nSync.D\r\n", {"A", "B", "C"}, true},
+        {"Sync.D:\\ソ\r\nSync.E:\\表", {"D:\\ソ"}, true},
+        {"x SYNC.D:\\a\r\nmemo\r\nsync.E:\\b\r\n", {"D:\\a", "E:\\b"}, true},
+        // The option line fills no field; it clears the box, wherever it stands.
+        {"Sync.Option.NoSubDirectory\r\nSync.D:\\a\r\n", {"D:\\a"}, false},
+        {"Sync.A\r\nSync.B\r\nSync.C\r\nSync.Option.NoSubDirectory\r\n", {"A", "B", "C"}, false},
+        // Other options fill no field either, and only the exact option clears the box.
+        {"Sync.Option.nosubdirectory\r\nSync.Option.NoSubDirectory \r\nSync.D:\\a\r\n",
+         {"D:\\a"},
+         true},
+        {"Sync.\r\nSync.D:\\a\r\n", {"", "D:\\a"}, true},
         // The second byte of ゴ is "S": no "Sync." starts inside a character.
-        {"ゴync.D:\\a\r\n", {}},
-        {"", {}},
+        {"ゴync.D:\\a\r\n", {}, true},
+        {"", {}, true},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(foldersOfSelection(c.text), c.folders) << support::utf8(c.text);
+        const SelectedDefinition selected = definitionOfSelection(c.text);
+        EXPECT_EQ(selected.folders, c.folders) << support::utf8(c.text);
+        EXPECT_EQ(selected.withSubfolders, c.withSubfolders) << support::utf8(c.text);
     }
 }
 
@@ -89,6 +98,7 @@ struct AddCase {
     std::string inserted;                           // empty: the editor stays as it was
     std::vector<std::string> existAfter;
     std::vector<std::string> missingAfter;
+    bool openedUnchecked = false; // the selection turned the subfolders off
 };
 
 TEST_F(MirrorEditTest, TheTextHandedBack) {
@@ -209,6 +219,19 @@ TEST_F(MirrorEditTest, TheTextHandedBack) {
          {},
          false,
          "\r\nSync." + a_ + "\r\nSync." + b_ + "\r\nSync." + c_ + "\r\n"},
+        {"an option line clears the box and fills no field",
+         "前\r\n",
+         "Sync.Option.NoSubDirectory\r\nSync." + a_ + "\r\nSync." + b_ + "\r\n",
+         "後",
+         {a_, b_, ""},
+         {k, k, k},
+         false,
+         {},
+         false,
+         "\r\nSync.Option.NoSubDirectory\r\nSync." + a_ + "\r\nSync." + b_ + "\r\n",
+         {},
+         {},
+         true},
         {"a last line without CR is not taken; sync. in any case anywhere in its line",
          "",
          "メモ sync." + b_ + "\r\nSync." + c_,
@@ -270,7 +293,7 @@ TEST_F(MirrorEditTest, TheTextHandedBack) {
 
         EXPECT_EQ(caption, kCaption);
         EXPECT_EQ(opened, c.opened);
-        EXPECT_TRUE(checked);
+        EXPECT_EQ(checked, !c.openedUnchecked);
         const std::vector<support::SeenBox> seen = boxes_.seen();
         ASSERT_EQ(seen.size(), boxesBefore + c.boxes.size());
         for (std::size_t i = 0; i < c.boxes.size(); ++i) {

@@ -100,7 +100,7 @@ TEST_F(RunControllerTest, AWholeRunWithSkippedDefinition) {
 
     // A is mirrored (50), B is skipped without moving the bar, C ends it (100).
     EXPECT_EQ(progress.positions(), (std::vector<int>{0, 50, 100}));
-    EXPECT_TRUE(contains(folderStatus.texts(), "【最新のディレクトリ】･･･調査中･･･"));
+    EXPECT_TRUE(contains(folderStatus.texts(), "【最新のディレクトリ】…調査中…"));
     EXPECT_TRUE(contains(folderStatus.texts(), "【外部コマンド】" + command));
     EXPECT_TRUE(contains(folderStatus.texts(), "【未同期】" + temp_.at("ない")));
     EXPECT_TRUE(contains(folderStatus.texts(), "【最新ディレクトリ】" + temp_.at("A1")));
@@ -277,8 +277,10 @@ TEST_F(RunControllerTest, TheUserIsAskedBeforeARunEmptiesAFolder) {
     const std::string target = temp_.at("T");
     const std::string definitions = "Sync." + master + "\r\nSync." + target + "\r\n";
     ASSERT_NE(start(definitions.c_str()), nullptr);
-    const std::string question = target + " の 60 項目のうち 60 項目を削除します。\r\n" +
-                                 "マスターフォルダは " + master + " です。続けますか？";
+    const std::string question = "次のフォルダの項目を削除します。\r\n" + target +
+                                 "\r\n（60 項目のうち 60 項目）\r\n\r\n"
+                                 "合わせる元のフォルダ（マスター）：\r\n" +
+                                 master + "\r\n\r\n続けますか？";
 
     boxes_.answer(IDNO); // the question
     boxes_.answer(IDNO); // the end of the run

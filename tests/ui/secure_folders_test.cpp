@@ -21,7 +21,7 @@ namespace {
 using securetest::treeState;
 using securetest::TreeState;
 
-const char kLoading[] = "読み込み中･･･";
+const char kLoading[] = "読み込み中…";
 const char kOutOfRange[] = "パスワードが範囲外です。";
 
 // What happened, for the message of a failed wait.
@@ -128,7 +128,7 @@ TEST_F(SecureWindowTest, NothingEverProtectedOpensEmptyAndClosesQuietly) {
     menu(kCmdSecureArea);
     ASSERT_TRUE(play(script)) << script.waitingFor();
     EXPECT_TRUE(stayedBeforeLoad);
-    EXPECT_EQ(statusWhileLoading, "保護領域を解除中･･･");
+    EXPECT_EQ(statusWhileLoading, "保護領域を解除中…");
     EXPECT_EQ(events(), (std::vector<std::string>{"SecureFlds", "SecureProg 1", "SecureProg end",
                                                   "SecureFlds end"}));
     EXPECT_TRUE(boxes_.seen().empty());

@@ -38,9 +38,9 @@ TEST_F(SecureProgTest, ControlsStatusLineAndOneSecondStartByMode) {
         const char* status;
         int result; // nothing is protected and no folder is listed
     } const cases[] = {
-        {kSecureModeRelease, "保護領域を解除中･･･", 9},
-        {kSecureModeSetAgain, "保護領域を設定中･･･", 0},
-        {kSecureModeSetNew, "保護領域を設定中･･･", 0},
+        {kSecureModeRelease, "保護領域を解除中…", 9},
+        {kSecureModeSetAgain, "保護領域を設定中…", 0},
+        {kSecureModeSetNew, "保護領域を設定中…", 0},
     };
     const std::vector<ControlExpectation> controls = {
         {kIdSecureProgress, "msctls_progress32", "", 4, 61, 307, 21},
@@ -78,7 +78,7 @@ TEST_F(SecureProgTest, ControlsStatusLineAndOneSecondStartByMode) {
                 GetWindowRect(prog, &outer);
                 EXPECT_EQ(outer.right - outer.left, 320);
                 EXPECT_EQ(outer.bottom - outer.top, 120);
-                EXPECT_EQ(GetWindowLongA(prog, GWL_STYLE) & WS_SYSMENU, 0);
+                EXPECT_NE(GetWindowLongA(prog, GWL_STYLE) & WS_SYSMENU, 0);
                 EXPECT_FALSE(IsWindowEnabled(window()));
                 statuses.push_back(windowText(GetDlgItem(prog, kIdSecureStatus)));
                 EXPECT_EQ(controlMismatches(prog, controls, dialogFont(FontSlot::SecureProg)),
@@ -225,6 +225,84 @@ TEST_F(SecureProgTest, PasswordRowThenReleaseAndSetAgainWithTheSameKey) {
     EXPECT_EQ(support::listFolder(folder), (std::vector<std::string>{securetest::kNoteName, "ソ"}));
     EXPECT_EQ(releaseThroughEngine(key), 1);
     EXPECT_TRUE(treeState(folder).files == before.files);
+}
+
+// Whether the close box of the window can be pressed.
+bool closeBoxEnabled(HWND window) {
+    if ((GetWindowLongA(window, GWL_STYLE) & WS_SYSMENU) == 0) {
+        return false;
+    }
+    const UINT state = GetMenuState(GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND);
+    return state != static_cast<UINT>(-1) && (state & (MF_GRAYED | MF_DISABLED)) == 0;
+}
+
+// A user who does not know the password gets out with Esc or the close box; the area stays
+// set, as after a wrong password, and no key is learnt.
+TEST_F(SecureProgTest, EscOrTheCloseBoxCancelsThePasswordPrompt) {
+    ASSERT_NE(start(""), nullptr);
+    temp_.file("秘密\\a.txt", "alpha");
+    const std::string folder = temp_.at("秘密");
+    ASSERT_EQ(protectThroughEngine({folder}, "pw"), 1);
+    listInSettings({folder}, 0);
+
+    struct Way {
+        const char* name;
+        void (*leave)(HWND prompt);
+    } const ways[] = {
+        {"Esc key",
+         [](HWND prompt) {
+             PostMessageA(GetDlgItem(prompt, kIdPasswordEdit), WM_KEYDOWN, VK_ESCAPE, 1);
+         }},
+        {"close box", [](HWND prompt) { pressCloseBox(prompt); }},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        bool closable = false;
+        UserScript script;
+        script.setPatience(15000);
+        script.then(
+            "the password is asked for", [] { return passwordPrompt() != nullptr; },
+            [&] {
+                HWND prompt = passwordPrompt();
+                closable = closeBoxEnabled(prompt);
+                typeInto(GetDlgItem(prompt, kIdPasswordEdit), "p");
+                way.leave(prompt);
+            });
+        EXPECT_EQ(runSecureProg(window(), kSecureModeRelease), 0);
+        EXPECT_TRUE(script.done()) << script.waitingFor();
+        EXPECT_FALSE(script.gaveUp());
+        EXPECT_TRUE(closable);
+        EXPECT_TRUE(areaSet());
+        EXPECT_FALSE(support::pathExists(folder));
+        EXPECT_EQ(CurrentKeyText, "");
+    }
+}
+
+// Setting the area cannot be cancelled: a folder left open by a stray click would lie
+// unprotected without a word. The close box is grey and does nothing.
+TEST_F(SecureProgTest, TheCloseBoxDoesNotStopASet) {
+    ASSERT_NE(start(""), nullptr);
+    temp_.file("秘密\\a.txt", "alpha");
+    const std::string folder = temp_.at("秘密");
+    listInSettings({folder}, 0);
+    CurrentKeyText = "pw";
+    bool closable = true;
+    UserScript script;
+    script.then(
+        "the window is open", [] { return findDialog(kProgCaption) != nullptr; },
+        [&] {
+            HWND prog = findDialog(kProgCaption);
+            closable = closeBoxEnabled(prog);
+            pressCloseBox(prog);
+            SendMessageA(prog, WM_COMMAND, IDCANCEL, 0);
+        });
+    EXPECT_EQ(runSecureProg(window(), kSecureModeSetAgain), 1);
+    EXPECT_TRUE(script.done()) << script.waitingFor();
+    EXPECT_FALSE(closable);
+    EXPECT_TRUE(areaSet());
+    EXPECT_FALSE(support::pathExists(folder + "\\a.txt"));
+    EXPECT_EQ(releaseThroughEngine("pw"), 1);
+    EXPECT_EQ(support::readFile(folder + "\\a.txt"), "alpha");
 }
 
 TEST_F(SecureProgTest, KeyFileAreaReleasesWithoutAskingUntilTheKeyFileIsGone) {

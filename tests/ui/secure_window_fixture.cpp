@@ -83,7 +83,7 @@ bool loadedAndIdle() {
     HWND dialog = foldersDialog();
     // The list says so while the dialog loads.
     return dialog != nullptr && IsWindowEnabled(dialog) && !dialogOpen(kProgCaption) &&
-           listText() != "読み込み中･･･";
+           listText() != "読み込み中…";
 }
 
 SecureWindowTest::SecureWindowTest() {

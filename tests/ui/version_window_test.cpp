@@ -52,6 +52,7 @@ TEST_F(VersionWindowTest, TitleVersionIconRuleAndLink) {
     COLORREF belowRule = 0;
     bool blueInLink = false;
     bool blueElsewhere = false;
+    SIZE linkExtent = {};
     const int result = runDialogAsUser("VersionInfo", kCaption, [&](HWND dialog) {
         caption = textOf(dialog);
         RECT frame;
@@ -102,6 +103,16 @@ TEST_F(VersionWindowTest, TitleVersionIconRuleAndLink) {
             return found;
         };
         blueInLink = holdsBlue(GetDlgItem(dialog, kIdVersionLink));
+        // The link's text fits its label.
+        HWND link = GetDlgItem(dialog, kIdVersionLink);
+        HDC linkDc = GetDC(link);
+        HGDIOBJ previousFont =
+            SelectObject(linkDc, reinterpret_cast<HFONT>(SendMessageA(link, WM_GETFONT, 0, 0)));
+        const std::string linkText = textOf(link);
+        GetTextExtentPoint32A(linkDc, linkText.c_str(), static_cast<int>(linkText.size()),
+                              &linkExtent);
+        SelectObject(linkDc, previousFont);
+        ReleaseDC(link, linkDc);
         blueElsewhere = holdsBlue(GetDlgItem(dialog, kIdVersionCopyright));
         press(GetDlgItem(dialog, kIdVersionClose));
     });
@@ -114,7 +125,7 @@ TEST_F(VersionWindowTest, TitleVersionIconRuleAndLink) {
     EXPECT_EQ(labels[0].text, "Syncoravel");
     EXPECT_EQ(labels[1].text, "Version " SYNCORAVEL_VERSION);
     EXPECT_NE(labels[2].text.find("Syncoravel"), std::string::npos);
-    EXPECT_EQ(labels[3].text.rfind("https://", 0), 0u);
+    EXPECT_EQ(labels[3].text, "使い方ガイド（guide-ja.html）");
     EXPECT_EQ(labels[4].text, "閉じる");
 
     const LOGFONTA& title = labels[0].font;
@@ -148,6 +159,7 @@ TEST_F(VersionWindowTest, TitleVersionIconRuleAndLink) {
     EXPECT_NE(belowRule, black);
     EXPECT_TRUE(blueInLink);
     EXPECT_FALSE(blueElsewhere);
+    EXPECT_LE(linkExtent.cx, 163);
 }
 
 // Every way of closing the window gives 0 and gives the main window back.
@@ -243,28 +255,94 @@ TEST_F(VersionWindowTest, TheHandCursorOverTheLinkOnly) {
     }
 }
 
-// A click on the link opens whatever it shows and leaves the window open. A command file
-// stands in for the address, so that the opening leaves a trace.
-TEST_F(VersionWindowTest, AClickOnTheLinkOpensItsText) {
-    const std::string marker = temp_.at("開いた.txt");
-    const std::string command = temp_.file("開く表.cmd", "@echo opened> \"" + marker + "\"\r\n");
+// What opens an .html file, for one test: the program's prefix has no browser, so the test
+// gives the file type a command of its own and takes it away again.
+class HtmlAssociation {
+  public:
+    explicit HtmlAssociation(const std::string& command) {
+        RegSetValueA(HKEY_CLASSES_ROOT, ".html", REG_SZ, kType, 0);
+        RegSetValueA(HKEY_CLASSES_ROOT, (std::string(kType) + "\\shell\\open\\command").c_str(),
+                     REG_SZ, command.c_str(), 0);
+    }
+    ~HtmlAssociation() {
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, kType);
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, ".html");
+    }
+    HtmlAssociation(const HtmlAssociation&) = delete;
+    HtmlAssociation& operator=(const HtmlAssociation&) = delete;
+
+  private:
+    static constexpr const char* kType = "SyncoravelTestGuide";
+};
+
+// A click on the link opens the guide beside the program and leaves the window open; a
+// guide that is missing or that nothing opens is told, with what to do. The command that
+// stands in for the browser copies the file it is given, so the opening leaves a trace.
+TEST_F(VersionWindowTest, AClickOnTheLinkOpensTheGuideBesideTheProgram) {
+    const std::string marker = temp_.at("開いたガイド.html");
+    struct Case {
+        const char* name;
+        bool guideThere;
+        std::string command; // empty: the type stays without a command
+        bool opened;
+        std::string boxStart; // empty: no box
+    } const cases[] = {
+        {"the guide opens", true,
+         "C:\\windows\\system32\\cmd.exe /c copy \"%1\" \"" + marker + "\"", true, ""},
+        {"no guide beside the program", false,
+         "C:\\windows\\system32\\cmd.exe /c copy \"%1\" \"" + marker + "\"", false,
+         "使い方ガイドが見つかりません。\r\n"},
+        {"nothing opens the guide", true, "C:\\どこにもない\\browser.exe \"%1\"", false,
+         "使い方ガイドを開けませんでした。\r\n"},
+    };
     ASSERT_NE(start("Sync.D:\r\n"), nullptr);
-    bool opened = false;
-    bool stillOpen = false;
-    const int result = runDialogAsUser("VersionInfo", kCaption, [&](HWND dialog) {
-        HWND link = GetDlgItem(dialog, kIdVersionLink);
-        SendMessageA(link, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(command.c_str()));
-        PostMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
-        PostMessageA(link, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
-        opened = waitUntil([&] { return support::pathExists(marker); }, 30000);
-        Sleep(200);
-        stillOpen = IsWindow(dialog) && IsWindowVisible(dialog);
-        press(GetDlgItem(dialog, kIdVersionClose));
-    });
-    EXPECT_TRUE(opened);
-    EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(result, 0);
-    EXPECT_TRUE(boxes_.seen().empty());
+    const std::string guide = programFile("guide-ja.html");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(marker.c_str());
+        DeleteFileA(guide.c_str());
+        if (c.guideThere) {
+            support::writeFile(guide, "<html>ガイド表</html>");
+        }
+        HtmlAssociation association(c.command);
+        const std::size_t boxesBefore = boxes_.seen().size();
+        if (!c.boxStart.empty()) {
+            boxes_.answer(IDOK);
+        }
+        bool opened = false;
+        bool stillOpen = false;
+        const int result = runDialogAsUser("VersionInfo", kCaption, [&](HWND dialog) {
+            HWND link = GetDlgItem(dialog, kIdVersionLink);
+            PostMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+            PostMessageA(link, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+            if (c.opened) {
+                opened = waitUntil([&] { return support::pathExists(marker); }, 30000);
+            } else {
+                waitUntil([&] { return boxes_.seen().size() > boxesBefore; }, 30000);
+            }
+            Sleep(200);
+            stillOpen = IsWindow(dialog) && IsWindowVisible(dialog);
+            press(GetDlgItem(dialog, kIdVersionClose));
+        });
+        EXPECT_EQ(result, 0);
+        EXPECT_TRUE(stillOpen);
+        EXPECT_EQ(opened, c.opened);
+        if (c.opened) {
+            waitUntil([&] { return support::readFile(marker) == "<html>ガイド表</html>"; }, 5000);
+            EXPECT_EQ(support::readFile(marker), "<html>ガイド表</html>");
+        }
+        const std::vector<support::SeenBox> seen = boxes_.seen();
+        ASSERT_EQ(seen.size(), boxesBefore + (c.boxStart.empty() ? 0 : 1));
+        if (!c.boxStart.empty()) {
+            const support::SeenBox& box = seen.back();
+            EXPECT_EQ(box.caption, "Syncoravel");
+            EXPECT_EQ(box.text.rfind(c.boxStart + guide + "\r\n\r\n", 0), 0u)
+                << support::utf8(box.text);
+            EXPECT_TRUE(box.anyIcon);
+            EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+        }
+    }
+    DeleteFileA(guide.c_str());
 }
 
 // What the window's link label looks like when it is destroyed: whether it has its own

@@ -1,5 +1,6 @@
 // windowdrive VERB ARGUMENTS, against the one running Syncoravel of this Wine desktop:
-//   wait                    until its main window is shown
+//   wait                    until its main window is shown, and prints its screen rectangle
+//                           as "X Y WIDTH HEIGHT"
 //   open COMMAND [LINES]    selects the first LINES lines of the definition editor, chooses
 //                           the menu command and, once the dialog is shown, prints its
 //                           screen rectangle as "X Y WIDTH HEIGHT"
@@ -179,6 +180,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (verb == "wait") {
+        printRect(main);
         return 0;
     }
     if (verb == "open" && argc >= 3) {
