@@ -5,6 +5,7 @@
 #include "base/file_system.h"
 #include "base/path.h"
 #include "base/scoped_handle.h"
+#include "sync/holding_folder.h"
 
 namespace {
 
@@ -135,6 +136,9 @@ bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePat
         }
         const bool exact = narrowName(found.cFileName, name);
         const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (directory && folderIndex == 0 && isHoldingFolderName(found.cFileName)) {
+            continue; // the program's own, never mirrored (holding_folder.h)
+        }
         if (exact && !directory && isTemporaryFileName(name.c_str())) {
             temporaryFiles_.push_back(folders_[folderIndex].fullPath + "\\" + name);
             continue;

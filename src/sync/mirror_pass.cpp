@@ -14,6 +14,7 @@
 #include "base/scoped_handle.h"
 #include "sync/file_operations.h"
 #include "sync/folder_snapshot.h"
+#include "sync/holding_folder.h"
 #include "sync/messages.h"
 #include "sync/pass_preview.h"
 
@@ -444,6 +445,10 @@ void runMirrorPass(PassContext& context) {
         return;
     }
 
+    for (std::size_t i = 0; i < count; ++i) {
+        removeOldDatedFolders(context, folders[i]);
+    }
+
     Snapshots snapshots;
     for (std::size_t i = 0; i < count; ++i) {
         OutputDebugStringA((folders[i] + "\r\n").c_str());
@@ -483,12 +488,16 @@ void runMirrorPass(PassContext& context) {
     const FolderSnapshot& masterSnapshot = *snapshots[master];
     reportMasterLeftOut(context, masterSnapshot);
 
+    // Says for each target what its holding folder received, after that target's copies.
+    PassHolding holding(context, std::vector<std::string>(folders.begin(), folders.begin() + count),
+                        master);
     {
         Progress progress(context);
         for (std::size_t i = 0; i < count; ++i) {
             if (i == master) {
                 continue;
             }
+            holding.select(i);
             if (!masterStillThere(context, masterSnapshot, true) ||
                 !deleteFromTarget(context, masterSnapshot, *snapshots[i], progress)) {
                 return;
@@ -500,9 +509,11 @@ void runMirrorPass(PassContext& context) {
         if (i == master) {
             continue;
         }
+        holding.select(i);
         if (!masterStillThere(context, masterSnapshot, false) ||
             !copyIntoTarget(context, masterSnapshot, *snapshots[i], progress)) {
             return;
         }
+        holding.done(i);
     }
 }

@@ -8,6 +8,10 @@
 #include "base/string_list.h"
 
 class CopyFinisher;
+class HoldingFolder;
+
+// How many days a dated folder of a holding folder is kept when the settings say nothing.
+constexpr int kDefaultHoldingDays = 30;
 
 // What the parser fills in for one definition and what its mirror pass reads and records.
 // The run context holds one for the whole life of the program.
@@ -55,6 +59,14 @@ struct PassContext {
 
     // Definitions of the run not mirrored for want of two existing folders.
     int unsyncedDefinitions = 0;
+
+    // Where a pass keeps what it takes out of a folder (see holding_folder.h): the name of
+    // the run's dated folder ("YYYYMMDD-HHMMSS"; empty: the time the pass begins), the days
+    // a dated folder is kept (0: until the user removes it), and the holding folder of the
+    // target the pass is working on, if any.
+    std::string holdingStamp;
+    int holdingDays = kDefaultHoldingDays;
+    HoldingFolder* holding = nullptr;
 
     // Set while the pass's copies are finished on a thread of their own; every line of the
     // copy list then goes through it, in order.
