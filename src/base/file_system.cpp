@@ -29,22 +29,50 @@ const char kTemporaryPrefix[] = "~SCV";
 const char kTemporarySuffix[] = ".TMP";
 constexpr std::size_t kTemporaryNameLength = 12;
 
-bool isHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+// The digits as the program writes them: "%04X" never gives lower case.
+bool isUpperHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
 }
 
-// ASCII only: the pattern has no other letters, and a snapshot asks this of every name.
-bool equalsIgnoringAsciiCase(const char* text, const char* pattern, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
-        char c = text[i];
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-        if (c != pattern[i]) {
-            return false;
-        }
+std::wstring wideFromAnsi(const std::string& text) {
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0) {
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                            length);
     }
-    return true;
+    return wide;
+}
+
+// The form of a path that the wide calls take beyond MAX_PATH: "\\?\" before the full path
+// (which has to be made first, since that form takes the text as it is). Empty when the
+// full path cannot be made.
+std::wstring extendedForm(const std::string& path) {
+    const std::wstring wide = wideFromAnsi(path);
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (wide.empty() || needed == 0) {
+        return std::wstring();
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, &full[0], nullptr);
+    if (length == 0 || length >= needed) {
+        return std::wstring();
+    }
+    full.resize(length);
+    if (full.compare(0, 4, L"\\\\?\\") == 0) {
+        return full;
+    }
+    if (full.compare(0, 2, L"\\\\") == 0) {
+        return L"\\\\?\\UNC" + full.substr(1); // \\server\share becomes \\?\UNC\server\share
+    }
+    return L"\\\\?\\" + full;
+}
+
+// Paths of MAX_PATH bytes or more cannot go through the code-page calls; the temporary file
+// beside a destination that fits may be that long.
+bool needsExtendedForm(const std::string& path) {
+    return path.size() >= MAX_PATH;
 }
 
 } // namespace
@@ -118,8 +146,11 @@ FileHandle createTemporaryFile(const std::string& folder, DWORD attributes, std:
         std::snprintf(name, sizeof name, "%s%04X%s", kTemporaryPrefix, counter++ & 0xFFFFu,
                       kTemporarySuffix);
         path = folder.empty() ? std::string(name) : folder + "\\" + name;
-        FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                    attributes, nullptr));
+        FileHandle file(needsExtendedForm(path)
+                            ? CreateFileW(extendedForm(path).c_str(), GENERIC_WRITE | DELETE, 0,
+                                          nullptr, CREATE_NEW, attributes, nullptr)
+                            : CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                          CREATE_NEW, attributes, nullptr));
         if (file ||
             (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)) {
             return file;
@@ -151,24 +182,35 @@ bool renameOpenFile(HANDLE file, const std::string& destination, bool replace) {
 }
 
 bool isTemporaryFileName(const char* name) {
-    if (std::strlen(name) != kTemporaryNameLength ||
-        !equalsIgnoringAsciiCase(name, kTemporaryPrefix, 4) ||
-        !equalsIgnoringAsciiCase(name + 8, kTemporarySuffix, 4)) {
+    if (std::strlen(name) != kTemporaryNameLength || std::strncmp(name, kTemporaryPrefix, 4) != 0 ||
+        std::strncmp(name + 8, kTemporarySuffix, 4) != 0) {
         return false;
     }
-    return isHex(name[4]) && isHex(name[5]) && isHex(name[6]) && isHex(name[7]);
+    return isUpperHex(name[4]) && isUpperHex(name[5]) && isUpperHex(name[6]) && isUpperHex(name[7]);
 }
 
-void discardTemporary(const std::string& temporary) {
+bool discardTemporary(const std::string& temporary) {
     const DWORD error = GetLastError();
-    SetFileAttributesA(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(temporary.c_str());
+    bool deleted = false;
+    if (needsExtendedForm(temporary)) {
+        const std::wstring extended = extendedForm(temporary);
+        SetFileAttributesW(extended.c_str(), FILE_ATTRIBUTE_NORMAL);
+        deleted = DeleteFileW(extended.c_str()) != FALSE;
+    } else {
+        SetFileAttributesA(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+        deleted = DeleteFileA(temporary.c_str()) != FALSE;
+    }
     SetLastError(error);
+    return deleted;
 }
 
 bool replaceWithTemporary(const std::string& temporary, const std::string& path) {
-    if (MoveFileExA(temporary.c_str(), path.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    constexpr DWORD kFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    const bool moved =
+        needsExtendedForm(temporary)
+            ? MoveFileExW(extendedForm(temporary).c_str(), wideFromAnsi(path).c_str(), kFlags)
+            : MoveFileExA(temporary.c_str(), path.c_str(), kFlags);
+    if (moved) {
         return true;
     }
     discardTemporary(temporary);

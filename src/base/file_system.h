@@ -35,6 +35,9 @@ bool createFolderPath(const std::string& path);
 // no entry holds yet, "~SCV" + four hexadecimal digits + ".TMP", and opens it for writing
 // and renaming, without sharing. The mirror pass takes such names for its own leftovers, so one
 // that an interrupted write leaves in a mirrored folder is never copied as the user's file.
+// The name is longer than many a file it stands in for: where its path reaches MAX_PATH it
+// is created through the wide calls, so that every destination that fits can be written.
+// The temporary-file calls below take such a path too.
 FileHandle createTemporaryFile(const std::string& folder, DWORD attributes, std::string& path);
 
 // Gives the open file (opened with DELETE access) the full path `destination`, in one
@@ -43,9 +46,10 @@ FileHandle createTemporaryFile(const std::string& folder, DWORD attributes, std:
 // file, which costs about as much as the rename itself.
 bool renameOpenFile(HANDLE file, const std::string& destination, bool replace);
 
-// Whether a file name is that of such a temporary file ("~SCV" + four hexadecimal digits +
-// ".TMP", in any case). A snapshot never takes one for an entry; one left by an interrupted
-// write is removed by the next pass.
+// Whether a file name is that of such a temporary file, exactly as the program writes it:
+// "~SCV", four hexadecimal digits in upper case, ".TMP". A snapshot never takes one for an
+// entry; one left by an interrupted write is removed by the next pass. Any other spelling
+// ("~scv2024.tmp") is a user's file.
 bool isTemporaryFileName(const char* name);
 
 // Puts the finished file in the place of `path` in one step, replacing what is there, and
@@ -53,8 +57,9 @@ bool isTemporaryFileName(const char* name);
 // and the thread's last error is the rename's.
 bool replaceWithTemporary(const std::string& temporary, const std::string& path);
 
-// Removes a temporary file again, keeping the thread's last error as it was.
-void discardTemporary(const std::string& temporary);
+// Removes a temporary file again, keeping the thread's last error as it was; true when it
+// was deleted.
+bool discardTemporary(const std::string& temporary);
 
 // Writes all `size` bytes to the open file, in as many writes as the file takes. False
 // when a write fails or writes nothing.

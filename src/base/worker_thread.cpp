@@ -1,18 +1,11 @@
 #include "base/worker_thread.h"
 
-namespace {
-
-// What the destructor grants a worker that is still running at exit.
-constexpr DWORD kExitGraceMs = 3000;
-
-} // namespace
-
 WorkerThread::WorkerThread() {
     InitializeCriticalSection(&lock_);
 }
 
 WorkerThread::~WorkerThread() {
-    stopWorker(kExitGraceMs);
+    stopWorker();
     DeleteCriticalSection(&lock_);
 }
 
@@ -69,16 +62,10 @@ bool WorkerThread::join(DWORD timeoutMs, bool serveSentMessages) {
     return true;
 }
 
-void WorkerThread::stopWorker(DWORD graceMs) {
+void WorkerThread::stopWorker() {
     if (!registered()) {
         return;
     }
     stopRequested_ = true;
-    if (WaitForSingleObject(thread_.get(), graceMs) == WAIT_TIMEOUT) {
-        TerminateThread(thread_.get(), 1);
-        WaitForSingleObject(thread_.get(), INFINITE);
-    }
-    thread_.reset();
-    threadId_ = 0;
-    exitCode_ = 0;
+    join(INFINITE, true);
 }

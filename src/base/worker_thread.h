@@ -13,7 +13,7 @@ class WorkerThread {
     using Body = DWORD(WINAPI*)(void* argument);
 
     WorkerThread();
-    // A worker still running is stopped (asked first, terminated after a short grace).
+    // A worker still running is stopped (see stopWorker).
     ~WorkerThread();
 
     WorkerThread(const WorkerThread&) = delete;
@@ -34,11 +34,13 @@ class WorkerThread {
     // meanwhile: a worker that waits in SendMessage for this thread can go on to its end.
     bool join(DWORD timeoutMs, bool serveSentMessages = false);
 
-    // Asks the worker to stop and gives it `graceMs` to end on its own; a worker still
-    // running then is terminated with exit code 1. Afterwards no worker is registered and
-    // the exit code is 0. Terminating is the last resort: a thread killed inside a heap or
-    // file-system call can leave a lock held for good.
-    void stopWorker(DWORD graceMs = 0);
+    // Asks the worker to stop and waits until it has ended on its own, however long its
+    // current call takes, handling the messages other threads send to this one meanwhile
+    // (a worker may be waiting in a send for this thread). Afterwards no worker is
+    // registered. A thread is never terminated: one killed inside a heap or file-system call
+    // can leave a lock held for good, and the threads it started would go on using its stack
+    // and its data.
+    void stopWorker();
 
     // Asks the worker to stop without waiting for it; a caller that must keep handling
     // messages meanwhile waits with waitWorkerFinished.

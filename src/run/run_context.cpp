@@ -6,23 +6,17 @@
 #include "sync/mirror_pass.h"
 #include "sync/unsynced_definitions.h"
 
-namespace {
-
-// What a worker gets to end on its own when the program quits during a pass. The pass
-// looks at the stop request between file operations and during a copy, so this is only
-// exceeded by a single shell operation on a large folder.
-constexpr DWORD kStopGraceMs = 3000;
-
-} // namespace
-
 RunContext::RunContext() : heap_(HeapCreate(0, 0, 0)) {
     pass_.heap = heap_.get();
     pass_.reportIntervalMs = kReportIntervalMs;
     pass_.stop = &worker_.stopFlag();
 }
 
+// The pass looks at the stop request between two entries of a walk, between file operations
+// and every megabyte of a copy; the wait is longer only while one call runs to its end (the
+// flush of a big file, the shell's deletion of a big folder).
 RunContext::~RunContext() {
-    worker_.stopWorker(kStopGraceMs);
+    worker_.stopWorker();
 }
 
 bool RunContext::startMirrorWorker() {

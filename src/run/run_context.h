@@ -16,8 +16,8 @@ constexpr DWORD kReportIntervalMs = 50;
 class RunContext {
   public:
     RunContext();
-    // A worker still running is asked to stop, and terminated only if it does not end
-    // within a short grace, before the pass state it uses goes away.
+    // A worker still running is asked to stop and waited for (it is never terminated)
+    // before the pass state it uses goes away.
     ~RunContext();
 
     RunContext(const RunContext&) = delete;
@@ -29,6 +29,7 @@ class RunContext {
     PassContext& pass() { return pass_; }
     const PassContext& pass() const { return pass_; }
     WorkerThread& worker() { return worker_; }
+    const WorkerThread& worker() const { return worker_; }
 
     // Starts the mirror pass of the loaded definition on the worker thread.
     bool startMirrorWorker();

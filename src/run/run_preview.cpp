@@ -9,7 +9,9 @@
 namespace {
 
 const char kPlannedDeleteTag[] = "【削除予定】";
+const char kPlannedLeftoverTag[] = "【一時ファイル削除予定】";
 const char kPlannedCopyTag[] = "【コピー予定】";
+const char kPlannedQuestionTag[] = "【確認予定】";
 const char kPlannedHoldTag[] = "【保管予定】";
 const char kUnsyncedTag[] = "【未同期】";
 
@@ -20,10 +22,12 @@ bool startsWith(const std::string& text, const char* prefix) {
 void takeLines(StringList& list, DefinitionPreview& preview) {
     std::string line;
     while (list.takeFirst(line)) {
-        if (startsWith(line, kPlannedDeleteTag)) {
+        if (startsWith(line, kPlannedDeleteTag) || startsWith(line, kPlannedLeftoverTag)) {
             ++preview.deletions;
         } else if (startsWith(line, kPlannedCopyTag)) {
             ++preview.copies;
+        } else if (startsWith(line, kPlannedQuestionTag)) {
+            ++preview.questions;
         } else if (startsWith(line, kPlannedHoldTag)) {
             ++preview.held;
         } else if (startsWith(line, kUnsyncedTag)) {

@@ -16,10 +16,12 @@ struct DefinitionPreview {
     // run's log holds them; a "【保管予定】" line follows the deletion or copy that would
     // move an entry into the holding folder.
     std::vector<std::string> lines;
-    std::size_t deletions = 0; // "【削除予定】" lines
+    // "【削除予定】" and "【一時ファイル削除予定】" lines
+    std::size_t deletions = 0;
     std::size_t copies = 0;    // "【コピー予定】" lines
     std::size_t held = 0;      // "【保管予定】" lines
     std::size_t errors = 0;    // error lines
+    std::size_t questions = 0; // "【確認予定】" lines: targets the run will ask about
     // A definition a run would pass over for want of two existing folders; its lines name
     // them ("【未同期】") and it has no master.
     bool unsynced = false;

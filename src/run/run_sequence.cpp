@@ -49,14 +49,14 @@ int RunSequence::progressPercent() const {
     return position < 0 ? 0 : (position > 100 ? 100 : position);
 }
 
-void RunSequence::stop(DWORD graceMs) {
+void RunSequence::requestStop() {
     running_ = false;
-    WorkerThread& worker = context_.worker();
-    if (worker.registered()) {
-        worker.requestStop();
-        worker.join(graceMs, true);
-        worker.stopWorker(0);
-    }
+    context_.worker().requestStop();
+}
+
+void RunSequence::stop() {
+    running_ = false;
+    context_.worker().stopWorker();
 }
 
 bool RunSequence::takeLogText(std::string& text) {

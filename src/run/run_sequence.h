@@ -44,10 +44,19 @@ class RunSequence {
     // 100): more passes than counted can complete when folders appear during the run.
     int progressPercent() const;
 
-    // Ends the run at once: a running worker is asked to stop and given `graceMs` to end
-    // on its own, with the messages it sends to this thread handled meanwhile, so that it
-    // reaches its next stop check instead of being terminated in a file operation.
-    void stop(DWORD graceMs);
+    // Asks the run to stop and returns at once: a running worker ends its pass at its next
+    // stop check (within about a second, or when the one call it is in has returned) and
+    // posts kMsgNextDefinition as ever; definitionEnded collects it, and loadNextDefinition
+    // then loads nothing. A second request does no harm.
+    void requestStop();
+
+    // Whether a worker is registered: its kMsgNextDefinition is still to come or to be
+    // collected.
+    bool workerRunning() const { return context_.worker().registered(); }
+
+    // Ends the run and waits until the worker has ended on its own (it is never
+    // terminated), handling the messages it sends to this thread meanwhile.
+    void stop();
 
     // The end of a run: the outcome lines as the log text (see assembleLogText), and the
     // same written to the log path when there is one (see writeRunLog).

@@ -19,6 +19,7 @@ const char kDeletedTag[] = "【削除】";
 const char kDeleteErrorTag[] = "【エラー削除】";
 const char kCopiedTag[] = "【コピー】";
 const char kCopyErrorTag[] = "【エラーコピー】";
+const char kLeftoverRemovedTag[] = "【一時ファイル削除】";
 
 // Shell flags: allow undo (to the recycle bin), no confirmation, no error dialog; the tree
 // delete adds silent (no progress window).
@@ -225,21 +226,16 @@ void copyEntry(PassContext& context, const std::string& destination, const std::
         appendCopyLine(context, kCopyErrorTag + destination);
         return;
     }
-    // Opening the source answers "is it a file" in the common case without a search of its
-    // own; only when it cannot be opened is the search needed to tell a folder or a
-    // vanished file (no line) from a file that cannot be read (an error).
+    trace(destination, " - コピー\r\n");
+    // The pass copies what its walk saw as a file. One that cannot be opened as a file now
+    // (gone with its folder or its drive, replaced by a folder, unreadable) is a copy that
+    // did not happen, whatever the reason, and is said so.
     FileHandle input(CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     SourceFacts info;
-    const bool opened = input && readSourceFacts(input.get(), info);
-    if (!opened && !fileExists(source)) {
-        trace(destination, " - フォルダなのでスルー\r\n");
-        return;
-    }
-    trace(destination, " - コピー\r\n");
     std::string temporaryPath;
     FileHandle temporary;
-    if (opened) {
+    if (input && readSourceFacts(input.get(), info)) {
         temporary =
             writeTemporaryCopy(context, input.get(), info, destination, makeParents, temporaryPath);
     }
@@ -364,13 +360,23 @@ bool deleteFolderTree(const std::string& path, bool toRecycleBin) {
                        toRecycleBin ? kDeleteTreeFlags : kDeleteTreeFlags & ~kAllowUndo);
 }
 
-void removeLeftoverCopies(const std::vector<std::string>& paths, const std::atomic<bool>* stop) {
+void removeLeftoverCopies(PassContext& context, const std::vector<std::string>& paths) {
     for (const std::string& leftover : paths) {
-        if (stop != nullptr && stop->load()) {
+        if (context.stopRequested()) {
             return;
         }
         OutputDebugStringA((leftover + " - 一時ファイル削除\r\n").c_str());
-        SetFileAttributesA(leftover.c_str(), FILE_ATTRIBUTE_NORMAL);
-        shellDelete(leftover, GetDesktopWindow(), kDeleteTreeFlags);
+        bool removed = false;
+        if (path::hasWildcard(leftover)) {
+            removed = false;
+        } else if (leftover.size() >= MAX_PATH) {
+            // Beyond the shell's reach; it is the program's own cut-off copy, never a
+            // user's file, and the file it was to replace is whole.
+            removed = discardTemporary(leftover);
+        } else {
+            SetFileAttributesA(leftover.c_str(), FILE_ATTRIBUTE_NORMAL);
+            removed = shellDelete(leftover, GetDesktopWindow(), kDeleteTreeFlags);
+        }
+        context.deleteList.append((removed ? kLeftoverRemovedTag : kDeleteErrorTag) + leftover);
     }
 }

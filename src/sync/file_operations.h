@@ -25,11 +25,12 @@ void deleteEntry(PassContext& context, const std::string& path);
 // told not to. The copy is written to a temporary file beside the destination and put in
 // its place in one step, so that the destination is always either its old content or the
 // complete copy, with the source's attributes and last-write time; a file it replaces goes
-// into the context's holding folder first, and stays in place when it cannot. Records "【コピー】" +
-// destination or "【エラーコピー】" + destination; nothing when the source is a folder or
-// has gone. A stop request of the context abandons the copy (an error line, no temporary
-// file left). A pass makes folders itself, parents first, and copies with makeParents off:
-// a target folder that vanished meanwhile must not be made again by a copy into it.
+// into the context's holding folder first, and stays in place when it cannot. Records
+// "【コピー】" + destination or "【エラーコピー】" + destination; a source that cannot be
+// opened as a file (gone, a folder, unreadable) is a failed copy. A stop request of the
+// context abandons the copy (an error line, no temporary file left). A pass makes folders
+// itself, parents first, and copies with makeParents off: a target folder that vanished
+// meanwhile must not be made again by a copy into it.
 void copyEntry(PassContext& context, const std::string& destination, const std::string& source,
                bool makeParents = true);
 
@@ -84,8 +85,8 @@ void recordCopyError(PassContext& context, const std::string& path);
 // `toRecycleBin`, deletes it for good); true when it went.
 bool deleteFolderTree(const std::string& path, bool toRecycleBin = true);
 
-
-// Sends leftover temporary copies to the recycle bin, a read-only one made writable first.
-// Nothing is recorded: they never were entries. A set stop flag ends it between two files.
-void removeLeftoverCopies(const std::vector<std::string>& paths,
-                          const std::atomic<bool>* stop = nullptr);
+// Sends leftover temporary copies (full paths) to the recycle bin, a read-only one made
+// writable first; one whose path is too long for the shell is deleted. Records
+// "【一時ファイル削除】" + path for each, or "【エラー削除】" + path when it stays. A stop
+// request of the context ends it between two files.
+void removeLeftoverCopies(PassContext& context, const std::vector<std::string>& paths);

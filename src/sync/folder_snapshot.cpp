@@ -1,6 +1,7 @@
 #include "sync/folder_snapshot.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include "base/file_system.h"
 #include "base/path.h"
@@ -48,6 +49,37 @@ bool narrowName(const wchar_t* wide, std::string& name) {
                         &usedDefault);
     name.resize(static_cast<std::size_t>(length - 1));
     return !usedDefault && wideOf(name) == wide;
+}
+
+// Whether the code-page calls reach exactly this entry by its name. They take a path through
+// the platform's path rules, which other systems' names need not follow: a final "." or " "
+// is dropped ("data." reaches "data"), a reserved character splits or redirects the path
+// ("a:b", "x\y" from Linux), and a device name ("con", "aux.txt", "nul .txt") reaches the device.
+bool reachedByName(const wchar_t* name) {
+    const std::size_t length = std::wcslen(name);
+    if (length == 0 || name[length - 1] == L'.' || name[length - 1] == L' ') {
+        return false;
+    }
+    for (const wchar_t* c = name; *c != L'\0'; ++c) {
+        if (*c < 0x20 || std::wcschr(L"\\/:*?\"<>|", *c) != nullptr) {
+            return false;
+        }
+    }
+    // A device name is the part before the first ".", blanks at its end dropped.
+    std::size_t base = std::wcscspn(name, L".");
+    while (base > 0 && name[base - 1] == L' ') {
+        --base;
+    }
+    static const wchar_t* const kDevices[] = {L"CON", L"PRN",    L"AUX",
+                                              L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t* device : kDevices) {
+        if (base == std::wcslen(device) && _wcsnicmp(name, device, base) == 0) {
+            return false;
+        }
+    }
+    const bool numbered =
+        base == 4 && (_wcsnicmp(name, L"COM", 3) == 0 || _wcsnicmp(name, L"LPT", 3) == 0);
+    return !(numbered && name[3] >= L'0' && name[3] <= L'9');
 }
 
 // The comparison the file system makes of names: without regard to case.
@@ -134,7 +166,7 @@ bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePat
         if (isDotEntry(found.cFileName)) {
             continue;
         }
-        const bool exact = narrowName(found.cFileName, name);
+        const bool exact = narrowName(found.cFileName, name) && reachedByName(found.cFileName);
         const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (directory && folderIndex == 0 && isHoldingFolderName(found.cFileName)) {
             continue; // the program's own, never mirrored (holding_folder.h)
@@ -159,8 +191,11 @@ bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePat
         std::uint16_t flags = 0;
         if (!exact) {
             flags |= kUnmappable;
-        } else if (byKey_.count(key) != 0) {
+        } else if (const auto twin = byKey_.find(key); twin != byKey_.end()) {
             flags |= kDuplicate;
+            if (twin->second != kNoEntry) {
+                entries_[twin->second].flags |= kHasTwin;
+            }
         }
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
             flags |= kLink;
@@ -286,20 +321,17 @@ FolderSnapshot::Answer FolderSnapshot::answerFor(const std::string& relativePath
         }
         const Entry& above = entries_[found->second];
         const bool folder = (above.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (folder && (above.flags & (kNeverMirrored | kUnlisted)) != 0) {
+        // Below a name with a twin, the twin's listing (never walked) may hold it.
+        if (folder && (above.flags & (kNeverMirrored | kUnlisted | kHasTwin)) != 0) {
             return Answer::unknown;
         }
         return Answer::absent; // a listed folder without it, or a file, which holds nothing
     }
 }
 
-bool FolderSnapshot::recordedEntry(const std::string& relativePath, FileTime& time) const {
+std::size_t FolderSnapshot::recordedIndex(const std::string& relativePath) const {
     const auto found = byKey_.find(folded(wideOf(relativePath)));
-    if (found == byKey_.end() || found->second == kNoEntry) {
-        return false;
-    }
-    time = entries_[found->second].writeTime;
-    return true;
+    return found == byKey_.end() ? kNoEntry : found->second;
 }
 
 bool FolderSnapshot::blockedAt(const std::string& relativePath) const {
@@ -307,7 +339,7 @@ bool FolderSnapshot::blockedAt(const std::string& relativePath) const {
     while (!key.empty()) {
         const auto found = byKey_.find(key);
         if (found != byKey_.end() && found->second != kNoEntry &&
-            (entries_[found->second].flags & (kNeverMirrored | kUnlisted)) != 0) {
+            (entries_[found->second].flags & (kNeverMirrored | kUnlisted | kHasTwin)) != 0) {
             return true;
         }
         const std::size_t separator = key.rfind(L'\\');
@@ -327,8 +359,10 @@ bool FolderSnapshot::lookupInFolder(const std::string& relativePath) {
     if (relativePath.empty() || path::hasWildcard(full) ||
         !GetFileAttributesExA(full.c_str(), GetFileExInfoStandard, &data)) {
         lastLookupTime_ = 0;
+        lastLookupFolder_ = false;
         return false;
     }
     lastLookupTime_ = toFileTime(data.ftLastWriteTime);
+    lastLookupFolder_ = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return true;
 }

@@ -18,19 +18,23 @@
 // already changed is seen.
 //
 // Some entries are recorded but must never be mirrored (see the flags): links, names the
-// system code page cannot hold, paths too long for the platform, a second name that equals
-// an earlier one but for case, and folders whose listing failed. A pass leaves them where
-// they are and says so.
+// code-page calls cannot reach exactly, paths too long for the platform, a second name that
+// equals an earlier one but for case, and folders whose listing failed. A pass leaves them
+// where they are and says so.
 class FolderSnapshot {
   public:
     // Entries the pass must not copy, delete or walk into, each with its reason.
     enum Flag : std::uint16_t {
         kLink = 1,       // a reparse point: junction or symbolic link
-        kUnmappable = 2, // a name without an exact form in the system code page
+        kUnmappable = 2, // a name the code-page calls cannot reach exactly: one without an
+                         // exact form in the code page, or one the path rules change (a
+                         // final "." or " ", a reserved character, a device name)
         kTooLong = 4,    // the full path has kMaxPathBytes bytes or more
         kDuplicate = 8,  // equals an earlier name of the same folder but for case
         kUnlisted = 16,  // a folder whose listing failed: what it holds is unknown
         kHoldsKept = 32, // a folder holding, at any depth, an entry that is never deleted
+        kHasTwin = 64,   // a later name of the same folder equals it but for case: a path by
+                         // that name cannot say which of the two it means
     };
     static constexpr std::uint16_t kNeverMirrored = kLink | kUnmappable | kTooLong | kDuplicate;
 
@@ -41,8 +45,9 @@ class FolderSnapshot {
     enum class Answer {
         present, // an entry of that name (ignoring case) was listed
         absent,  // the folder that would hold it was listed in full and it was not there
-        unknown, // it lies below a link, an unlisted folder or a name never mirrored, or
-                 // the walk did not finish: nobody can say that it is absent
+        unknown, // it lies below a link, an unlisted folder, a name never mirrored or a
+                 // name with a twin, or the walk did not finish: nobody can say that it is
+                 // absent
     };
 
     // The entry table is allocated from `heap` (the process heap when none is given).
@@ -81,18 +86,20 @@ class FolderSnapshot {
     // What the walk saw of the relative path (any case), with no look at the disk.
     Answer answerFor(const std::string& relativePath) const;
 
-    // Whether the walk recorded an entry of that name (any case), and its write time then.
-    // A folder's name seen by a walk that did not descend is not an entry.
-    bool recordedEntry(const std::string& relativePath, FileTime& time) const;
+    // The index of the entry the walk recorded under that name (any case); kNone when there
+    // is none. A folder's name seen by a walk that did not descend is not an entry.
+    static constexpr std::size_t kNone = ~static_cast<std::size_t>(0);
+    std::size_t recordedIndex(const std::string& relativePath) const;
 
-    // Whether the relative path is, or lies below, an entry that is never mirrored or an
-    // unlisted folder: nothing may be copied there.
+    // Whether the relative path is, or lies below, an entry that is never mirrored, an
+    // unlisted folder or a name with a twin: nothing may be copied there.
     bool blockedAt(const std::string& relativePath) const;
 
     // Whether root + "\" + relativePath exists now, as a file or a folder. Records its
-    // last-write time, or 0 when it does not exist.
+    // last-write time (0 when it does not exist) and whether it is a folder.
     bool lookupInFolder(const std::string& relativePath);
     FileTime lastLookupTime() const { return lastLookupTime_; }
+    bool lastLookupFolder() const { return lastLookupFolder_; }
 
     // Temporary files of copies that the walk passed over (full paths): leftovers of copies
     // that were cut off, for the pass to remove.
@@ -137,4 +144,5 @@ class FolderSnapshot {
     bool complete_ = false;
     bool rootListed_ = false;
     FileTime lastLookupTime_ = 0;
+    bool lastLookupFolder_ = false;
 };

@@ -20,10 +20,12 @@ constexpr UINT kMsgUnsynced = WM_USER + 7; // lParam: a line naming a definition
 constexpr UINT kMsgHolding = WM_USER + 8;  // lParam: full path just moved into the holding
                                            // folder, before whatever takes its place
 
-// A pass's deletions would remove `deletions` of the `entries` of the target folder.
+// A pass's deletions would remove `deletions` of the `entries` of the target folder, among
+// them `unlistedFolders` folders it could not list, with whatever they hold.
 struct DeletionQuestion {
     const char* target;
     const char* master;
     std::size_t entries;
     std::size_t deletions;
+    std::size_t unlistedFolders;
 };

@@ -10,8 +10,10 @@
 
 #include "base/file_system.h"
 #include "base/file_time.h"
+#include "base/folder_identity.h"
 #include "base/path.h"
 #include "base/scoped_handle.h"
+#include "sync/entry_clashes.h"
 #include "sync/file_operations.h"
 #include "sync/folder_snapshot.h"
 #include "sync/holding_folder.h"
@@ -22,6 +24,7 @@ namespace {
 
 const char kNewestTag[] = "【最新更新ファイル】";
 const char kCancelledTag[] = "【確認で中止】";
+const char kQuestionPlannedTag[] = "【確認予定】";
 
 // Copy decisions compare write times in whole units of 4 seconds, the resolution of the
 // coarsest file systems the folders may live on.
@@ -52,11 +55,12 @@ struct Newest {
     FileTime time = 0;
     std::size_t folder = 0;
     std::string path;
-    bool tie = false;
+    // Per folder: its own newest file lies within the tie window of the newest of all.
+    std::vector<bool> tied;
 };
 
-// The first file with the greatest write time names the newest file and, unless another
-// folder's own newest file comes within the tie window of it, the master.
+// The first file with the greatest write time names the newest file; every folder whose own
+// newest file comes within the tie window of it ties with its folder.
 Newest findNewest(const Snapshots& snapshots) {
     Newest newest;
     std::vector<FileTime> folderNewest(snapshots.size(), 0);
@@ -75,32 +79,43 @@ Newest findNewest(const Snapshots& snapshots) {
             }
         }
     }
+    newest.tied.assign(snapshots.size(), false);
     for (std::size_t i = 0; i < snapshots.size(); ++i) {
-        if (i != newest.folder && newest.time != 0 && folderNewest[i] != 0 &&
-            newest.time - folderNewest[i] <= kMasterTieWindow) {
-            newest.tie = true;
-        }
+        newest.tied[i] = newest.time != 0 && folderNewest[i] != 0 &&
+                         newest.time - folderNewest[i] <= kMasterTieWindow;
     }
     return newest;
 }
 
-// Among all folders, the first with the most entries.
-std::size_t mostEntries(const Snapshots& snapshots) {
-    std::size_t best = 0;
-    for (std::size_t i = 1; i < snapshots.size(); ++i) {
-        if (snapshots[i]->entryCount() > snapshots[best]->entryCount()) {
+// The folder of the newest file, or on a tie the first with the most entries among the tied
+// folders only: a folder whose files are all older, however full, would delete the newest
+// file from every other folder.
+std::size_t chooseMaster(const Newest& newest, const Snapshots& snapshots) {
+    std::size_t best = newest.folder;
+    for (std::size_t i = 0; i < snapshots.size(); ++i) {
+        if (!newest.tied[i] || i == best) {
+            continue;
+        }
+        const std::size_t count = snapshots[i]->entryCount();
+        const std::size_t bestCount = snapshots[best]->entryCount();
+        if (count > bestCount || (count == bestCount && i < best)) {
             best = i;
         }
     }
     return best;
 }
 
-// The first pair of folders of which one is the other or lies inside it; false when none.
+// The first pair of folders of which one is the other or lies inside it, on disk: the same
+// folder can be spelt in many ways (see FolderPlace). False when none.
 bool findOverlap(const std::vector<std::string>& folders, std::size_t count, std::size_t& inner,
                  std::size_t& outer) {
+    std::vector<FolderPlace> places;
+    for (std::size_t i = 0; i < count; ++i) {
+        places.emplace_back(folders[i]);
+    }
     for (std::size_t i = 0; i < count; ++i) {
         for (std::size_t j = 0; j < count; ++j) {
-            if (i != j && path::isSameOrInside(folders[i], folders[j])) {
+            if (i != j && places[i].isSameOrInside(places[j])) {
                 inner = i;
                 outer = j;
                 return true;
@@ -232,13 +247,23 @@ bool masterStillThere(PassContext& context, const FolderSnapshot& master, bool f
 
 enum class Deletion { none, error, entry };
 
-// What the deletion pass does with entry j of the target.
-Deletion deletionOf(const FolderSnapshot& master, const FolderSnapshot& target, std::size_t j) {
+// What the deletion pass does with entry j of the target. The entries come in walk order;
+// `clash` keeps the name below which nothing is deleted.
+Deletion deletionOf(const FolderSnapshot& master, const FolderSnapshot& target, std::size_t j,
+                    ClashedName& clash) {
+    const std::string relative = target.relativePath(j);
+    if (clash.holds(relative)) {
+        return Deletion::none;
+    }
+    if (folderWhereMasterHasFile(master, target, j, relative)) {
+        clash.set(relative);
+        return Deletion::none; // the copy pass names it
+    }
     const std::uint16_t flags = target.flags(j);
     if ((flags & FolderSnapshot::kUnmappable) != 0) {
         return Deletion::error;
     }
-    const FolderSnapshot::Answer answer = master.answerFor(target.relativePath(j));
+    const FolderSnapshot::Answer answer = master.answerFor(relative);
     if ((flags & FolderSnapshot::kNeverMirrored) != 0) {
         return answer == FolderSnapshot::Answer::absent || (flags & FolderSnapshot::kTooLong) != 0
                    ? Deletion::error
@@ -262,11 +287,12 @@ bool deleteFromTarget(PassContext& context, const FolderSnapshot& master,
         recordDeleteError(context, target.root());
     }
     PlannedDeletions planned;
+    ClashedName clash;
     for (std::size_t j = 0; j < target.entryCount(); ++j) {
         if (context.stopRequested()) {
             return false;
         }
-        const Deletion deletion = deletionOf(master, target, j);
+        const Deletion deletion = deletionOf(master, target, j, clash);
         if (deletion == Deletion::none) {
             continue;
         }
@@ -285,46 +311,57 @@ bool deleteFromTarget(PassContext& context, const FolderSnapshot& master,
     return true;
 }
 
-// The entries of the target the deletion pass would remove, those below a deleted folder
-// included.
-std::size_t deletionsIn(const FolderSnapshot& master, const FolderSnapshot& target) {
+// What the deletion pass would remove from a target: the entries, those below a deleted
+// folder included, and the folders among them whose listing failed, since what they hold
+// goes with them unseen.
+struct PlannedRemoval {
+    std::size_t entries = 0;
+    std::size_t unlistedFolders = 0;
+};
+
+PlannedRemoval deletionsIn(const FolderSnapshot& master, const FolderSnapshot& target) {
     PlannedDeletions folders;
-    std::size_t count = 0;
+    ClashedName clash;
+    PlannedRemoval removal;
     for (std::size_t j = 0; j < target.entryCount(); ++j) {
         const std::string path = target.fullPath(j);
         if (folders.goesWithFolder(path)) {
-            ++count;
-        } else if (deletionOf(master, target, j) == Deletion::entry) {
-            ++count;
+            ++removal.entries;
+        } else if (deletionOf(master, target, j, clash) == Deletion::entry) {
+            ++removal.entries;
             if (target.isFolder(j)) {
                 folders.add(path);
+                if ((target.flags(j) & FolderSnapshot::kUnlisted) != 0) {
+                    ++removal.unlistedFolders;
+                }
             }
         }
     }
-    return count;
+    return removal;
 }
 
 // A run whose deletions would empty a target folder is asked about first: the master may be
-// the wrong medium. False, with one line for the first such target, when the definition
-// must be skipped.
+// the wrong medium. So is one that would remove a folder it could not list: nobody knows how
+// much that holds. False, with one line for the first such target, when the definition must
+// be skipped. A preview asks nothing; it marks each target the run would ask about, since
+// the question's default answer skips the definition.
 bool deletionsConfirmed(PassContext& context, const Snapshots& snapshots, std::size_t master) {
-    if (context.preview) {
-        return true;
-    }
     for (std::size_t i = 0; i < snapshots.size(); ++i) {
         if (i == master) {
             continue;
         }
         const FolderSnapshot& target = *snapshots[i];
-        if (target.entryCount() < kMassDeletionMinimum) {
-            continue; // spares the count where it cannot matter
+        const PlannedRemoval removal = deletionsIn(*snapshots[master], target);
+        if (!isMassDeletion(target.entryCount(), removal.entries) && removal.unlistedFolders == 0) {
+            continue;
         }
-        const std::size_t deletions = deletionsIn(*snapshots[master], target);
-        if (!isMassDeletion(target.entryCount(), deletions)) {
+        if (context.preview) {
+            context.deleteList.append(kQuestionPlannedTag + target.root());
             continue;
         }
         const DeletionQuestion question = {target.root().c_str(), snapshots[master]->root().c_str(),
-                                           target.entryCount(), deletions};
+                                           target.entryCount(), removal.entries,
+                                           removal.unlistedFolders};
         if (SendMessageA(context.reportWindow, kMsgConfirmDeletions, 0,
                          reinterpret_cast<LPARAM>(&question)) == 0) {
             context.deleteList.append(kCancelledTag + target.root());
@@ -334,17 +371,27 @@ bool deletionsConfirmed(PassContext& context, const Snapshots& snapshots, std::s
     return true;
 }
 
-// Whether the target holds the relative path, with its write time. The target's walk
-// answers without a system call: the pass deletes only what the master lacks, and asks only
-// of what the master has, so nothing it asks of has changed since the walk but by others.
-// Where the walk cannot vouch (below a folder it could not list, a folder name seen by a
-// walk that did not descend), the file system is asked.
-bool targetHolds(FolderSnapshot& target, const std::string& relative, FileTime& time) {
+// What the target holds at the relative path: whether anything, and then its write time,
+// whether it is a folder and its index when its walk recorded it. The target's walk answers
+// without a system call: the pass deletes only what the master lacks, and asks only of what
+// the master has, so nothing it asks of has changed since the walk but by others. Where the
+// walk cannot vouch (below a folder it could not list, a folder name seen by a walk that did
+// not descend), the file system is asked.
+struct TargetEntry {
+    FileTime time = 0;
+    bool folder = false;
+    std::size_t index = FolderSnapshot::kNone;
+};
+
+bool targetHolds(FolderSnapshot& target, const std::string& relative, TargetEntry& entry) {
     switch (target.answerFor(relative)) {
     case FolderSnapshot::Answer::absent:
         return false;
     case FolderSnapshot::Answer::present:
-        if (target.recordedEntry(relative, time)) {
+        entry.index = target.recordedIndex(relative);
+        if (entry.index != FolderSnapshot::kNone) {
+            entry.time = target.writeTime(entry.index);
+            entry.folder = target.isFolder(entry.index);
             return true;
         }
         break;
@@ -352,8 +399,16 @@ bool targetHolds(FolderSnapshot& target, const std::string& relative, FileTime& 
         break;
     }
     const bool exists = target.lookupInFolder(relative);
-    time = target.lastLookupTime();
+    entry.time = target.lastLookupTime();
+    entry.folder = target.lastLookupFolder();
     return exists;
+}
+
+// The target's entry as the target spells it, for a line that names it.
+std::string targetPath(const FolderSnapshot& target, const std::string& relative,
+                       const TargetEntry& entry) {
+    return entry.index != FolderSnapshot::kNone ? target.fullPath(entry.index)
+                                                : target.root() + "\\" + relative;
 }
 
 // Copies into the target what it lacks or holds older. False when the pass must end.
@@ -369,6 +424,7 @@ bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSn
     if (!context.preview) {
         finisher.emplace(context);
     }
+    ClashedName clash;
     for (std::size_t j = 0; j < master.entryCount(); ++j) {
         if (context.stopRequested()) {
             return false;
@@ -377,14 +433,22 @@ bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSn
             continue; // said once for the whole pass
         }
         const std::string relative = master.relativePath(j);
+        if (clash.holds(relative)) {
+            continue; // said once, for the name above
+        }
         const std::string destination = target.root() + "\\" + relative;
         if (destination.size() >= FolderSnapshot::kMaxPathBytes || target.blockedAt(relative)) {
             recordCopyError(context, destination);
             continue;
         }
-        FileTime targetTime = 0;
-        if (targetHolds(target, relative, targetTime)) {
-            if (master.isFolder(j) || bucketOf(targetTime) >= bucketOf(master.writeTime(j))) {
+        TargetEntry there;
+        if (targetHolds(target, relative, there)) {
+            if (there.folder != master.isFolder(j)) {
+                recordCopyError(context, targetPath(target, relative, there));
+                clash.set(relative);
+                continue;
+            }
+            if (master.isFolder(j) || bucketOf(there.time) >= bucketOf(master.writeTime(j))) {
                 continue;
             }
             OutputDebugStringA((master.fullPath(j) + "\r\n").c_str());
@@ -411,6 +475,18 @@ bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSn
     return true;
 }
 
+// Leftovers of copies that were cut off, which the walks have passed over, go once the run
+// is sure to go on; a preview lists them.
+void removeLeftovers(PassContext& context, const Snapshots& snapshots) {
+    for (const auto& snapshot : snapshots) {
+        if (context.preview) {
+            planLeftoverRemoval(context, snapshot->temporaryFiles());
+        } else {
+            removeLeftoverCopies(context, snapshot->temporaryFiles());
+        }
+    }
+}
+
 } // namespace
 
 bool isMassDeletion(std::size_t entries, std::size_t deletions) {
@@ -420,9 +496,14 @@ bool isMassDeletion(std::size_t entries, std::size_t deletions) {
 // Short lines, each folder on a line of its own: a message box wraps a long line wherever
 // it must, and a long path then breaks only itself, never the sentences around it.
 std::string deletionQuestionText(const DeletionQuestion& question) {
-    return std::string("次のフォルダの項目を削除します。\r\n") + question.target + "\r\n（" +
-           std::to_string(question.entries) + " 項目のうち " + std::to_string(question.deletions) +
-           " 項目）\r\n\r\n" + "合わせる元のフォルダ（マスター）：\r\n" + question.master +
+    std::string text = std::string("次のフォルダの項目を削除します。\r\n") + question.target +
+                       "\r\n（" + std::to_string(question.entries) + " 項目のうち " +
+                       std::to_string(question.deletions) + " 項目）\r\n";
+    if (question.unlistedFolders != 0) {
+        text += "中を読めなかったフォルダ " + std::to_string(question.unlistedFolders) +
+                " 個も、中身ごと削除します。\r\n";
+    }
+    return text + "\r\n合わせる元のフォルダ（マスター）：\r\n" + question.master +
            "\r\n\r\n続けますか？";
 }
 
@@ -455,15 +536,6 @@ void runMirrorPass(PassContext& context) {
         snapshots.push_back(std::make_unique<FolderSnapshot>(context.heap));
     }
     walkAll(context, folders, snapshots);
-    for (const auto& snapshot : snapshots) {
-        if (context.stopRequested()) {
-            return;
-        }
-        // Left by a copy that was cut off; the walk has passed over them already.
-        if (!context.preview) {
-            removeLeftoverCopies(snapshot->temporaryFiles(), context.stop);
-        }
-    }
     if (context.stopRequested()) {
         return;
     }
@@ -475,8 +547,12 @@ void runMirrorPass(PassContext& context) {
     }
 
     const Newest newest = findNewest(snapshots);
-    const std::size_t master = newest.tie ? mostEntries(snapshots) : newest.folder;
+    const std::size_t master = chooseMaster(newest, snapshots);
     if (!deletionsConfirmed(context, snapshots, master)) {
+        return;
+    }
+    removeLeftovers(context, snapshots);
+    if (context.stopRequested()) {
         return;
     }
     context.masterFolder = folders[master];
@@ -504,6 +580,8 @@ void runMirrorPass(PassContext& context) {
             }
         }
     }
+    // The master is looked at before and after each target's copies: copies from a master
+    // that went meanwhile failed, and no further target may be served from its snapshot.
     Progress progress(context);
     for (std::size_t i = 0; i < count; ++i) {
         if (i == master) {
@@ -511,7 +589,8 @@ void runMirrorPass(PassContext& context) {
         }
         holding.select(i);
         if (!masterStillThere(context, masterSnapshot, false) ||
-            !copyIntoTarget(context, masterSnapshot, *snapshots[i], progress)) {
+            !copyIntoTarget(context, masterSnapshot, *snapshots[i], progress) ||
+            !masterStillThere(context, masterSnapshot, false)) {
             return;
         }
         holding.done(i);

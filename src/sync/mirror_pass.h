@@ -8,9 +8,9 @@
 
 // Before any deletion of a definition, a run asks (kMsgConfirmDeletions) about each target
 // folder from which the pass would remove more than this share of the entries, and at
-// least this many: a master on the wrong medium would empty the other folders. A "no"
-// skips the definition with the line "【確認で中止】" + target folder. A preview never
-// asks.
+// least this many, or a folder it could not list: a master on the wrong medium would empty
+// the other folders. A "no" skips the definition with the line "【確認で中止】" + target
+// folder. A preview never asks; it records "【確認予定】" + target folder instead.
 constexpr std::size_t kMassDeletionPercent = 50;
 constexpr std::size_t kMassDeletionMinimum = 50;
 
@@ -21,11 +21,12 @@ bool isMassDeletion(std::size_t entries, std::size_t deletions);
 std::string deletionQuestionText(const DeletionQuestion& question);
 
 // Makes every folder of the loaded definition equal to its master folder: the one holding
-// the newest file (on an exact tie, the one with most entries). Entries the master lacks go
-// to the recycle bin, files missing or older (in whole units of 4 seconds) are copied from
-// the master. Reports to the context's report window (the master folder, each deletion and
+// the newest file or, when other folders' own newest files come within 2 seconds of it, the
+// first with most entries among those tied folders. Entries the master lacks go to the
+// recycle bin, files missing or older (in whole units of 4 seconds) are copied from the
+// master. Reports to the context's report window (the master folder, each deletion and
 // each copy, all sent) and records the newest file and every outcome in the context's
 // lists. In preview mode (see PassContext) it changes nothing and records what a run would
-// do. Runs on the worker thread; ends early, between file operations, on a stop
-// request of the context.
+// do. Runs on the worker thread; ends early, between file operations, on a stop request of
+// the context.
 void runMirrorPass(PassContext& context);

@@ -9,6 +9,7 @@ namespace {
 
 const char kPlannedDeleteTag[] = "【削除予定】";
 const char kPlannedCopyTag[] = "【コピー予定】";
+const char kPlannedLeftoverTag[] = "【一時ファイル削除予定】";
 
 } // namespace
 
@@ -54,6 +55,14 @@ void planCopy(PassContext& context, const std::string& destination, const std::s
     if (fileExists(source)) {
         context.copyList.append(kPlannedCopyTag + destination);
         planHolding(context, context.copyList, destination, false);
+    } else {
+        recordCopyError(context, destination); // the run could not open it either
+    }
+}
+
+void planLeftoverRemoval(PassContext& context, const std::vector<std::string>& paths) {
+    for (const std::string& leftover : paths) {
+        context.deleteList.append(kPlannedLeftoverTag + leftover);
     }
 }
 

@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "base/text_buffer.h"
 #include "ui/definition_file.h"
@@ -177,9 +179,13 @@ void onMainCommand(MainWindowState& state, int id, int notification, HWND source
     case kCmdAddProgramDefinition:
         handOverToDialog(state, "RunSoftEdit");
         break;
-    case kCmdSyncPreview:
-        showSyncPreview(state.window, windowText(GetDlgItem(state.window, kIdEditor)));
+    case kCmdSyncPreview: {
+        StringList listed;
+        state.settings.ReadSecurePaths(listed);
+        showSyncPreview(state.window, windowText(GetDlgItem(state.window, kIdEditor)),
+                        std::vector<std::string>(listed.begin(), listed.end()));
         break;
+    }
     case kCmdSecureArea:
         RunDialog(state.window, "SecureFlds");
         break;

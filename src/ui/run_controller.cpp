@@ -17,9 +17,7 @@
 namespace {
 
 const char kRunCaptionPrefix[] = "*同期コピー中･･･By";
-
-// How long a forced quit lets a worker end on its own before it is terminated.
-constexpr DWORD kQuitGraceMs = 5000;
+const char kStoppingText[] = "同期を中止しています…";
 
 } // namespace
 
@@ -41,7 +39,7 @@ RunController::~RunController() {
 }
 
 void RunController::stopWorker() {
-    sequence_.stop(kQuitGraceMs);
+    sequence_.stop();
 }
 
 void RunController::setText(int id, const std::string& text) const {
@@ -158,6 +156,10 @@ void RunController::onNextDefinition(WPARAM wParam) {
         return;
     }
     sequence_.definitionEnded(wParam);
+    if (quitting_) {
+        endQuit();
+        return;
+    }
     if (wParam == 1) {
         SendMessageA(GetDlgItem(window_, kIdProgress), PBM_SETPOS,
                      static_cast<WPARAM>(sequence_.progressPercent()), 0);
@@ -251,7 +253,7 @@ LRESULT RunController::onRunMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 // The worker waits in its send until the user has answered; a run that is being ended has
 // nobody to ask, and its definition is skipped.
 LRESULT RunController::confirmDeletions(const DeletionQuestion* question) {
-    if (!runActive_ || question == nullptr) {
+    if (!runActive_ || quitting_ || question == nullptr) {
         return 0;
     }
     const std::string text = deletionQuestionText(*question);
@@ -263,6 +265,9 @@ bool RunController::allowClose() {
     if (modalOpen_) {
         return false;
     }
+    if (quitting_) {
+        return false; // the window closes by itself once the run has stopped
+    }
     if (!runActive_) {
         return true;
     }
@@ -272,13 +277,26 @@ bool RunController::allowClose() {
     if (answer != IDYES || !runActive_) {
         return false;
     }
-    // From here on the worker's last message starts no further definition. The area is set
-    // again only after the worker has stopped, so that no copy runs into a folder that is
-    // being moved into the store.
+    // The worker ends at its next stop check; its last message (kMsgNextDefinition) ends
+    // the quit. The window stays until then, so that it can say what it waits for and no
+    // thread of the run outlives the program.
+    quitting_ = true;
+    sequence_.requestStop();
+    setText(kIdLogSummary, kStoppingText);
+    setText(kIdFolderStatus, kStoppingText);
+    if (!sequence_.workerRunning()) {
+        endQuit(); // between two definitions: no pass to wait for
+    }
+    return false;
+}
+
+// Every thread of the run has ended. Only now is the area set again, so that no copy runs
+// into a folder that is being moved into the store; then the window closes as asked.
+void RunController::endQuit() {
     runActive_ = false;
-    stopWorker();
+    quitting_ = false;
     if (areaOpenedByRun_) {
         reportSetAgainFailure(setAreaAgain());
     }
-    return true;
+    PostMessageA(window_, WM_CLOSE, 0, 0);
 }

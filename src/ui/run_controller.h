@@ -31,9 +31,10 @@ class RunController {
     // definitions and held entries (kMsgUnsynced, kMsgHolding).
     LRESULT onRunMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-    // The close request: during a run the user is asked whether to quit anyway; on Yes the
-    // worker is stopped and an area this run released is set again. True when the window
-    // may be destroyed.
+    // The close request: during a run the user is asked whether to quit anyway. On Yes the
+    // run is asked to stop and the window says so; once its worker has ended on its own, an
+    // area this run released is set again and the window is closed again (no log is
+    // written). True when the window may be destroyed now.
     bool allowClose();
 
     bool runActive() const { return runActive_; }
@@ -47,6 +48,7 @@ class RunController {
 
   private:
     void abandonStart();
+    void endQuit();
     void finishSyncRun();
     void stopWorker();
     int setAreaAgain();
@@ -70,6 +72,8 @@ class RunController {
     // A box or "SecureProg" of the run is open over the main window; the run's own code
     // is waiting below it.
     bool modalOpen_ = false;
+    // The user chose to quit during the run; the run is stopping.
+    bool quitting_ = false;
 };
 
 // Greys or enables the run-sensitive menu items (1047, 1048, 1049) and the Tools menu.

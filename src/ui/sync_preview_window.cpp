@@ -26,6 +26,8 @@ constexpr int kButtonHeight = 24;
 struct PreviewState {
     HWND window = nullptr;
     std::string text;
+    // The folders of a protected area: emptied into the store now, released by a run first.
+    std::vector<std::string> protectedFolders;
     FontHandle font;
     // The worker fills `found`; the window reads it only after the worker's last message.
     std::vector<DefinitionPreview> found;
@@ -65,6 +67,12 @@ void buildLines(PreviewState& preview) {
     std::size_t held = 0;
     std::size_t mirrored = 0;
     std::size_t unsynced = 0;
+    // The preview sees these folders as they are now; a run releases them before it looks.
+    for (const std::string& folder : preview.protectedFolders) {
+        preview.lines.push_back("【保護領域】" + folder +
+                                " は保護中なので、中身を移した今の状態で調べています"
+                                "（同期では解除してから調べます）");
+    }
     for (const DefinitionPreview& definition : preview.found) {
         if (definition.unsynced) {
             // Its lines name the folders it lacks; it has no master and no counts.
@@ -78,8 +86,12 @@ void buildLines(PreviewState& preview) {
                                                               ? std::string("（なし）")
                                                               : definition.master));
         preview.lines.insert(preview.lines.end(), definition.lines.begin(), definition.lines.end());
-        preview.lines.push_back(
-            countsLine(definition.deletions, definition.copies, definition.errors, definition.held));
+        std::string counts = countsLine(definition.deletions, definition.copies, definition.errors,
+                                        definition.held);
+        if (definition.questions != 0) {
+            counts += "（実行すると削除の前に確認します。「いいえ」ならこの定義は同期しません）";
+        }
+        preview.lines.push_back(counts);
         preview.lines.push_back("");
         deletions += definition.deletions;
         copies += definition.copies;
@@ -242,9 +254,11 @@ LRESULT CALLBACK syncPreviewProcedure(HWND window, UINT message, WPARAM wParam, 
     }
 }
 
-void showSyncPreview(HWND owner, const std::string& definitionText) {
+void showSyncPreview(HWND owner, const std::string& definitionText,
+                     const std::vector<std::string>& protectedFolders) {
     PreviewState preview;
     preview.text = definitionText;
+    preview.protectedFolders = protectedFolders;
     PreviewState* outer = state;
     state = &preview;
     RunDialog(owner, "SyncPreview");

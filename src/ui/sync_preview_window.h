@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // "SyncPreview": what a run of the definition text would do, computed on a worker while the
 // window shows where it is, then listed per definition (master folder, planned lines,
@@ -15,5 +16,7 @@ constexpr int kIdPreviewClose = IDCANCEL;
 
 LRESULT CALLBACK syncPreviewProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Runs the window owned by `owner` over the text.
-void showSyncPreview(HWND owner, const std::string& definitionText);
+// Runs the window owned by `owner` over the text. The folders of a protected area, when
+// one is set, are named first: the preview sees them emptied, as they are now.
+void showSyncPreview(HWND owner, const std::string& definitionText,
+                     const std::vector<std::string>& protectedFolders);

@@ -182,8 +182,13 @@ TEST(TemporaryFileNameTest, OnlyTheExactPattern) {
         bool temporary;
     } cases[] = {
         {"~SCV0A1F.TMP", true},
-        {"~scv0a1f.tmp", true},
-        {"~Scv9999.Tmp", true},
+        {"~SCV9999.TMP", true},
+        // Only the program's own form: a user's "~scv2024.tmp" is the user's file.
+        {"~scv0a1f.tmp", false},
+        {"~Scv9999.Tmp", false},
+        {"~scv2024.tmp", false},
+        {"~SCV0a1F.TMP", false},
+        {"~SCV0A1F.tmp", false},
         {"~SCV0A1G.TMP", false},
         {"~SCV0A1.TMP", false},
         {"~SCV0A1FF.TMP", false},

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -155,6 +157,65 @@ TEST(RunContextTest, DestroyingItDuringABigCopyEndsThePassPromptlyAndCleanly) {
     ASSERT_EQ(support::fileSize(b + "\\big.bin"), 12u);
     EXPECT_EQ(support::readFile(b + "\\big.bin"), "the old file");
     EXPECT_EQ(support::listFolder(b), std::vector<std::string>{"big.bin"});
+}
+
+// However long the worker is held in one call (here its message to a window whose thread
+// is busy, as a flush or a shell deletion would hold it), destroying the run context waits
+// for it: the worker is never terminated, so it reaches its end and posts it, and no thread
+// of the pass is left behind.
+TEST(RunContextTest, DestroyingItWaitsForAWorkerHeldInALongCall) {
+    support::TempFolder temp;
+    const std::string a = temp.folder("A");
+    const std::string b = temp.folder("B");
+    for (int i = 0; i < 20; ++i) {
+        temp.file("A\\f" + std::to_string(i) + ".txt", "new", T);
+    }
+
+    // The report window lives on a thread of its own, which the test keeps busy.
+    std::atomic<bool> holdWindow{true};
+    std::atomic<bool> held{false};
+    std::atomic<bool> ended{false};
+    std::atomic<bool> quit{false};
+    std::atomic<HWND> windowHandle{nullptr};
+    std::thread windowThread([&] {
+        support::ReportWindow window;
+        window.onMessage([&](const support::ReportedMessage& message) {
+            if (message.message == kMsgCopying && holdWindow.exchange(false)) {
+                held = true;
+                Sleep(4000);
+            }
+            if (message.message == kMsgNextDefinition) {
+                ended = true;
+            }
+        });
+        windowHandle = window.handle();
+        support::pumpMessagesUntil([&] { return quit.load(); }, 120000);
+    });
+    ASSERT_TRUE(support::pumpMessagesUntil([&] { return windowHandle.load() != nullptr; }, 10000));
+
+    auto context = std::make_unique<RunContext>();
+    context->pass().reportWindow = windowHandle.load();
+    context->pass().folders.append(a);
+    context->pass().folders.append(b);
+    context->pass().folderCount = 2;
+    ASSERT_TRUE(context->startMirrorWorker());
+    ASSERT_TRUE(support::pumpMessagesUntil([&] { return held.load(); }, 60000));
+
+    const DWORD start = GetTickCount();
+    context.reset();
+    const DWORD took = GetTickCount() - start;
+
+    // The worker went on to its end after the call and posted it.
+    EXPECT_GE(took, 2000u) << "the worker was not waited for";
+    EXPECT_TRUE(support::pumpMessagesUntil([&] { return ended.load(); }, 10000))
+        << "the worker was terminated";
+    quit = true;
+    windowThread.join();
+    // Nothing half done: every file in B is whole.
+    for (const std::string& name : support::listFolder(b)) {
+        EXPECT_FALSE(isTemporaryFileName(name.c_str())) << name;
+        EXPECT_EQ(support::readFile(b + "\\" + name), "new") << name;
+    }
 }
 
 } // namespace

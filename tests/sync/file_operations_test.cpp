@@ -15,6 +15,7 @@
 #include "support/recycle_bin.h"
 #include "support/report_window.h"
 #include "support/temp_folder.h"
+#include "support/unix_access.h"
 #include "sync/file_operations.h"
 
 namespace {
@@ -157,27 +158,58 @@ TEST(CopyEntryTest, CreatesTheMissingFoldersAndKeepsTimeAndAttributes) {
     SetFileAttributesA(target.at("読専.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST(CopyEntryTest, FoldersAndVanishedSourcesArePassedOverWithoutALine) {
+// A pass copies only what its walk saw as a file; a source that cannot be opened now (gone,
+// or a folder in its place) is a copy that failed, and says so.
+TEST(CopyEntryTest, ASourceThatCannotBeOpenedIsAFailedCopy) {
     support::TempFolder master;
     support::TempFolder target;
     const std::string folder = master.folder("表");
     master.file("表\\inside.txt");
 
-    support::DebugOutputCapture traces;
     PassContext context;
-    copyEntry(context, target.at("表"), folder);
-    target.folder("表");
     copyEntry(context, target.at("表"), folder);
     copyEntry(context, target.at("gone.txt"), master.at("gone.txt"));
 
-    EXPECT_TRUE(context.copyList.empty());
-    EXPECT_EQ(support::listFolder(target.path()), std::vector<std::string>{"表"});
-    EXPECT_TRUE(support::listFolder(target.at("表")).empty());
-    if (traces.active()) {
-        EXPECT_EQ(support::utf8(traces.take()),
-                  support::utf8(target.at("表") + " - フォルダなのでスルー\r\n" + target.at("表") +
-                                " - フォルダなのでスルー\r\n" + target.at("gone.txt") +
-                                " - フォルダなのでスルー\r\n"));
+    EXPECT_EQ(lines(context.copyList),
+              (std::vector<std::string>{"【エラーコピー】" + target.at("表"),
+                                        "【エラーコピー】" + target.at("gone.txt")}));
+    EXPECT_TRUE(support::listFolder(target.path()).empty());
+}
+
+// The temporary copy lives in the destination's folder and has a longer name than many
+// destinations: it must not be what keeps a destination that fits from being copied.
+TEST(CopyEntryTest, EveryDestinationShorterThanThePlatformLimitIsCopied) {
+    support::TempFolder master;
+    support::TempFolder target;
+    const std::string source = master.file("ソース.txt", "new", fileTimeUtc(2024, 1, 1, 0, 0, 0));
+    // A folder of 248 bytes, and destinations of 254 and 259 bytes in it.
+    const std::string pad(248 - target.path().size() - 1, 'p');
+    const std::string folder = target.at(pad);
+    ASSERT_EQ(folder.size(), 248u);
+    ASSERT_TRUE(support::unixCommandSucceeds("mkdir {0}", {folder}));
+    const std::string shorter = folder + "\\a.txt";
+    const std::string longest = folder + "\\" + std::string(259 - folder.size() - 1, 'n');
+    ASSERT_EQ(shorter.size(), 254u);
+    ASSERT_EQ(longest.size(), 259u);
+
+    for (const bool finisher : {false, true}) {
+        SCOPED_TRACE(finisher ? "finished on a thread" : "finished at once");
+        PassContext context;
+        {
+            std::optional<CopyFinisher> finishing;
+            if (finisher) {
+                finishing.emplace(context);
+            }
+            copyEntry(context, shorter, source, false);
+            copyEntry(context, longest, source, false);
+        }
+        EXPECT_EQ(lines(context.copyList),
+                  (std::vector<std::string>{"【コピー】" + shorter, "【コピー】" + longest}));
+        EXPECT_EQ(support::readFile(shorter), "new");
+        EXPECT_EQ(support::readFile(longest), "new");
+        EXPECT_TRUE(temporaryFilesIn(folder).empty());
+        DeleteFileA(shorter.c_str());
+        DeleteFileA(longest.c_str());
     }
 }
 

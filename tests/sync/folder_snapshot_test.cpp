@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -117,28 +118,32 @@ TEST_F(FolderSnapshotTest, TemporaryCopiesAreNeverEntries) {
     const FileTime t = fileTimeUtc(2024, 2, 2, 2, 2, 2);
     temp_.file("root\\a.txt", "a", t);
     temp_.file("root\\~SCV00AF.TMP", "cut off", t + 9 * kSecond); // would be the newest
-    temp_.file("root\\ソ\\~scv1234.tmp", "cut off below", t);
+    temp_.file("root\\ソ\\~SCV1234.TMP", "cut off below", t);
+    // The program writes its names in upper case: these are the user's.
+    temp_.file("root\\~scv2024.tmp", "a user's", t);
+    temp_.file("root\\ソ\\~SCV12ab.TMP", "a user's too", t);
     temp_.file("root\\ソ\\b.txt", "b", t);
     // Only files of the exact pattern: a folder of that name and a near miss are entries.
     temp_.file("root\\~SCV9999.TMP\\c.txt", "c", t);
     temp_.file("root\\~SCV0001.TMP.bak", "d", t);
 
     FolderSnapshot snapshot(heap_.get());
-    ASSERT_EQ(snapshot.buildSnapshot(temp_.at("root"), true), 6u);
+    ASSERT_EQ(snapshot.buildSnapshot(temp_.at("root"), true), 8u);
     std::vector<std::string> relatives;
     for (std::size_t i = 0; i < snapshot.entryCount(); ++i) {
         relatives.push_back(snapshot.relativePath(i));
     }
     std::sort(relatives.begin(), relatives.end());
     EXPECT_EQ(relatives, (std::vector<std::string>{"a.txt", "~SCV0001.TMP.bak", "~SCV9999.TMP",
-                                                   "~SCV9999.TMP\\c.txt", "ソ", "ソ\\b.txt"}));
+                                                   "~SCV9999.TMP\\c.txt", "~scv2024.tmp", "ソ",
+                                                   "ソ\\b.txt", "ソ\\~SCV12ab.TMP"}));
     std::vector<std::string> leftovers = snapshot.temporaryFiles();
     std::sort(leftovers.begin(), leftovers.end());
     EXPECT_EQ(leftovers, (std::vector<std::string>{temp_.at("root\\~SCV00AF.TMP"),
-                                                   temp_.at("root\\ソ\\~scv1234.tmp")}));
+                                                   temp_.at("root\\ソ\\~SCV1234.TMP")}));
 
     // Without subfolders the walk sees, and reports, only the first level.
-    ASSERT_EQ(snapshot.buildSnapshot(temp_.at("root"), false), 2u);
+    ASSERT_EQ(snapshot.buildSnapshot(temp_.at("root"), false), 3u);
     EXPECT_EQ(snapshot.temporaryFiles(), std::vector<std::string>{temp_.at("root\\~SCV00AF.TMP")});
 }
 
@@ -240,6 +245,69 @@ TEST_F(FolderSnapshotTest, AnUnreadableSubfolderKeepsItsEntryButNothingBelow) {
                               {"open", {true, support::writeTimeOf(temp_.at("root\\open"))}},
                               {"open\\b.txt",
                                {false, support::writeTimeOf(temp_.at("root\\open\\b.txt"))}}});
+}
+
+// A name that the platform's path rules change on the way through the code-page calls
+// names another entry there (or a device): the walk flags it as a name that is never
+// mirrored and does not walk into it. Names the calls keep as they are stay plain entries.
+TEST_F(FolderSnapshotTest, NamesTheCodePageCallsWouldChangeAreNeverMirrored) {
+    const struct {
+        const char* name; // as the Linux side writes it (UTF-8)
+        bool changed;
+    } cases[] = {
+        {"data.", true}, {"trail ", true},       {"dots..", true},   {"a:b", true},
+        {"x\\y", true},  {"q\"uote", true},      {"less<", true},    {"pipe|", true},
+        {"con", true},   {"AUX.txt", true},      {"nul .txt", true}, {"lpt1.tar.gz", true},
+        {"COM9", true},  {"data", false},        {".hidden", false}, {"a.b", false},
+        {"con2", false}, {"console.txt", false}, {" lead", false},   {"表.txt", false},
+        {"dir.", true},
+    };
+    const std::string root = temp_.folder("root");
+    std::string command = "cd {0}";
+    for (const auto& c : cases) {
+        command += " && printf x > '" + support::utf8(c.name) + "'";
+    }
+    ASSERT_TRUE(support::unixCommandSucceeds(command + " && rm dir. && mkdir dir. && "
+                                                       "printf y > dir./inside.txt",
+                                             {root}));
+
+    FolderSnapshot snapshot(heap_.get());
+    snapshot.buildSnapshot(root, true);
+    std::map<std::string, std::uint16_t> flags;
+    for (std::size_t i = 0; i < snapshot.entryCount(); ++i) {
+        flags[snapshot.relativePath(i)] = snapshot.flags(i);
+    }
+    EXPECT_EQ(flags.size(), std::size(cases)) << "nothing below dir. is walked";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(support::utf8(c.name));
+        ASSERT_EQ(flags.count(c.name), 1u);
+        EXPECT_EQ((flags[c.name] & FolderSnapshot::kNeverMirrored) != 0, c.changed);
+    }
+}
+
+// Two folders whose names differ only in case (a Linux file system holds them): the first
+// is walked, the second is not. A path below that name may lie in either, so nobody can say
+// that it is absent, and nothing may be copied there.
+TEST_F(FolderSnapshotTest, BelowANameWithATwinNothingIsKnownToBeAbsent) {
+    const std::string root = temp_.folder("root");
+    ASSERT_TRUE(support::unixCommandSucceeds(
+        "mkdir {0}/dir {0}/DIR && printf a > {0}/dir/a.txt && printf b > {0}/DIR/b.txt", {root}));
+
+    FolderSnapshot snapshot(heap_.get());
+    ASSERT_EQ(snapshot.buildSnapshot(root, true), 3u);
+    std::size_t twins = 0;
+    std::size_t duplicates = 0;
+    for (std::size_t i = 0; i < snapshot.entryCount(); ++i) {
+        twins += (snapshot.flags(i) & FolderSnapshot::kHasTwin) != 0 ? 1 : 0;
+        duplicates += (snapshot.flags(i) & FolderSnapshot::kDuplicate) != 0 ? 1 : 0;
+    }
+    EXPECT_EQ(twins, 1u);
+    EXPECT_EQ(duplicates, 1u);
+    for (const char* path : {"dir\\a.txt", "dir\\b.txt", "Dir\\c.txt"}) {
+        SCOPED_TRACE(path);
+        EXPECT_NE(snapshot.answerFor(path), FolderSnapshot::Answer::absent);
+        EXPECT_TRUE(snapshot.blockedAt(path));
+    }
 }
 
 // The tree grows between the counting walk and the fill walk: the table must not overflow

@@ -184,8 +184,10 @@ std::vector<std::string> withoutTag(std::vector<std::string> lines, const std::s
 } // namespace
 
 std::vector<std::string> asRunLines(std::vector<std::string> lines) {
-    const std::pair<std::string, std::string> tags[] = {{"【削除予定】", "【削除】"},
-                                                        {"【コピー予定】", "【コピー】"}};
+    const std::pair<std::string, std::string> tags[] = {
+        {"【削除予定】", "【削除】"},
+        {"【コピー予定】", "【コピー】"},
+        {"【一時ファイル削除予定】", "【一時ファイル削除】"}};
     lines = withoutTag(std::move(lines), "【保管予定】");
     for (std::string& line : lines) {
         for (const auto& tag : tags) {

@@ -96,26 +96,22 @@ std::vector<Scenario> scenarios() {
          {{file("x.txt", "same", T), file("a.txt", "a", T - kHour)},
           {file("x.txt", "same", T), file("a.txt", "a", T - kHour)}}},
 
-        {"a tie between the first two; the third has most entries and is the master",
+        {"a tie is broken among the tied folders only: a fuller day-old backup is no master",
          true,
-         {{file("x.txt", "same", T)},
-          {file("x.txt", "same", T)},
-          {file("x.txt", "older", T - kHour), file("p.txt", "p", T - 2 * kHour),
-           file("q.txt", "q", T - 2 * kHour)}},
-         2,
-         "x.txt",
+         // A PC folder, a stick with the same newest file 1 s later (rounded by FAT), and a
+         // backup of the day before with more entries.
+         {{file("x.txt", "newest", T), file("a.txt", "a", T - 24 * kHour)},
+          {file("x.txt", "newest", T + kSecond), file("a.txt", "a", T - 24 * kHour)},
+          {file("a.txt", "a", T - 24 * kHour), file("p.txt", "p", T - 25 * kHour),
+           file("q.txt", "q", T - 25 * kHour)}},
          0,
-         {},
-         {{"【コピー】", 0, "p.txt"},
-          {"【コピー】", 0, "q.txt"},
-          {"【コピー】", 1, "p.txt"},
-          {"【コピー】", 1, "q.txt"}},
-         {{file("x.txt", "same", T), file("p.txt", "p", T - 2 * kHour),
-           file("q.txt", "q", T - 2 * kHour)},
-          {file("x.txt", "same", T), file("p.txt", "p", T - 2 * kHour),
-           file("q.txt", "q", T - 2 * kHour)},
-          {file("x.txt", "older", T - kHour), file("p.txt", "p", T - 2 * kHour),
-           file("q.txt", "q", T - 2 * kHour)}}},
+         "x.txt",
+         1,
+         {{"【削除】", 2, "p.txt"}, {"【削除】", 2, "q.txt"}},
+         {{"【コピー】", 2, "x.txt"}},
+         {{file("x.txt", "newest", T), file("a.txt", "a", T - 24 * kHour)},
+          {file("x.txt", "newest", T + kSecond), file("a.txt", "a", T - 24 * kHour)},
+          {file("x.txt", "newest", T), file("a.txt", "a", T - 24 * kHour)}}},
 
         {"a copy's time rounded up by FAT ties with its original: the fuller folder stays master",
          true,
@@ -195,7 +191,7 @@ std::vector<Scenario> scenarios() {
          {{"【コピー】", 1, "e1"}}, // an empty folder is mirrored too
          {{folder("e1")}, {folder("e1")}}},
 
-        {"a file in one folder named like a folder in the other",
+        {"a file in one folder named like a folder in the other: neither is touched",
          true,
          {{file("item", "a file", kFuture), folder("dir2"), file("dir2\\f.txt", "in A", T)},
           {folder("item", T - 3 * kHour), file("item\\inner.txt", "inner", T - 2 * kHour),
@@ -203,10 +199,11 @@ std::vector<Scenario> scenarios() {
          0,
          "item",
          0,
-         {{"【削除】", 1, "item\\inner.txt"}},
-         {{"【エラーコピー】", 1, "item"}, {"【エラーコピー】", 1, "dir2\\f.txt"}},
+         {},
+         {{"【エラーコピー】", 1, "item"}, {"【エラーコピー】", 1, "dir2"}},
          {{file("item", "a file", kFuture), folder("dir2"), file("dir2\\f.txt", "in A", T)},
-          {folder("item"), file("dir2", "a file in B", T - 2 * kHour)}}},
+          {folder("item"), file("item\\inner.txt", "inner", T - 2 * kHour),
+           file("dir2", "a file in B", T - 2 * kHour)}}},
 
         {"Japanese names with trail bytes 0x5C at every depth",
          true,
@@ -402,24 +399,36 @@ TEST(MirrorPassTest, FailuresAreOutcomeLinesAndThePassGoesOn) {
     SetFileAttributesA((b + "\\x.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST(MirrorPassTest, LeftoverCopiesAreRemovedAndNeverMirrored) {
+// Only names the program makes itself are its leftovers: "~SCV", four hexadecimal digits in
+// upper case, ".TMP". Each removal is a line of the log; a user's file of a similar name is
+// a file like any other.
+TEST(MirrorPassTest, LeftoverCopiesAreRemovedWithALineAndNeverMirrored) {
     support::TempFolder temp;
     const std::string a = temp.at("A");
     const std::string b = temp.at("B");
     // A leftover newer than everything must not make its folder the master.
     makeTree(a, {file("x.txt", "x", T), file("~SCV1A2B.TMP", "partial", T + kHour),
-                 file("ソ\\~scv0000.tmp", "partial", T)});
-    makeTree(b, {file("x.txt", "x", T - kHour), file("~SCV3C4D.TMP", "partial", kFuture)});
+                 file("ソ\\~scv0000.tmp", "a user's file", T - kHour),
+                 file("~scv2024.tmp", "also a user's", T - kHour)});
+    makeTree(b, {file("x.txt", "x", T - kHour), file("~SCV3C4D.TMP", "partial", kFuture),
+                 file("~scv2024.tmp", "also a user's", T - kHour),
+                 file("~SCV00a1.TMP", "lower-case digits: a user's", T - 2 * kHour)});
 
     const PassResult result = runPass({a, b}, true);
 
     EXPECT_EQ(result.messages.front().text, a);
     EXPECT_EQ(result.newest, std::vector<std::string>{"【最新更新ファイル】" + a + "\\x.txt"});
-    EXPECT_TRUE(result.deleted.empty());
+    EXPECT_EQ(sorted(result.deleted), sorted({"【一時ファイル削除】" + a + "\\~SCV1A2B.TMP",
+                                              "【一時ファイル削除】" + b + "\\~SCV3C4D.TMP",
+                                              "【削除】" + b + "\\~SCV00a1.TMP"}));
     EXPECT_EQ(sorted(result.copied),
-              sorted({"【コピー】" + b + "\\x.txt", "【コピー】" + b + "\\ソ"}));
-    EXPECT_TRUE(treeOf(a) == expectedTree({file("x.txt", "x", T), folder("ソ")}));
-    EXPECT_TRUE(treeOf(b) == expectedTree({file("x.txt", "x", T), folder("ソ")}));
+              sorted({"【コピー】" + b + "\\x.txt", "【コピー】" + b + "\\ソ",
+                      "【コピー】" + b + "\\ソ\\~scv0000.tmp"}));
+    const std::vector<Item> mirrored = {file("x.txt", "x", T), folder("ソ"),
+                                        file("ソ\\~scv0000.tmp", "a user's file", T - kHour),
+                                        file("~scv2024.tmp", "also a user's", T - kHour)};
+    EXPECT_TRUE(treeOf(a) == expectedTree(mirrored));
+    EXPECT_TRUE(treeOf(b) == expectedTree(mirrored));
     EXPECT_TRUE(support::RecycleBin::holds(a + "\\~SCV1A2B.TMP"));
     EXPECT_TRUE(support::RecycleBin::holds(b + "\\~SCV3C4D.TMP"));
 }

@@ -2,12 +2,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "support/files.h"
 #include "support/recycle_bin.h"
 #include "support/temp_folder.h"
+#include "support/unix_access.h"
 #include "sync/messages.h"
 #include "sync/mirror_fixture.h"
 #include "sync/mirror_pass.h"
@@ -81,6 +83,11 @@ TEST(MirrorPreviewTest, ThePreviewOfRandomTreesIsTheFollowingRunAndChangesNothin
             }
         }
 
+        // The leftover copy goes as a run would remove it, after the question.
+        EXPECT_EQ(std::count(preview.deleted.begin(), preview.deleted.end(),
+                             "【一時ファイル削除予定】" + temp.at("丙\\~SCV00A1.TMP")),
+                  1);
+
         const PassResult run = runPass(roots, withSubfolders, PassSetup{false, 1});
         planned += run.deleted.size() + run.copied.size();
         EXPECT_EQ(preview.master, run.master);
@@ -137,13 +144,25 @@ TEST(MirrorPreviewTest, ARunAsksBeforeRemovingMoreThanHalfOfAFolderAndAtLeastFif
             makeTree(master, masterItems);
             makeTree(target, targetItems);
             makeTree(second, {file("u.txt", "u", T - kHour)});
+            // A copy cut off by an earlier run: removed only once the run goes on.
+            temp.file("T\\~SCV0ABC.TMP", "cut off", T);
             const std::vector<Tree> before = treesOf({master, target, second});
+
+            // The preview marks the definition that the question would stop by default.
+            const PassResult preview =
+                runPass({master, target, second}, true, PassSetup{true, answer});
+            EXPECT_TRUE(questions(preview.messages).empty());
+            EXPECT_EQ(
+                std::count(preview.deleted.begin(), preview.deleted.end(), "【確認予定】" + target),
+                c.asks ? 1 : 0);
+            EXPECT_TRUE(treesOf({master, target, second}) == before);
 
             const PassResult result =
                 runPass({master, target, second}, true, PassSetup{false, answer});
             const auto asked = questions(result.messages);
             if (!c.asks) {
                 EXPECT_TRUE(asked.empty());
+                EXPECT_FALSE(support::pathExists(target + "\\~SCV0ABC.TMP"));
                 EXPECT_FALSE(support::pathExists(target + "\\x0.txt") ||
                              support::pathExists(target + "\\old"));
                 continue;
@@ -163,6 +182,46 @@ TEST(MirrorPreviewTest, ARunAsksBeforeRemovingMoreThanHalfOfAFolderAndAtLeastFif
                 EXPECT_TRUE(treeOf(target) == treeOf(master));
                 EXPECT_TRUE(treeOf(second) == treeOf(master));
             }
+        }
+    }
+}
+
+// A target folder the walk could not list, which the master lacks, would go with all it
+// holds, however much that is: the guard does not count it as one entry, and asks.
+TEST(MirrorPreviewTest, AFolderThatCouldNotBeListedIsNeverCountedAsOneEntry) {
+    for (const LRESULT answer : {LRESULT{0}, LRESULT{1}}) {
+        SCOPED_TRACE(answer ? "yes" : "no");
+        support::TempFolder temp;
+        const std::string master = temp.at("M");
+        const std::string target = temp.at("T");
+        std::vector<Item> masterItems = {file("new.txt", "new", T)};
+        std::vector<Item> targetItems;
+        for (int i = 0; i < 10; ++i) {
+            const std::string name = "s" + std::to_string(i) + ".txt";
+            masterItems.push_back(file(name, "s", T - kHour));
+            targetItems.push_back(file(name, "s", T - kHour));
+        }
+        for (int i = 0; i < 80; ++i) {
+            targetItems.push_back(file("locked\\x" + std::to_string(i) + ".txt", "x", T - kHour));
+        }
+        makeTree(master, masterItems);
+        makeTree(target, targetItems);
+        support::UnreadableFolder locked(target + "\\locked");
+        ASSERT_TRUE(locked.effective());
+        const std::vector<Tree> before = treesOf({master, target});
+
+        const PassResult preview = runPass({master, target}, true, PassSetup{true, answer});
+        EXPECT_EQ(
+            std::count(preview.deleted.begin(), preview.deleted.end(), "【確認予定】" + target), 1);
+
+        const PassResult result = runPass({master, target}, true, PassSetup{false, answer});
+        const auto asked = questions(result.messages);
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0]->text, target);
+        if (answer == 0) {
+            EXPECT_EQ(result.deleted, std::vector<std::string>{"【確認で中止】" + target});
+            EXPECT_TRUE(result.copied.empty());
+            EXPECT_TRUE(treesOf({master, target}) == before);
         }
     }
 }

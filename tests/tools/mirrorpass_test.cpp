@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -152,6 +153,9 @@ TEST(MirrorPassToolTest, AKilledRunLeavesNoPartialFileAndTheNextRunCompletesIt) 
     EXPECT_EQ(next.exitCode, 0u);
     EXPECT_EQ(next.output.find("【最新更新ファイル】" + a + "\\big.bin\r\n"), 0u);
     EXPECT_EQ(next.output.find("【削除】"), std::string::npos);
+    // The cut-off copy's removal is a line of the log.
+    EXPECT_NE(next.output.find("【一時ファイル削除】" + temporary + "\r\n"), std::string::npos)
+        << support::utf8(next.output);
 
     // The master is untouched and lost nothing; the target equals it, big file included.
     EXPECT_TRUE(factsOf(a) == master);
@@ -213,6 +217,11 @@ TEST(MirrorPassToolTest, ThePreviewPrintsTheLinesOfTheFollowingRunAndChangesNoth
             EXPECT_NE(item.originalPath.rfind(other.path(), 0), 0u);
         }
 
+        const std::vector<std::string> planned = linesOf(preview.output);
+        EXPECT_EQ(std::count(planned.begin(), planned.end(),
+                             "【一時ファイル削除予定】" + temp.at("三\\~SCV0B0B.TMP")),
+                  1);
+
         const ToolResult run = runTool(temp, "\"" + file + "\"");
         ASSERT_TRUE(run.ran);
         EXPECT_NE(run.output, "");
@@ -234,6 +243,15 @@ TEST(MirrorPassToolTest, ARunThatWouldEmptyAFolderIsSkippedUnlessAllowed) {
     }
     const std::string file = definitionFile(temp, "Sync." + master + "\r\nSync." + target + "\r\n");
     const std::map<std::string, FileFacts> targetBefore = factsOf(target);
+
+    // The preview marks the definition that the run would stop, and what Yes would do.
+    const ToolResult preview = runTool(temp, "--preview \"" + file + "\"");
+    ASSERT_TRUE(preview.ran);
+    EXPECT_EQ(preview.exitCode, 0u);
+    const std::vector<std::string> planned = linesOf(preview.output);
+    ASSERT_EQ(planned.size(), 1u + 1u + 60u + 1u); // newest, the mark, deletions, copy
+    EXPECT_EQ(support::utf8(planned[1]), support::utf8("【確認予定】" + target));
+    EXPECT_TRUE(factsOf(target) == targetBefore);
 
     const ToolResult refused = runTool(temp, "\"" + file + "\"");
     ASSERT_TRUE(refused.ran);

@@ -1,11 +1,14 @@
 #include <windows.h>
 
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "../secure/secure_fixture.h"
 #include "secure_window_fixture.h"
 #include "support/files.h"
+#include "support/threads.h"
 #include "ui/secure_prog_window.h"
 #include "ui/secure_state.h"
 #include "ui/ui_ids.h"
@@ -181,7 +184,10 @@ std::string caseName(const testing::TestParamInfo<RunCase>& info) { return info.
 
 INSTANTIATE_TEST_SUITE_P(Table, SecureRunTest, testing::ValuesIn(kRunCases), &caseName);
 
-TEST_F(SecureWindowTest, ClosingDuringARunSetsTheAreaAgainBeforeTheEnd) {
+// The user quits during a big copy while the pass's threads are held in a long call (as a
+// flush or a slow drive holds them): the area is set again only after every one of them has
+// ended on its own, and then the program ends.
+TEST_F(SecureWindowTest, ClosingDuringARunSetsTheAreaAgainAfterEveryEngineThreadHasEnded) {
     temp_.file("秘密表\\a.txt", "alpha");
     temp_.file("秘密表\\予\\b.txt", "beta");
     const std::string secret = temp_.at("秘密表");
@@ -207,6 +213,14 @@ TEST_F(SecureWindowTest, ClosingDuringARunSetsTheAreaAgainBeforeTheEnd) {
             logTestEvent("copying");
         }
     });
+    // Every thread that appears after this is the run's.
+    const std::set<DWORD> beforeRun = support::threadsOfThisProcess();
+    std::unique_ptr<support::HeldThreads> held;
+    setEventProbe([&](const std::string& event) {
+        if (event == "SecureProg 2" && held) {
+            logTestEvent(held->allEnded() ? "engine ended" : "engine still running");
+        }
+    });
     UserScript script;
     script.then("the password is asked for", [] { return passwordPrompt() != nullptr; }, [] {
         HWND prompt = passwordPrompt();
@@ -215,20 +229,34 @@ TEST_F(SecureWindowTest, ClosingDuringARunSetsTheAreaAgainBeforeTheEnd) {
     });
     script.then("the big copy runs", [&] { return copyingSeen; }, [&] {
         EXPECT_EQ(support::readFile(secret + "\\a.txt"), "alpha");
+        std::set<DWORD> run;
+        for (DWORD id : support::threadsOfThisProcess()) {
+            if (beforeRun.count(id) == 0) {
+                run.insert(id);
+            }
+        }
+        held = std::make_unique<support::HeldThreads>(run, 6000);
         boxes_.answer(IDYES);
         PostMessageA(main, WM_CLOSE, 0, 0);
     });
     click(kIdRunButton);
     ASSERT_TRUE(waitFor([&] { return !IsWindow(main); }, 90000)) << script.waitingFor();
 
-    EXPECT_EQ(events(), (std::vector<std::string>{"SecureProg 1", "SecureProg end", "copying",
-                                                  "box", "SecureProg 2", "SecureProg end"}));
+    ASSERT_TRUE(held);
+    EXPECT_GE(held->count(), 1u);
+    EXPECT_TRUE(held->released());
+    EXPECT_EQ(events(),
+              (std::vector<std::string>{"SecureProg 1", "SecureProg end", "copying", "box",
+                                        "SecureProg 2", "engine ended", "SecureProg end"}));
     ASSERT_EQ(boxes_.seen().size(), 1u);
     EXPECT_EQ(boxes_.seen().at(0).text, "同期処理中です。\r\n\r\n強制終了しますか？");
     // The area is set again with the key that released it; the cut copy left nothing.
     EXPECT_TRUE(areaSet());
     EXPECT_FALSE(support::pathExists(secret));
     EXPECT_FALSE(support::pathExists(temp_.at("T\\大きい.bin")));
+    for (const std::string& name : support::listFolder(temp_.at("T"))) {
+        EXPECT_EQ(name.find(".TMP"), std::string::npos) << name;
+    }
     EXPECT_FALSE(support::pathExists(temp_.at("写し")));
     ASSERT_EQ(releaseThroughEngine("pw"), 1);
     EXPECT_TRUE(treeState(secret).files == before.files);

@@ -17,12 +17,16 @@ const char kProgCaption[] = "保護領域";
 namespace {
 
 std::vector<std::string>* eventLog = nullptr;
+std::function<void(const std::string&)> eventProbe;
 std::set<HWND> loggedBoxes;
 HHOOK boxHook = nullptr;
 
 void logEvent(const std::string& event) {
     if (eventLog != nullptr) {
         eventLog->push_back(event);
+    }
+    if (eventProbe) {
+        eventProbe(event);
     }
 }
 
@@ -60,6 +64,10 @@ std::vector<std::string> loggedEvents;
 } // namespace
 
 void logTestEvent(const std::string& event) { logEvent(event); }
+
+void setEventProbe(std::function<void(const std::string&)> probe) {
+    eventProbe = std::move(probe);
+}
 
 bool dialogOpen(const char* caption) {
     EnumArgument find{caption, false};
@@ -118,6 +126,7 @@ SecureWindowTest::~SecureWindowTest() {
         boxHook = nullptr;
     }
     eventLog = nullptr;
+    eventProbe = nullptr;
     CurrentKeyText.clear();
 }
 

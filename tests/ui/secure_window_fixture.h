@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,8 @@ class SecureWindowTest : public MainWindowTest {
 
 // Adds an event of the test's own to the log (a copy the main window shows, say).
 void logTestEvent(const std::string& event);
+// Called with each event as it is logged, on the thread that logs it, until the test ends.
+void setEventProbe(std::function<void(const std::string&)> probe);
 
 // A window of this thread with the given caption exists (shown or not).
 bool dialogOpen(const char* caption);

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "dialog_user.h"
+#include "base/string_list.h"
+#include "settings/settings_file.h"
 #include "support/files.h"
 #include "ui/sync_preview_window.h"
 #include "ui/ui_ids.h"
@@ -103,6 +105,37 @@ TEST_F(SyncPreviewWindowTest, ListsWhatARunWouldDoAndChangesNothing) {
     EXPECT_TRUE(support::pathExists(temp_.at("T\\gone\\g.txt")));
     EXPECT_FALSE(support::pathExists(temp_.at("T\\new.txt")));
     EXPECT_TRUE(boxes_.seen().empty());
+}
+
+// With a protected area set, its folders are empty now; a run would release them first.
+// The window says that it shows them as they are now.
+TEST_F(SyncPreviewWindowTest, SaysThatProtectedFoldersAreShownAsTheyAreNow) {
+    temp_.file("M\\new.txt", "new", fileTimeUtc(2024, 1, 1, 10, 0, 0));
+    temp_.folder("T");
+    const std::string secret = temp_.folder("秘密表");
+    StringList protectedFolders;
+    protectedFolders.append(secret);
+    StringList rejected;
+    SettingsFile(location_).WriteSecurePaths(1, &protectedFolders, &rejected);
+    ASSERT_TRUE(rejected.empty());
+    const std::string definitions = "Sync." + temp_.at("M") + "\r\nSync." + temp_.at("T") + "\r\n";
+    ASSERT_NE(start(definitions.c_str()), nullptr);
+
+    std::vector<std::string> lines;
+    runAsUser(kCmdSyncPreview, kCaption, [&](HWND dialog) {
+        HWND button = GetDlgItem(dialog, kIdPreviewClose);
+        if (!waitUntil([&] { return textOf(button) == "閉じる"; })) {
+            return;
+        }
+        lines = listLines(GetDlgItem(dialog, kIdPreviewList));
+        PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    });
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(support::utf8(lines[0]),
+              support::utf8("【保護領域】" + secret +
+                            " は保護中なので、中身を移した今の状態で調べています"
+                            "（同期では解除してから調べます）"));
+    EXPECT_EQ(support::utf8(lines[1]), support::utf8("【マスターフォルダ】" + temp_.at("M")));
 }
 
 // Closed with its close box at once, while it may still compute: the window goes, the main

@@ -12,9 +12,11 @@
 // asks the user, is skipped with the line "【確認で中止】" + that folder, unless
 // --allow-mass-delete lets it go on.
 //
-// --preview runs the passes in preview mode: the same lines with "【削除予定】" and
-// "【コピー予定】" where a run deletes and copies, "【保管予定】" after those that would move
-// an entry into a holding folder, and nothing changed on disk.
+// --preview runs the passes in preview mode: the same lines with "【削除予定】",
+// "【コピー予定】" and "【一時ファイル削除予定】" where a run deletes, copies and removes a
+// leftover copy, "【保管予定】" after those that would move an entry into a holding folder,
+// and nothing changed on disk. A definition that the run would stop unless the question
+// were answered Yes gets "【確認予定】" + target folder before its lines.
 //
 // --keep-days=N keeps the dated folders of the holding folders N days (0: for ever) instead
 // of the 30 days a run keeps them when its settings say nothing.
