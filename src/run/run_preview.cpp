@@ -42,12 +42,13 @@ void takeLines(StringList& list, DefinitionPreview& preview) {
 } // namespace
 
 bool previewDefinitions(const std::string& text, HWND reportWindow, const std::atomic<bool>* stop,
-                        std::vector<DefinitionPreview>& result) {
+                        std::vector<DefinitionPreview>& result, int holdingDays) {
     PrivateHeap heap(HeapCreate(0, 0, 0));
     PassContext context;
     context.heap = heap.get();
     context.stop = stop;
     context.preview = true;
+    context.holdingDays = holdingDays;
     // The parser cuts the lines of what it reads, so it works on a copy of its own.
     std::string copy = text;
     copy.push_back('\0');

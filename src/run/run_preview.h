@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "sync/pass_context.h"
+
 // What a run of a definition text would do, found by the run's own parser, snapshots and
 // pass in preview mode: nothing on disk changes and no external program starts.
 
@@ -31,6 +33,8 @@ struct DefinitionPreview {
 // least two existing folders through a pass in preview mode; one with fewer is listed as
 // unsynced, as a run names it. `reportWindow` receives the parser's and the pass's messages
 // (the "Sync.Run." commands too, which it must not start). False when the stop flag ended
-// it early; what was found until then stays.
+// it early; what was found until then stays. Dated folders of holding folders older than
+// `holdingDays` are named as a run would remove them.
 bool previewDefinitions(const std::string& text, HWND reportWindow, const std::atomic<bool>* stop,
-                        std::vector<DefinitionPreview>& result);
+                        std::vector<DefinitionPreview>& result,
+                        int holdingDays = kDefaultHoldingDays);

@@ -133,6 +133,8 @@ void RunController::startSyncRun() {
         areaOpenedByRun_ = true;
     }
 
+    sequence_.context().pass().holdingDays =
+        SettingsFile(location_).ReadHoldFolderDays(kDefaultHoldingDays);
     if (!sequence_.begin(windowText(GetDlgItem(window_, kIdEditor)), window_)) {
         abandonStart();
         return;

@@ -28,6 +28,7 @@ struct PreviewState {
     std::string text;
     // The folders of a protected area: emptied into the store now, released by a run first.
     std::vector<std::string> protectedFolders;
+    int holdingDays = 0;
     FontHandle font;
     // The worker fills `found`; the window reads it only after the worker's last message.
     std::vector<DefinitionPreview> found;
@@ -45,7 +46,8 @@ PreviewState* state = nullptr;
 DWORD WINAPI previewWorker(void* argument) {
     PreviewState& preview = *static_cast<PreviewState*>(argument);
     const bool complete =
-        previewDefinitions(preview.text, preview.window, &preview.worker.stopFlag(), preview.found);
+        previewDefinitions(preview.text, preview.window, &preview.worker.stopFlag(), preview.found,
+                           preview.holdingDays);
     PostMessageA(preview.window, kMsgPreviewDone, 0, complete ? 1 : 0);
     return 0;
 }
@@ -255,8 +257,9 @@ LRESULT CALLBACK syncPreviewProcedure(HWND window, UINT message, WPARAM wParam, 
 }
 
 void showSyncPreview(HWND owner, const std::string& definitionText,
-                     const std::vector<std::string>& protectedFolders) {
+                     const std::vector<std::string>& protectedFolders, int holdingDays) {
     PreviewState preview;
+    preview.holdingDays = holdingDays;
     preview.text = definitionText;
     preview.protectedFolders = protectedFolders;
     PreviewState* outer = state;

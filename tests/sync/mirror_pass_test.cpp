@@ -281,7 +281,8 @@ TEST(MirrorPassTest, Scenarios) {
             copied.push_back(line.tag + folders[line.folder] + "\\" + line.relative);
         }
         EXPECT_EQ(sorted(result.deleted), sorted(deleted));
-        EXPECT_EQ(sorted(result.copied), sorted(copied));
+        // Where the replaced files went is the holding folder's test.
+        EXPECT_EQ(sorted(withoutHeldLines(result.copied)), sorted(copied));
         for (const Line& line : scenario.deleted) {
             const std::string path = folders[line.folder] + "\\" + line.relative;
             EXPECT_TRUE(support::RecycleBin::holds(path)) << support::utf8(path);
@@ -421,7 +422,7 @@ TEST(MirrorPassTest, LeftoverCopiesAreRemovedWithALineAndNeverMirrored) {
     EXPECT_EQ(sorted(result.deleted), sorted({"【一時ファイル削除】" + a + "\\~SCV1A2B.TMP",
                                               "【一時ファイル削除】" + b + "\\~SCV3C4D.TMP",
                                               "【削除】" + b + "\\~SCV00a1.TMP"}));
-    EXPECT_EQ(sorted(result.copied),
+    EXPECT_EQ(sorted(withoutHeldLines(result.copied)),
               sorted({"【コピー】" + b + "\\x.txt", "【コピー】" + b + "\\ソ",
                       "【コピー】" + b + "\\ソ\\~scv0000.tmp"}));
     const std::vector<Item> mirrored = {file("x.txt", "x", T), folder("ソ"),
