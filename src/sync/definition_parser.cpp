@@ -17,6 +17,7 @@ const char kSyncKeyword[] = "Sync.";
 const char kOptionKeyword[] = "Option.";
 const char kRunKeyword[] = "Run.";
 const char kNoSubDirectory[] = "NoSubDirectory";
+const char kExcludeKeyword[] = "Exclude:";
 
 // Whether the text begins with the keyword, compared like the user's locale does, case
 // included. Never reads past the end of a shorter text.
@@ -28,12 +29,37 @@ template <std::size_t N> bool beginsWith(const char* text, const char (&keyword)
     return CompareStringA(LOCALE_USER_DEFAULT, 0, text, length, keyword, length) == CSTR_EQUAL;
 }
 
+// Whether the line from `body` (after "Sync.") to `end` is an exclusion line.
+bool isExclusionLine(const char* body, const char* end) {
+    constexpr std::size_t option = sizeof(kOptionKeyword) - 1;
+    return static_cast<std::size_t>(end - body) >= option + sizeof(kExcludeKeyword) - 1 &&
+           beginsWith(body, kOptionKeyword) && beginsWith(body + option, kExcludeKeyword);
+}
+
+// An exclusion line, or a line meant as one: a keyword in another case or without its
+// colon would otherwise be an unknown option, passed over in silence, and the run would
+// mirror (and delete) what the user meant to leave alone.
+void handleExclusion(ExclusionFilter& exclusions, const char* line, const char* option) {
+    constexpr std::size_t length = sizeof(kExcludeKeyword) - 1;
+    constexpr std::size_t word = length - 1; // without the colon
+    if (beginsWith(option, kExcludeKeyword)) {
+        if (!exclusions.add(option + length)) {
+            exclusions.addUnusable(line);
+        }
+    } else if (findIgnoringCase(option, strnlen(option, word), kExcludeKeyword, word) == 0) {
+        exclusions.addUnusable(line);
+    }
+}
+
 void handleLine(PassContext& context, const char* line, HWND reportWindow, int mode,
                 int& folderCount, StringList& folders) {
     const bool loading = mode == kParseLoading;
     if (beginsWith(line, kOptionKeyword)) {
-        if (loading && lstrcmpA(line + sizeof(kOptionKeyword) - 1, kNoSubDirectory) == 0) {
+        const char* option = line + sizeof(kOptionKeyword) - 1;
+        if (loading && lstrcmpA(option, kNoSubDirectory) == 0) {
             context.withSubfolders = false;
+        } else if (loading) {
+            handleExclusion(context.exclusions, line, option);
         }
         return;
     }
@@ -98,6 +124,9 @@ int parseSyncBlock(PassContext& context, char* text, HWND reportWindow, int mode
     folderCount = 0;
     context.missingFolders.clear();
     context.ambiguousFolders = 0;
+    if (mode == kParseLoading) {
+        context.exclusions.clear();
+    }
 
     char* line = findOpeningKeyword(text);
     if (line == nullptr) {
@@ -111,7 +140,11 @@ int parseSyncBlock(PassContext& context, char* text, HWND reportWindow, int mode
         if (end > body && end[-1] == '\r') {
             --end;
         }
-        end = body + path::lengthWithoutTrailingSeparators(body, end - body);
+        // A folder line loses its trailing separators; a pattern keeps its own, which says
+        // "folders only".
+        if (!isExclusionLine(body, end)) {
+            end = body + path::lengthWithoutTrailingSeparators(body, end - body);
+        }
         *end = '\0';
 
         handleLine(context, body, reportWindow, mode, folderCount, folders);

@@ -6,6 +6,7 @@
 #include "base/file_system.h"
 #include "base/path.h"
 #include "base/scoped_handle.h"
+#include "sync/exclusion_filter.h"
 #include "sync/holding_folder.h"
 
 namespace {
@@ -180,6 +181,14 @@ bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePat
             key = folderKey.empty() ? folded(found.cFileName)
                                     : folderKey + L"\\" + folded(found.cFileName);
         }
+        if (exact && exclusions_ != nullptr &&
+            exclusions_->excludes(folders_[folderIndex].relativePath, name, directory)) {
+            // Left alone, but its name answers for an entry of that name elsewhere, and the
+            // folders above it may not be deleted whole.
+            byKey_.emplace(key, kNoEntry);
+            markHoldsKept(folderIndex);
+            continue;
+        }
         if (directory && !descend) {
             // Not an entry, but its name answers for a file of that name elsewhere.
             if (exact) {
@@ -243,9 +252,11 @@ bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePat
 }
 
 std::size_t FolderSnapshot::buildSnapshot(const std::string& root, bool withSubfolders,
-                                          const std::atomic<bool>* stop) {
+                                          const std::atomic<bool>* stop,
+                                          const ExclusionFilter* exclusions) {
     release();
     root_ = root;
+    exclusions_ = exclusions != nullptr && !exclusions->empty() ? exclusions : nullptr;
     folders_.push_back({root_, std::string(), kNoEntry});
     complete_ = true;
     // A root with a separator at its end ("D:\", "D:\A\") is not the form a definition

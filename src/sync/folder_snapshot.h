@@ -11,6 +11,8 @@
 
 #include "base/file_time.h"
 
+class ExclusionFilter;
+
 // The entries below one folder at one moment, in the order the directory search returned
 // them, parent before children. A mirror pass reads the tables by index. What the walk saw
 // answers whether an entry is absent from this folder (answerFor); whether an entry exists
@@ -60,9 +62,12 @@ class FolderSnapshot {
     // Takes the snapshot of `root` (a folder path without trailing backslash, or a drive
     // name such as "D:") in one walk. Without subfolders only the files directly in the
     // root are entries. A set stop flag ends the walk between two entries; the snapshot is
-    // then incomplete. Returns the entry count.
+    // then incomplete. Entries the exclusions name are not recorded, nor is anything below
+    // them; their names still answer for entries of that name elsewhere, and the folders
+    // above them hold something kept. Returns the entry count.
     std::size_t buildSnapshot(const std::string& root, bool withSubfolders,
-                              const std::atomic<bool>* stop = nullptr);
+                              const std::atomic<bool>* stop = nullptr,
+                              const ExclusionFilter* exclusions = nullptr);
 
     std::size_t entryCount() const { return count_; }
     const std::string& root() const { return root_; }
@@ -145,4 +150,5 @@ class FolderSnapshot {
     bool rootListed_ = false;
     FileTime lastLookupTime_ = 0;
     bool lastLookupFolder_ = false;
+    const ExclusionFilter* exclusions_ = nullptr; // none when nothing is excluded
 };

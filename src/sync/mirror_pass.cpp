@@ -134,7 +134,8 @@ struct Walk {
 
 DWORD WINAPI walkBody(void* argument) {
     const Walk& walk = *static_cast<const Walk*>(argument);
-    walk.snapshot->buildSnapshot(*walk.root, walk.context->withSubfolders, walk.context->stop);
+    walk.snapshot->buildSnapshot(*walk.root, walk.context->withSubfolders, walk.context->stop,
+                                 &walk.context->exclusions);
     return 0;
 }
 
@@ -512,7 +513,7 @@ void runMirrorPass(PassContext& context) {
     context.masterFolder.clear();
     const std::size_t count =
         std::min(folders.size(), static_cast<std::size_t>(std::max(context.folderCount, 0)));
-    if (count == 0) {
+    if (count == 0 || refuseUnusableExclusions(context, folders[0])) {
         return;
     }
 

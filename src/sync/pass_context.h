@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/string_list.h"
+#include "sync/exclusion_filter.h"
 
 class CopyFinisher;
 class HoldingFolder;
@@ -41,6 +42,9 @@ struct PassContext {
     // several drives carry (each already has its line in the unsynced list).
     StringList missingFolders;
     int ambiguousFolders = 0;
+
+    // What the current definition leaves alone; set by every parse that loads.
+    ExclusionFilter exclusions;
 
     // Off for a run. On, the pass decides everything as a run does but changes nothing:
     // where a run would delete, copy or make a folder it records the line of what it would

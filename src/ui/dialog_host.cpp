@@ -20,7 +20,7 @@ struct DialogKind {
 
 DialogKind dialogKinds[] = {
     {"VersionInfo", "バージョン情報", 0, WS_CAPTION | WS_SYSMENU, 360, 200, nullptr},
-    {"MirrorEdit", "ミラーリング定義を編集", WS_EX_ACCEPTFILES, WS_CAPTION | WS_SYSMENU, 480, 280,
+    {"MirrorEdit", "ミラーリング定義を編集", WS_EX_ACCEPTFILES, WS_CAPTION | WS_SYSMENU, 480, 400,
      nullptr},
     {"SecureFlds", "保護するフォルダ", WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES,
      WS_CAPTION | WS_SYSMENU, 480, 420, nullptr},

@@ -7,6 +7,7 @@
 #include "base/text_buffer.h"
 #include "base/text_search.h"
 #include "sync/drive_label.h"
+#include "sync/exclusion_filter.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/shell_owners.h"
@@ -32,14 +33,25 @@ const ControlEntry kControls[] = {
     {kIdMirrorBrowse1, "BUTTON", "参照", 0, kButtonStyle, 397, 40, 48, 20},
     {kIdMirrorBrowse2, "BUTTON", "参照", 0, kButtonStyle, 397, 75, 48, 20},
     {kIdMirrorBrowse3, "BUTTON", "参照", 0, kButtonStyle, 397, 107, 48, 20},
+    {kIdMirrorExclusionGroup, "BUTTON", "同期しないもの（1行に1つ）", 0,
+     WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 14, 177, 445, 113},
+    {kIdMirrorExclusions, "EDIT", "", WS_EX_CLIENTEDGE,
+     WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+         ES_WANTRETURN,
+     27, 197, 290, 82},
+    {kIdMirrorUsualExclusions, "BUTTON", "よくあるものを入れる", 0, kButtonStyle, 325, 197, 120,
+     24},
+    {kIdMirrorExclusionHint, "STATIC", "「*」「?」が使えます。\r\n末尾が「\\」ならフォルダだけ。",
+     0, WS_CHILD | WS_VISIBLE, 325, 229, 125, 48},
     {kIdMirrorAdd, "BUTTON", "定義を追加する", 0,
-     WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 90, 194, 104, 25},
-    {kIdMirrorCancel, "BUTTON", "キャンセル", 0, kButtonStyle, 258, 195, 103, 23},
+     WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 90, 308, 104, 25},
+    {kIdMirrorCancel, "BUTTON", "キャンセル", 0, kButtonStyle, 258, 309, 103, 23},
 };
 
 const int kFields[] = {kIdMirrorFolder1, kIdMirrorFolder2, kIdMirrorFolder3};
 
 const char kSyncKeyword[] = "Sync.";
+const char kExcludeLine[] = "Option.Exclude:";
 const char kOptionKeyword[] = "Option.";
 const char kNoSubDirectory[] = "NoSubDirectory";
 
@@ -87,13 +99,65 @@ void updateLabelBox(MirrorEditState& state) {
     EnableWindow(GetDlgItem(state.window, kIdMirrorByLabel), offered ? TRUE : FALSE);
 }
 
+// The lines of the exclusions field, blanks around each dropped, empty ones left out.
+std::vector<std::string> exclusionLines(HWND dialog) {
+    const std::string text = controlText(dialog, kIdMirrorExclusions);
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start <= text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+        std::size_t first = start;
+        std::size_t last = end;
+        while (first < last && blank(text[first])) {
+            ++first;
+        }
+        while (last > first && blank(text[last - 1])) {
+            --last;
+        }
+        if (last > first) {
+            lines.push_back(text.substr(first, last - first));
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Adds the usual patterns the field lacks (in ASCII case, as a pattern matches) after what
+// the user wrote there.
+void onUsualExclusions(MirrorEditState& state) {
+    const std::vector<std::string> lines = exclusionLines(state.window);
+    std::string text = controlText(state.window, kIdMirrorExclusions);
+    for (const char* usual : kUsualExclusions) {
+        bool present = false;
+        for (const std::string& line : lines) {
+            present = present || lstrcmpiA(line.c_str(), usual) == 0;
+        }
+        if (!present) {
+            if (!text.empty() && text.back() != '\n') {
+                text += "\r\n";
+            }
+            text += usual;
+        }
+    }
+    SetDlgItemTextA(state.window, kIdMirrorExclusions, text.c_str());
+}
+
 void onInitDialog(MirrorEditState& state) {
     createControls(state.window, kControls, dialogFont(FontSlot::MirrorEdit));
     std::string& exchange = exchangeText();
-    const SelectedDefinition selected = definitionOfSelection(exchange);
+    const SelectedExclusions exclusions = exclusionsOfSelection(exchange);
+    const SelectedDefinition selected = definitionOfSelection(exclusions.rest);
     for (std::size_t i = 0; i < selected.folders.size(); ++i) {
         SetDlgItemTextA(state.window, kFields[i], selected.folders[i].c_str());
     }
+    std::string patterns;
+    for (const std::string& pattern : exclusions.patterns) {
+        patterns += (patterns.empty() ? "" : "\r\n") + pattern;
+    }
+    SetDlgItemTextA(state.window, kIdMirrorExclusions, patterns.c_str());
     // The selection goes back into the editor only as the lines of an added definition.
     exchange.clear();
     CheckDlgButton(state.window, kIdMirrorSubfolders,
@@ -189,7 +253,31 @@ void offerToCreate(HWND dialog, const std::string& path) {
     }
 }
 
+// The exclusion lines of the definition, "" when there are none; false, after telling the
+// user which pattern cannot be used, when one cannot.
+bool composeExclusions(HWND dialog, std::string& lines) {
+    lines.clear();
+    for (const std::string& pattern : exclusionLines(dialog)) {
+        ExclusionFilter check;
+        if (!check.add(pattern)) {
+            const std::string message =
+                "「" + pattern + "」は同期しないものの指定に使えません。\r\n\r\n" +
+                "名前に使えない文字（: \" < > | /）、空の名前（\\\\）、「.」「..」は書けません。";
+            MessageBoxA(dialog, message.c_str(), kProductTitle, MB_OK | MB_ICONEXCLAMATION);
+            SetFocus(GetDlgItem(dialog, kIdMirrorExclusions));
+            return false;
+        }
+        lines += std::string(kSyncKeyword) + kExcludeLine + check.patterns().front() + "\r\n";
+    }
+    return true;
+}
+
 void onAdd(MirrorEditState& state) {
+    // Asked first: a pattern to correct is no reason to create folders.
+    std::string exclusions;
+    if (!composeExclusions(state.window, exclusions)) {
+        return;
+    }
     for (int id : kFields) {
         const std::string path = controlText(state.window, id);
         if (!path.empty() && !fieldNamesFolder(path)) {
@@ -198,7 +286,7 @@ void onAdd(MirrorEditState& state) {
     }
 
     const bool byLabel = IsDlgButtonChecked(state.window, kIdMirrorByLabel) == BST_CHECKED;
-    std::string lines = "\r\n";
+    std::string lines = "\r\n" + exclusions;
     int counted = 0;
     for (int id : kFields) {
         const std::string path = controlText(state.window, id);
@@ -224,7 +312,9 @@ void onAdd(MirrorEditState& state) {
 
 void onCommand(MirrorEditState& state, int id, int notification) {
     if (notification == EN_CHANGE) {
-        updateLabelBox(state);
+        if (id != kIdMirrorExclusions) {
+            updateLabelBox(state);
+        }
         return;
     }
     if (notification != BN_CLICKED) {
@@ -239,6 +329,9 @@ void onCommand(MirrorEditState& state, int id, int notification) {
         break;
     case kIdMirrorBrowse3:
         browseForFolder(state, kIdMirrorFolder3);
+        break;
+    case kIdMirrorUsualExclusions:
+        onUsualExclusions(state);
         break;
     case kIdMirrorAdd:
         onAdd(state);
@@ -277,6 +370,35 @@ LRESULT handleMessage(MirrorEditState& state, UINT message, WPARAM wParam, LPARA
 }
 
 } // namespace
+
+const char* const kUsualExclusions[4] = {"~$*", "Thumbs.db", "desktop.ini", "*.tmp"};
+
+SelectedExclusions exclusionsOfSelection(const std::string& selection) {
+    constexpr std::size_t keywordLength = sizeof kSyncKeyword - 1;
+    constexpr std::size_t lineKeywordLength = sizeof kExcludeLine - 1;
+    const std::string text = selection.c_str(); // up to a zero byte, as the editor holds it
+    SelectedExclusions result;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t next = text.find('\n', start);
+        next = next == std::string::npos ? text.size() : next + 1;
+        std::size_t end = next;
+        while (end > start && (text[end - 1] == '\n' || text[end - 1] == '\r')) {
+            --end;
+        }
+        const std::size_t found =
+            findIgnoringCase(text.data() + start, end - start, kSyncKeyword, keywordLength);
+        const std::size_t body = start + found + keywordLength;
+        if (found != std::string::npos &&
+            text.compare(body, lineKeywordLength, kExcludeLine) == 0) {
+            result.patterns.push_back(
+                text.substr(body + lineKeywordLength, end - body - lineKeywordLength));
+        } else {
+            result.rest += text.substr(start, next - start);
+        }
+        start = next;
+    }
+    return result;
+}
 
 SelectedDefinition definitionOfSelection(const std::string& selection) {
     constexpr std::size_t keywordLength = sizeof kSyncKeyword - 1;

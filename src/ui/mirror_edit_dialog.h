@@ -6,12 +6,12 @@
 #include <vector>
 
 // "MirrorEdit": composes one Sync definition of two or three folders, chosen with the
-// folder browser, dropped from the shell or typed, and hands its lines back through the
-// exchange text. A selected definition block fills the folder fields first, so the
-// dialog also edits a definition. A check box (on by default) names a folder on a removable
-// drive with a label by that label ("[USBメモ]\仕事"), so that the line still finds it when
-// the stick has another letter; it is enabled while a field names such a folder or is in
-// that form.
+// folder browser, dropped from the shell or typed, and what it leaves alone, one exclusion
+// pattern a line, and hands its lines back through the exchange text. A selected
+// definition block fills the folder fields and the exclusions first, so the dialog also
+// edits a definition. A check box (on by default) names a folder on a removable drive with
+// a label by that label ("[USBメモ]\仕事"), so that the line still finds it when the stick
+// has another letter; it is enabled while a field names such a folder or is in that form.
 
 constexpr int kIdMirrorGroup = 1015;
 constexpr int kIdMirrorFolder1 = 1016;
@@ -23,7 +23,15 @@ constexpr int kIdMirrorBrowse2 = 1021;
 constexpr int kIdMirrorBrowse3 = 1022;
 constexpr int kIdMirrorAdd = 1023;
 constexpr int kIdMirrorCancel = 1024;
-constexpr int kIdMirrorByLabel = 1070;
+constexpr int kIdMirrorExclusionGroup = 1070;
+constexpr int kIdMirrorExclusions = 1071;
+constexpr int kIdMirrorUsualExclusions = 1072;
+constexpr int kIdMirrorExclusionHint = 1073;
+constexpr int kIdMirrorByLabel = 1074;
+
+// What the button fills in: the files Office, the shell's thumbnail cache and folder
+// settings, and editors leave beside a user's own.
+extern const char* const kUsualExclusions[4];
 
 LRESULT CALLBACK mirrorEditProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -37,6 +45,15 @@ struct SelectedDefinition {
     bool withSubfolders = true;
 };
 SelectedDefinition definitionOfSelection(const std::string& text);
+
+// The "Sync.Option.Exclude:" lines of a selected text (after a "Sync." found in any case,
+// anywhere in its line): their patterns up to the CR or LF, and the text without those
+// lines, which fills the folder fields.
+struct SelectedExclusions {
+    std::vector<std::string> patterns;
+    std::string rest;
+};
+SelectedExclusions exclusionsOfSelection(const std::string& text);
 
 // The folder a field stands for: the field without its trailing backslashes, as a run
 // reads the definition line made of it (so "D:\", which the folder browser gives for a

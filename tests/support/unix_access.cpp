@@ -142,8 +142,10 @@ bool unixCommandSucceeds(const std::string& commandLine) {
                     shellQuoted(unixStatus))) {
         return false;
     }
+    // Only a guard against a command that never ends: filling a tree of many thousand files
+    // takes far longer on a machine busy with other builds than on an idle one.
     std::string code;
-    for (DWORD waited = 0; waited < 30000; waited += 10) {
+    for (DWORD waited = 0; waited < 180000; waited += 10) {
         FileHandle file(CreateFileA(status.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
         if (file.valid()) {

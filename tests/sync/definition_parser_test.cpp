@@ -71,6 +71,8 @@ struct Block {
     std::vector<std::string> folders;
     bool withSubfolders = true;
     std::vector<std::string> commands;
+    std::vector<std::string> exclusions; // the patterns taken
+    std::vector<std::string> unusable;   // exclusion lines that cannot be used
 };
 
 struct ParserCase {
@@ -121,6 +123,21 @@ const ParserCase kParserCases[] = {
      "Sync.{MISSING}\r\nSync.{A}\r\nSync.\r\nSync.\\\r\n", {{"", {"{A}"}}}},
     {"only one carriage return is dropped", "Sync.{A}\r\r\nSync.{B}\r\n", {{"", {"{B}"}}}},
     {"no Sync. at all", "memo\r\nsyn c.\r\nSync\r\n", {}},
+    {"exclusion lines anywhere among the folder lines; a pattern keeps its trailing backslash",
+     "Sync.Option.Exclude:~$*\r\nSync.{A}\r\nSync.Option.Exclude:写真\\原本\r\nSync.{B}\r\n"
+     "Sync.Option.Exclude:cache\\\r\nSync.Option.Exclude: *.tmp \r\nSync.Option.Exclude:*表\r\n",
+     {{"", {"{A}", "{B}"}, true, {}, {"~$*", "写真\\原本", "cache\\", "*.tmp", "*表"}}}},
+    {"exclusion lines that cannot be used, the keyword in another case or without its colon",
+     "Sync.{A}\r\nSync.Option.Exclude:\r\nSync.Option.Exclude:a:b\r\nSync.Option.Exclude:x\\\\\r\n"
+     "Sync.Option.exclude:*.tmp\r\nSync.Option.EXCLUDE:x\r\nSync.Option.Exclude *.bak\r\n"
+     "Sync.Option.Exclude:ok\r\nSync.{B}\r\n",
+     {{"",
+       {"{A}", "{B}"},
+       true,
+       {},
+       {"ok"},
+       {"Option.Exclude:", "Option.Exclude:a:b", "Option.Exclude:x\\\\", "Option.exclude:*.tmp",
+        "Option.EXCLUDE:x", "Option.Exclude *.bak"}}}},
     {"empty text", "", {}},
 };
 
@@ -154,6 +171,8 @@ TEST_F(DefinitionParserTest, DefinitionTexts) {
             copy = text;
             PassContext counting;
             counting.reportWindow = window.handle();
+            EXPECT_EQ(context.exclusions.patterns(), block.exclusions);
+            EXPECT_EQ(context.exclusions.unusable(), block.unusable);
             StringList untouched;
             int counted = -1;
             window.clear();
@@ -168,6 +187,8 @@ TEST_F(DefinitionParserTest, DefinitionTexts) {
 
             valid += count >= 2 ? 1 : 0;
             position += offset;
+            EXPECT_TRUE(counting.exclusions.empty());
+            EXPECT_TRUE(counting.exclusions.unusable().empty());
         }
         std::string copy = text;
         PassContext context;
@@ -186,8 +207,10 @@ TEST_F(DefinitionParserTest, DefinitionTexts) {
 TEST_F(DefinitionParserTest, TextsCutOffAnywhereAreNeverReadPastTheirEnd) {
     const char* const tails[] = {
         "S", "Sy", "Syn", "Sync", "Sync.", "Sync.O", "Sync.Option", "Sync.Option.",
-        "Sync.Option.NoSub", "Sync.R", "Sync.Run", "Sync.Run.", "Sync.\x81", "Sync.{A}\x81",
-        "Sync.{A}\\\x81", "Sync.\\", "Sync.\r", "Sync.{B}\r", "\x81", "sync.\x81\\",
+        "Sync.Option.NoSub", "Sync.Option.Exc", "Sync.Option.Exclude", "Sync.Option.Exclude:",
+        "Sync.Option.Exclude:\x81", "Sync.Option.Exclude:*\\", "Sync.R", "Sync.Run", "Sync.Run.",
+        "Sync.\x81", "Sync.{A}\x81", "Sync.{A}\\\x81", "Sync.\\", "Sync.\r", "Sync.{B}\r", "\x81",
+        "sync.\x81\\",
     };
     support::ReportWindow window;
     for (const char* tail : tails) {
@@ -212,6 +235,29 @@ TEST_F(DefinitionParserTest, TextsCutOffAnywhereAreNeverReadPastTheirEnd) {
         }
         EXPECT_EQ(countSyncDefinitions(text), 1);
     }
+}
+
+// The run loads every definition into the same context: each has the exclusions of its
+// own lines only.
+TEST_F(DefinitionParserTest, EachDefinitionHasItsOwnExclusions) {
+    std::string text = expand("Sync.{A}\r\nSync.Option.Exclude:*.tmp\r\nSync.Option.exclude:x\r\n"
+                              "Sync.{B}\r\n\r\nSync.{C}\r\nSync.{D}\r\n");
+    PassContext context;
+    std::size_t position = 0;
+    std::vector<std::vector<std::string>> patterns, unusable;
+    for (int offset = 1; offset > 0;) {
+        StringList folders;
+        int count = 0;
+        offset = parseSyncBlock(context, &text[position], nullptr, kParseLoading, count, folders);
+        if (offset > 0) {
+            patterns.push_back(context.exclusions.patterns());
+            unusable.push_back(context.exclusions.unusable());
+            position += static_cast<std::size_t>(offset);
+        }
+    }
+    EXPECT_EQ(patterns, (std::vector<std::vector<std::string>>{{"*.tmp"}, {}}));
+    EXPECT_EQ(unusable, (std::vector<std::vector<std::string>>{{"Option.exclude:x"}, {}}));
+    EXPECT_TRUE(context.exclusions.empty());
 }
 
 TEST_F(DefinitionParserTest, ZeroBytesEndTheText) {

@@ -12,6 +12,7 @@
 #include "base/path.h"
 #include "base/scoped_handle.h"
 #include "support/files.h"
+#include "sync/definition_parser.h"
 #include "sync/mirror_pass.h"
 #include "sync/pass_context.h"
 
@@ -62,6 +63,32 @@ Tree expectedTree(const std::vector<Item>& items) {
     return tree;
 }
 
+std::vector<Item> withFolders(const std::vector<Item>& items) {
+    std::vector<Item> result = items;
+    for (const Item& item : items) {
+        std::string path = item.path;
+        for (std::size_t at = path::lastSeparator(path); at != std::string::npos;
+             at = path::lastSeparator(path)) {
+            path.resize(at);
+            const bool known = std::any_of(result.begin(), result.end(),
+                                           [&](const Item& other) { return other.path == path; });
+            if (!known) {
+                result.push_back(folder(path));
+            }
+        }
+    }
+    return result;
+}
+
+std::vector<std::string> outcomeLines(const std::vector<Line>& lines,
+                                      const std::vector<std::string>& folders) {
+    std::vector<std::string> result;
+    for (const Line& line : lines) {
+        result.push_back(line.tag + folders[line.folder] + "\\" + line.relative);
+    }
+    return result;
+}
+
 void makeTree(const std::string& root, const std::vector<Item>& items) {
     support::makeFolders(root);
     for (const Item& item : items) {
@@ -86,26 +113,11 @@ void makeTree(const std::string& root, const std::vector<Item>& items) {
 
 namespace {
 
-PassResult runPassWith(const std::vector<std::string>& folders, bool withSubfolders,
-                       const std::atomic<bool>* stop,
-                       std::function<void(const support::ReportedMessage&)> action,
-                       const PassSetup& setup) {
-    PrivateHeap heap(HeapCreate(0, 0, 0));
-    support::ReportWindow window;
-    window.onMessage(action);
-    window.answerDeletions(setup.deletionAnswer);
-    PassContext context;
-    context.heap = heap.get();
-    context.reportWindow = window.handle();
-    for (const std::string& path : folders) {
-        context.folders.append(path);
-    }
-    context.folderCount = static_cast<int>(folders.size());
-    context.withSubfolders = withSubfolders;
-    context.stop = stop;
+// Runs the pass of the prepared context on a thread of its own, as the worker does, while
+// this thread handles the report window's messages.
+PassResult runContext(PassContext& context, support::ReportWindow& window, const PassSetup& setup) {
     context.reportIntervalMs = setup.reportIntervalMs;
     context.preview = setup.preview;
-
     std::atomic<bool> done{false};
     std::thread worker([&] {
         runMirrorPass(context);
@@ -124,6 +136,26 @@ PassResult runPassWith(const std::vector<std::string>& folders, bool withSubfold
     return result;
 }
 
+PassResult runPassWith(const std::vector<std::string>& folders, bool withSubfolders,
+                       const std::atomic<bool>* stop,
+                       std::function<void(const support::ReportedMessage&)> action,
+                       const PassSetup& setup) {
+    PrivateHeap heap(HeapCreate(0, 0, 0));
+    support::ReportWindow window;
+    window.onMessage(action);
+    window.answerDeletions(setup.deletionAnswer);
+    PassContext context;
+    context.heap = heap.get();
+    context.reportWindow = window.handle();
+    for (const std::string& path : folders) {
+        context.folders.append(path);
+    }
+    context.folderCount = static_cast<int>(folders.size());
+    context.withSubfolders = withSubfolders;
+    context.stop = stop;
+    return runContext(context, window, setup);
+}
+
 } // namespace
 
 PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
@@ -135,6 +167,24 @@ PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
 PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
                    const PassSetup& setup) {
     return runPassWith(folders, withSubfolders, nullptr, nullptr, setup);
+}
+
+PassResult runDefinition(const std::string& text, const PassSetup& setup) {
+    PrivateHeap heap(HeapCreate(0, 0, 0));
+    support::ReportWindow window;
+    window.answerDeletions(setup.deletionAnswer);
+    PassContext context;
+    context.heap = heap.get();
+    std::string copy = text; // the parser cuts its lines
+    StringList folders;
+    int folderCount = 0;
+    const int read =
+        parseSyncBlock(context, &copy[0], window.handle(), kParseLoading, folderCount, folders);
+    EXPECT_GT(read, 0) << support::utf8(text);
+    EXPECT_GE(folderCount, 2) << support::utf8(text);
+    context.folders = std::move(folders);
+    context.folderCount = folderCount;
+    return runContext(context, window, setup);
 }
 
 std::vector<std::vector<Item>> randomTrees(unsigned seed, std::size_t folders) {

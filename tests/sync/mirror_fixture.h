@@ -43,6 +43,20 @@ using Tree = std::map<std::string, State>;
 Tree treeOf(const std::string& root);
 Tree expectedTree(const std::vector<Item>& items);
 
+// The items with every folder their paths imply.
+std::vector<Item> withFolders(const std::vector<Item>& items);
+
+// An outcome line: tag + the path of a relative entry in folder `folder` of a pass.
+struct Line {
+    const char* tag;
+    std::size_t folder;
+    std::string relative;
+};
+
+// The lines as the pass writes them, with the folders' paths.
+std::vector<std::string> outcomeLines(const std::vector<Line>& lines,
+                                      const std::vector<std::string>& folders);
+
 // Makes the root and the items below it, folders' own times last.
 void makeTree(const std::string& root, const std::vector<Item>& items);
 
@@ -72,6 +86,10 @@ PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
 
 PassResult runPass(const std::vector<std::string>& folders, bool withSubfolders,
                    const PassSetup& setup);
+
+// Loads the first definition of the text as a run loads it (folders, options, exclusions)
+// and runs its pass as runPass does.
+PassResult runDefinition(const std::string& text, const PassSetup& setup = PassSetup());
 
 // Trees for `folders` folders that differ at random (the seed decides): shared and own
 // folders, files missing, older, newer or equal, folders that hold files only one side has.

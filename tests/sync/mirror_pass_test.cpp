@@ -39,13 +39,6 @@ const FileTime B = ((T + 24 * kHour) / kBucket + 1) * kBucket;
 // Later than any moment a test runs at: folders touched by the pass get the current time.
 const FileTime kFuture = fileTimeUtc(2037, 1, 1, 0, 0, 0);
 
-// An outcome line: tag + the path of a relative entry in folder `index`.
-struct Line {
-    const char* tag;
-    std::size_t folder;
-    std::string relative;
-};
-
 struct Scenario {
     const char* name;
     bool withSubfolders;
@@ -230,24 +223,6 @@ std::vector<Scenario> scenarios() {
     };
 }
 
-// Every folder of a tree that a file path implies.
-std::vector<Item> withFolders(const std::vector<Item>& items) {
-    std::vector<Item> result = items;
-    for (const Item& item : items) {
-        std::string path = item.path;
-        for (std::size_t at = path::lastSeparator(path); at != std::string::npos;
-             at = path::lastSeparator(path)) {
-            path.resize(at);
-            const bool known = std::any_of(result.begin(), result.end(),
-                                           [&](const Item& other) { return other.path == path; });
-            if (!known) {
-                result.push_back(folder(path));
-            }
-        }
-    }
-    return result;
-}
-
 TEST(MirrorPassTest, Scenarios) {
     for (const Scenario& scenario : scenarios()) {
         SCOPED_TRACE(scenario.name);
@@ -273,16 +248,10 @@ TEST(MirrorPassTest, Scenarios) {
         EXPECT_EQ(support::utf8(result.messages.front().text),
                   support::utf8(folders[scenario.master]));
 
-        std::vector<std::string> deleted, copied;
-        for (const Line& line : scenario.deleted) {
-            deleted.push_back(line.tag + folders[line.folder] + "\\" + line.relative);
-        }
-        for (const Line& line : scenario.copied) {
-            copied.push_back(line.tag + folders[line.folder] + "\\" + line.relative);
-        }
-        EXPECT_EQ(sorted(result.deleted), sorted(deleted));
+        EXPECT_EQ(sorted(result.deleted), sorted(outcomeLines(scenario.deleted, folders)));
         // Where the replaced files went is the holding folder's test.
-        EXPECT_EQ(sorted(withoutHeldLines(result.copied)), sorted(copied));
+        EXPECT_EQ(sorted(withoutHeldLines(result.copied)),
+                  sorted(outcomeLines(scenario.copied, folders)));
         for (const Line& line : scenario.deleted) {
             const std::string path = folders[line.folder] + "\\" + line.relative;
             EXPECT_TRUE(support::RecycleBin::holds(path)) << support::utf8(path);

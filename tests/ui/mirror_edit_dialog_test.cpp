@@ -76,6 +76,33 @@ TEST(DefinitionOfSelectionTest, TheFirstThreeFolderLinesUpToTheirCR) {
     }
 }
 
+TEST(ExclusionsOfSelectionTest, ExcludeLinesGoToThePatternsAndTheRestFillsTheFolders) {
+    struct Case {
+        const char* text;
+        std::vector<std::string> patterns;
+        std::string rest;
+    } const cases[] = {
+        {"Sync.Option.Exclude:~$*\r\nSync.D:\\a\r\nSync.Option.Exclude:写真\\原本\r\nSync.E:"
+         "\\表\r\n"
+         "Sync.Option.Exclude:cache\\\r\n",
+         {"~$*", "写真\\原本", "cache\\"},
+         "Sync.D:\\a\r\nSync.E:\\表\r\n"},
+        {"memo sync.Option.Exclude:*.tmp\nSync.D:\\ソ\n", {"*.tmp"}, "Sync.D:\\ソ\n"},
+        {"Sync.Option.Exclude:*.bak", {"*.bak"}, ""}, // a last line without its line end too
+        {"Sync.Option.NoSubDirectory\r\nSync.Option.exclude:x\r\n",
+         {},
+         "Sync.Option.NoSubDirectory\r\nSync.Option.exclude:x\r\n"},
+        // The second byte of ゴ is "S": no "Sync." starts inside a character.
+        {"ゴync.Option.Exclude:x\r\n", {}, "ゴync.Option.Exclude:x\r\n"},
+        {"", {}, ""},
+    };
+    for (const Case& c : cases) {
+        const SelectedExclusions selected = exclusionsOfSelection(c.text);
+        EXPECT_EQ(selected.patterns, c.patterns) << support::utf8(c.text);
+        EXPECT_EQ(selected.rest, c.rest) << support::utf8(c.text);
+    }
+}
+
 class MirrorEditTest : public DialogTest {
   protected:
     MirrorEditTest() {
@@ -326,6 +353,157 @@ TEST_F(MirrorEditTest, TheTextHandedBack) {
     }
 }
 
+// The exclusions field: filled from a selected definition, by the button, or typed; its
+// patterns become the definition's exclusion lines, which a run reads back unchanged.
+TEST_F(MirrorEditTest, TheExclusionsOfADefinition) {
+    const std::string missing = temp_.at("まだ無い");
+    const std::string usual = "~$*\r\nThumbs.db\r\ndesktop.ini\r\n*.tmp";
+    const ExpectedBox unusable = {
+        "「a:b」は同期しないものの指定に使えません。\r\n\r\n"
+        "名前に使えない文字（: \" < > | /）、空の名前（\\\\）、「.」「..」は書けません。",
+        ExpectedBox::kExclamation,
+        {IDOK}};
+    struct Case {
+        const char* name;
+        std::string selected;
+        std::string opened; // the exclusions field when the dialog opens
+        const char* typed;  // typed into it, Enter as CR (null: nothing)
+        int usualPresses;   // presses of the button that fills in the usual ones
+        std::string shown;  // the field before the definition is added
+        std::vector<std::string> folders;
+        bool clearCheckBox;
+        bool refused; // the add button shows `unusable` and the dialog stays open
+        std::string inserted;
+        std::vector<std::string> patterns; // what a run reads from the inserted lines
+    } const cases[] = {
+        {"a selected definition fills the field; its lines come back",
+         "Sync.Option.Exclude:~$*\r\nSync." + a_ + "\r\nSync.Option.Exclude:写真\\原本\r\nSync." +
+             b_ + "\r\nSync.Option.Exclude:cache\\\r\n",
+         "~$*\r\n写真\\原本\r\ncache\\",
+         nullptr,
+         0,
+         "~$*\r\n写真\\原本\r\ncache\\",
+         {kKeep, kKeep, kKeep},
+         false,
+         false,
+         "\r\nSync.Option.Exclude:~$*\r\nSync.Option.Exclude:写真\\原本\r\nSync.Option.Exclude:"
+         "cache\\\r\n"
+         "Sync." +
+             a_ + "\r\nSync." + b_ + "\r\n",
+         {"~$*", "写真\\原本", "cache\\"}},
+        {"the usual ones, once however often the button is pressed",
+         "",
+         "",
+         nullptr,
+         2,
+         usual,
+         {a_, b_, ""},
+         false,
+         false,
+         "\r\nSync.Option.Exclude:~$*\r\nSync.Option.Exclude:Thumbs.db\r\n"
+         "Sync.Option.Exclude:desktop.ini\r\nSync.Option.Exclude:*.tmp\r\nSync." +
+             a_ + "\r\nSync." + b_ + "\r\n",
+         {"~$*", "Thumbs.db", "desktop.ini", "*.tmp"}},
+        {"the usual ones after typed ones, none twice; blanks and empty lines dropped",
+         "",
+         "",
+         " thumbs.db \r\r*.bak",
+         1,
+         " thumbs.db \r\n\r\n*.bak\r\n~$*\r\ndesktop.ini\r\n*.tmp",
+         {a_, b_, ""},
+         true,
+         false,
+         "\r\nSync.Option.NoSubDirectory\r\nSync.Option.Exclude:thumbs.db\r\nSync.Option.Exclude:*."
+         "bak\r\n"
+         "Sync.Option.Exclude:~$*\r\nSync.Option.Exclude:desktop.ini\r\nSync.Option.Exclude:*."
+         "tmp\r\n"
+         "Sync." +
+             a_ + "\r\nSync." + b_ + "\r\n",
+         {"thumbs.db", "*.bak", "~$*", "desktop.ini", "*.tmp"}},
+        {"a pattern that cannot be used is named before any folder is created",
+         "",
+         "",
+         "*.bak\ra:b",
+         0,
+         "*.bak\r\na:b",
+         {a_, missing, ""},
+         false,
+         true,
+         "",
+         {}},
+    };
+
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    HWND editor = control(kIdEditor);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        selectInEditor(editor, "前\r\n", c.selected, "後");
+        const std::size_t boxesBefore = boxes_.seen().size();
+        if (c.refused) {
+            boxes_.answer(IDOK);
+        }
+        std::string opened, shown;
+        bool openAfterBox = false;
+        runAsUser(kCmdAddMirrorDefinition, kCaption, [&](HWND dialog) {
+            HWND field = GetDlgItem(dialog, kIdMirrorExclusions);
+            opened = textOf(field);
+            if (c.typed != nullptr) {
+                replaceText(field, c.typed);
+            }
+            for (int i = 0; i < c.usualPresses; ++i) {
+                const std::string before = textOf(field);
+                press(GetDlgItem(dialog, kIdMirrorUsualExclusions));
+                // The press is handled when the field has its new text, or after a moment
+                // when there is nothing to add.
+                waitUntil([&] { return textOf(field) != before; }, i == 0 ? 20000 : 1000);
+            }
+            shown = textOf(field);
+            for (int i = 0; i < 3; ++i) {
+                if (c.folders[i] != kKeep) {
+                    replaceText(GetDlgItem(dialog, kFieldIds[i]), c.folders[i]);
+                }
+            }
+            if (c.clearCheckBox) {
+                HWND check = GetDlgItem(dialog, kIdMirrorSubfolders);
+                press(check);
+                waitUntil([&] { return SendMessageA(check, BM_GETCHECK, 0, 0) == BST_UNCHECKED; });
+            }
+            press(GetDlgItem(dialog, kIdMirrorAdd));
+            if (c.refused) {
+                waitUntil([&] { return boxes_.seen().size() > boxesBefore; });
+                waitUntil([&] { return IsWindowEnabled(dialog) != FALSE; });
+                Sleep(200);
+                openAfterBox = IsWindow(dialog) && IsWindowVisible(dialog);
+                press(GetDlgItem(dialog, kIdMirrorCancel));
+            }
+        });
+
+        EXPECT_EQ(support::utf8(opened), support::utf8(c.opened));
+        EXPECT_EQ(support::utf8(shown), support::utf8(c.shown));
+        const std::vector<support::SeenBox> seen = boxes_.seen();
+        if (c.refused) {
+            ASSERT_EQ(seen.size(), boxesBefore + 1);
+            expectBox(seen.back(), unusable);
+            EXPECT_TRUE(openAfterBox);
+            EXPECT_FALSE(support::pathExists(missing));
+            EXPECT_EQ(text(kIdEditor), "前\r\n" + c.selected + "後");
+            continue;
+        }
+        EXPECT_EQ(seen.size(), boxesBefore);
+        EXPECT_EQ(support::utf8(text(kIdEditor)), support::utf8("前\r\n" + c.inserted + "後"));
+        // Read back as a run loads it: the folders and the same patterns.
+        std::string copy = c.inserted;
+        PassContext context;
+        StringList parsed;
+        int count = 0;
+        ASSERT_GT(parseSyncBlock(context, &copy[0], nullptr, kParseLoading, count, parsed), 0);
+        EXPECT_EQ(count, 2);
+        EXPECT_EQ(context.exclusions.patterns(), c.patterns);
+        EXPECT_TRUE(context.exclusions.unusable().empty());
+        EXPECT_EQ(context.withSubfolders, !c.clearCheckBox);
+    }
+}
+
 // The dialog's own result: 1 with its lines handed back, 0 for every way of leaving it
 // without them, and then the exchange text is empty even though it came with a selection.
 TEST_F(MirrorEditTest, ResultsOfEachWayOut) {
@@ -569,8 +747,13 @@ TEST_F(MirrorEditTest, ControlsAndTheirStart) {
         {kIdMirrorBrowse1, "Button", "参照", 397, 40, 48, 20},
         {kIdMirrorBrowse2, "Button", "参照", 397, 75, 48, 20},
         {kIdMirrorBrowse3, "Button", "参照", 397, 107, 48, 20},
-        {kIdMirrorAdd, "Button", "定義を追加する", 90, 194, 104, 25},
-        {kIdMirrorCancel, "Button", "キャンセル", 258, 195, 103, 23},
+        {kIdMirrorExclusionGroup, "Button", "同期しないもの（1行に1つ）", 14, 177, 445, 113},
+        {kIdMirrorExclusions, "Edit", "", 27, 197, 290, 82},
+        {kIdMirrorUsualExclusions, "Button", "よくあるものを入れる", 325, 197, 120, 24},
+        {kIdMirrorExclusionHint, "Static",
+         "「*」「?」が使えます。\r\n末尾が「\\」ならフォルダだけ。", 325, 229, 125, 48},
+        {kIdMirrorAdd, "Button", "定義を追加する", 90, 308, 104, 25},
+        {kIdMirrorCancel, "Button", "キャンセル", 258, 309, 103, 23},
     };
     std::vector<std::string> mismatches;
     SIZE size = {};
@@ -599,7 +782,7 @@ TEST_F(MirrorEditTest, ControlsAndTheirStart) {
     });
     EXPECT_TRUE(mismatches.empty()) << testing::PrintToString(mismatches);
     EXPECT_EQ(size.cx, 480);
-    EXPECT_EQ(size.cy, 280);
+    EXPECT_EQ(size.cy, 400);
     EXPECT_TRUE(acceptsFiles);
     EXPECT_TRUE(checkBox);
     EXPECT_TRUE(focusInFirstField);
