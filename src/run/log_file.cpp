@@ -40,8 +40,8 @@ std::string logFilePath(const std::string& programFolder) {
 }
 
 bool assembleLogText(PassContext& context, std::string& text) {
-    const bool changes = !context.deleteList.empty() || !context.copyList.empty() ||
-                         !context.unsyncedList.empty();
+    const bool changes =
+        !context.deleteList.empty() || !context.copyList.empty() || !context.unsyncedList.empty();
     text.clear();
     if (changes) {
         // A run over many thousand files has as many lines: sized once, filled once.

@@ -27,9 +27,9 @@ bool narrowOf(const std::wstring& wide, std::string& text) {
         return true;
     }
     BOOL usedDefault = FALSE;
-    const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
-                                           static_cast<int>(wide.size()), nullptr, 0, "?",
-                                           &usedDefault);
+    const int length =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                            static_cast<int>(wide.size()), nullptr, 0, "?", &usedDefault);
     if (length <= 0) {
         return false;
     }
@@ -117,8 +117,8 @@ LabelledFolder findLabelledFolder(const std::string& label, const std::string& b
         }
         const std::string drive = {static_cast<char>('A' + i), ':'};
         std::string found;
-        if (GetDriveTypeA((drive + "\\").c_str()) > DRIVE_NO_ROOT_DIR &&
-            driveLabel(drive, found) && sameLabel(found, label)) {
+        if (GetDriveTypeA((drive + "\\").c_str()) > DRIVE_NO_ROOT_DIR && driveLabel(drive, found) &&
+            sameLabel(found, label)) {
             result.drives.push_back(drive);
         }
     }
@@ -131,8 +131,7 @@ LabelledFolder findLabelledFolder(const std::string& label, const std::string& b
     return result;
 }
 
-std::string ambiguousLabelLine(const std::string& written,
-                               const std::vector<std::string>& drives) {
+std::string ambiguousLabelLine(const std::string& written, const std::vector<std::string>& drives) {
     std::string line = kAmbiguousLabelTag + written + " (同じラベルのドライブが複数あります:";
     for (const std::string& drive : drives) {
         line += " " + drive;

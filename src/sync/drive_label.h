@@ -27,7 +27,7 @@ bool driveLabel(const std::string& drive, std::string& label);
 struct LabelledFolder {
     enum class Found { none, one, several };
     Found found = Found::none;
-    std::string path;                // on the one drive: its letter and the path below ("E:\仕事")
+    std::string path; // on the one drive: its letter and the path below ("E:\仕事")
     std::vector<std::string> drives; // the ready drives that carry the label ("E:", "F:")
 };
 LabelledFolder findLabelledFolder(const std::string& label, const std::string& below);

@@ -170,8 +170,8 @@ FileHandle writeTemporaryCopy(const PassContext& context, HANDLE source, const S
 // Makes the written temporary copy the destination. Its data must be on the disk before
 // the rename: after a power cut the name must not stand for a file whose blocks were never
 // written. On failure the temporary file is removed.
-bool finishCopy(const PassContext& context, FileHandle& temporary,
-                const std::string& temporaryPath, const std::string& destination) {
+bool finishCopy(const PassContext& context, FileHandle& temporary, const std::string& temporaryPath,
+                const std::string& destination) {
     const bool ok =
         FlushFileBuffers(temporary.get()) && putInPlace(context, temporary.get(), destination);
     temporary.reset();

@@ -13,8 +13,7 @@ const char kUnsyncedTag[] = "【未同期】";
 void recordUnsynced(PassContext& context, const std::string& line) {
     context.unsyncedList.append(line);
     if (context.reportWindow != nullptr) {
-        SendMessageA(context.reportWindow, kMsgUnsynced, 0,
-                     reinterpret_cast<LPARAM>(line.c_str()));
+        SendMessageA(context.reportWindow, kMsgUnsynced, 0, reinterpret_cast<LPARAM>(line.c_str()));
     }
 }
 

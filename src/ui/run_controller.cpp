@@ -191,11 +191,11 @@ void RunController::finishSyncRun() {
         // A run that left things undone or different, or passed a definition over, must not
         // end as if all was done.
         const std::size_t errors = countErrorLines(text);
-        std::string message =
-            errors == 0 ? std::string("同期処理が完了しました。")
-                        : "同期処理は終わりましたが、処理できなかった項目が " +
-                              std::to_string(errors) +
-                              " 件あります（ログの【エラー削除】【エラーコピー】の行）。";
+        std::string message = errors == 0
+                                  ? std::string("同期処理が完了しました。")
+                                  : "同期処理は終わりましたが、処理できなかった項目が " +
+                                        std::to_string(errors) +
+                                        " 件あります（ログの【エラー削除】【エラーコピー】の行）。";
         if (unsynced > 0) {
             message += "\r\n同期されなかった定義が " + std::to_string(unsynced) +
                        " 件あります（ログの【未同期】の行）。";

@@ -88,8 +88,8 @@ void buildLines(PreviewState& preview) {
                                                               ? std::string("（なし）")
                                                               : definition.master));
         preview.lines.insert(preview.lines.end(), definition.lines.begin(), definition.lines.end());
-        std::string counts = countsLine(definition.deletions, definition.copies, definition.errors,
-                                        definition.held);
+        std::string counts =
+            countsLine(definition.deletions, definition.copies, definition.errors, definition.held);
         if (definition.questions != 0) {
             counts += "（実行すると削除の前に確認します。「いいえ」ならこの定義は同期しません）";
         }

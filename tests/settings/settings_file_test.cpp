@@ -189,8 +189,8 @@ TEST_F(SettingsFileTest, SecureTypeConversion) {
 TEST_F(SettingsFileTest, HoldFolderDays) {
     EXPECT_EQ(settings_.ReadHoldFolderDays(30), 30); // no settings file
     const std::pair<const char*, int> cases[] = {
-        {"7", 7},   {"0", 0},   {"365", 365}, {"", 30},    {"-1", 30},
-        {"1.5", 30}, {"abc", 30}, {"１０", 30},  {"123456", 30},
+        {"7", 7},    {"0", 0},    {"365", 365}, {"", 30},       {"-1", 30},
+        {"1.5", 30}, {"abc", 30}, {"１０", 30}, {"123456", 30},
     };
     for (const auto& c : cases) {
         writeSettings(std::string("[HoldFolder]\r\nKeepDays=") + c.first + "\r\n");

@@ -25,11 +25,12 @@ TEST(DriveLabelParseTest, AFolderNamedByItsDrivesLabel) {
         std::string line;
         std::vector<std::string> folders;
     } const cases[] = {
-        {"the label and the path below it", "[USBソ表]" + below + "\\資料",
-         {stick.at("資料")}},
+        {"the label and the path below it", "[USBソ表]" + below + "\\資料", {stick.at("資料")}},
         {"any case; trailing separators go, trail bytes stay",
-         "[usbソ表]" + below + "\\資料\\表\\\\", {stick.at("資料\\表")}},
-        {"a last character whose second byte is 0x5C", "[USBソ表]" + below + "\\ソ",
+         "[usbソ表]" + below + "\\資料\\表\\\\",
+         {stick.at("資料\\表")}},
+        {"a last character whose second byte is 0x5C",
+         "[USBソ表]" + below + "\\ソ",
          {stick.at("ソ")}},
         {"the label alone names the drive", "[USBソ表]", {"U:"}},
         {"the label and a separator name the drive", "[USBソ表]\\", {"U:"}},

@@ -109,10 +109,10 @@ TEST(HoldingFolderTest, WhatAPassTakesOutOfATargetIsKept) {
         const std::string target = targetTemp.at("ソ先");
         makeTree(master, {file("new.txt", "new", T), file("ソ.txt", "new ソ", T - kHour),
                           file("同じ.txt", "same", T - 2 * kHour)});
-        makeTree(target, {file("ソ.txt", "old ソ", T - 3 * kHour),
-                          file("同じ.txt", "same", T - 2 * kHour),
-                          file("old.txt", "only in the target", T - 3 * kHour),
-                          folder("古い表"), file("古い表\\a.txt", "a", T - 3 * kHour)});
+        makeTree(target,
+                 {file("ソ.txt", "old ソ", T - 3 * kHour), file("同じ.txt", "same", T - 2 * kHour),
+                  file("old.txt", "only in the target", T - 3 * kHour), folder("古い表"),
+                  file("古い表\\a.txt", "a", T - 3 * kHour)});
 
         const PassResult result = runPass({master, target}, true);
 
@@ -134,8 +134,8 @@ TEST(HoldingFolderTest, WhatAPassTakesOutOfATargetIsKept) {
                   sorted({"【削除】" + target + "\\old.txt", "【削除】" + target + "\\古い表"}));
         // One line per target says where its entries went and how many.
         ASSERT_FALSE(result.copied.empty());
-        EXPECT_EQ(result.copied.back(), "【保管】" + dated + " (" +
-                                            std::to_string(c.deletionsHeld ? 3 : 1) + " 件)");
+        EXPECT_EQ(result.copied.back(),
+                  "【保管】" + dated + " (" + std::to_string(c.deletionsHeld ? 3 : 1) + " 件)");
         EXPECT_EQ(withTag(result.copied, "【保管】").size(), 1u);
         EXPECT_EQ(sorted(withTag(result.copied, "【コピー】")),
                   sorted({target + "\\new.txt", target + "\\ソ.txt"}));
@@ -159,9 +159,9 @@ TEST(HoldingFolderTest, ThePreviewNamesWhatWillBeHeld) {
         const std::string master = masterTemp.at("M");
         const std::string target = targetTemp.at("表");
         makeTree(master, {file("a.txt", "new a", T), file("能\\b.txt", "new b", T - kHour)});
-        makeTree(target, {file("a.txt", "old a", T - 2 * kHour),
-                          file("能\\b.txt", "old b", T - 2 * kHour),
-                          file("能\\gone.txt", "x", T - 2 * kHour), folder("空")});
+        makeTree(target,
+                 {file("a.txt", "old a", T - 2 * kHour), file("能\\b.txt", "old b", T - 2 * kHour),
+                  file("能\\gone.txt", "x", T - 2 * kHour), folder("空")});
         const Tree before = treeOf(target);
 
         const PassResult preview = runPass({master, target}, true, PassSetup{true, 1});
@@ -172,8 +172,7 @@ TEST(HoldingFolderTest, ThePreviewNamesWhatWillBeHeld) {
             expectedHeld.push_back(target + "\\能\\gone.txt");
             expectedHeld.push_back(target + "\\空");
         }
-        const std::vector<std::string> previewHeld =
-            withTag(preview.deleted, "【保管予定】");
+        const std::vector<std::string> previewHeld = withTag(preview.deleted, "【保管予定】");
         std::vector<std::string> allHeld = previewHeld;
         for (const std::string& line : withTag(preview.copied, "【保管予定】")) {
             allHeld.push_back(line);
@@ -228,8 +227,7 @@ TEST(HoldingFolderTest, TheHoldingFolderIsNeverMirrored) {
 
     // Deeper down the name is an ordinary folder: "sub\\_Syncoravel保管" is copied.
     const PassResult preview = runPass({a, b}, true, PassSetup{true, 1});
-    EXPECT_TRUE(preview.deleted ==
-                std::vector<std::string>{"【削除予定】" + a + "\\a.txt"});
+    EXPECT_TRUE(preview.deleted == std::vector<std::string>{"【削除予定】" + a + "\\a.txt"});
     EXPECT_EQ(sorted(preview.copied),
               sorted({"【コピー予定】" + a + "\\b.txt", "【コピー予定】" + a + "\\sub",
                       "【コピー予定】" + a + "\\sub\\" + kHolding,
@@ -264,12 +262,11 @@ TEST(HoldingFolderTest, OldDatedFoldersGoAtTheStartOfAPass) {
         const std::string young = stampDaysAgo(29);
         makeTree(master, {file("a.txt", "a", T),
                           file(std::string(kHolding) + "\\20000101-000000\\x.txt", "x", T)});
-        makeTree(target,
-                 {file("a.txt", "a", T),
-                  file(std::string(kHolding) + "\\" + old + "\\表\\y.txt", "y", T),
-                  file(std::string(kHolding) + "\\" + young + "\\z.txt", "z", T),
-                  file(std::string(kHolding) + "\\メモ\\m.txt", "the user's", T),
-                  file(std::string(kHolding) + "\\20001301-000000\\n.txt", "no date", T)});
+        makeTree(target, {file("a.txt", "a", T),
+                          file(std::string(kHolding) + "\\" + old + "\\表\\y.txt", "y", T),
+                          file(std::string(kHolding) + "\\" + young + "\\z.txt", "z", T),
+                          file(std::string(kHolding) + "\\メモ\\m.txt", "the user's", T),
+                          file(std::string(kHolding) + "\\20001301-000000\\n.txt", "no date", T)});
 
         const PassResult result = runPass({master, target}, true);
 
@@ -311,7 +308,8 @@ TEST(HoldingFolderTest, AnEntryThatCannotBeHeldStays) {
     const PassResult result = runPass({master, target}, true);
     SetFileAttributesA((target + "\\ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    EXPECT_EQ(result.deleted, std::vector<std::string>{"【エラー削除】" + target + "\\" + longName});
+    EXPECT_EQ(result.deleted,
+              std::vector<std::string>{"【エラー削除】" + target + "\\" + longName});
     EXPECT_EQ(support::readFile(target + "\\" + longName), "only here");
     EXPECT_FALSE(support::RecycleBin::holds(target + "\\" + longName));
     EXPECT_EQ(sorted(withTag(result.copied, "【エラーコピー】")),

@@ -223,10 +223,9 @@ std::vector<std::vector<Item>> randomTrees(unsigned seed, std::size_t folders) {
 namespace {
 
 std::vector<std::string> withoutTag(std::vector<std::string> lines, const std::string& tag) {
-    lines.erase(std::remove_if(lines.begin(), lines.end(),
-                               [&](const std::string& line) {
-                                   return line.compare(0, tag.size(), tag) == 0;
-                               }),
+    lines.erase(std::remove_if(
+                    lines.begin(), lines.end(),
+                    [&](const std::string& line) { return line.compare(0, tag.size(), tag) == 0; }),
                 lines.end());
     return lines;
 }

@@ -328,8 +328,8 @@ TEST(MirrorPassKillTest, AKillBetweenKeepingTheOldVersionAndRenamingTheCopyLoses
         const std::string marker = std::string("exit at ") + c.exitAt + ": ";
         const std::size_t at = said.find(marker);
         ASSERT_NE(at, std::string::npos) << said;
-        const std::string replaced = said.substr(at + marker.size(),
-                                                 said.find('\n', at) - at - marker.size());
+        const std::string replaced =
+            said.substr(at + marker.size(), said.find('\n', at) - at - marker.size());
         ASSERT_EQ(replaced.compare(0, target.size() + 1, target + "\\"), 0) << replaced;
         const std::string relative = replaced.substr(target.size() + 1);
         ASSERT_EQ(masterBefore.count(relative), 1u) << support::utf8(replaced);

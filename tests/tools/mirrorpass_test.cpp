@@ -280,17 +280,17 @@ TEST(MirrorPassToolTest, SkippedDefinitionsAndLabelledFoldersAreNamed) {
     const std::string single = temp.folder("一つ");
     const std::string labelled = "[usbソ表]" + stick.path().substr(2) + "\\仕事\\資料\\";
     const std::string file = definitionFile(
-        temp, "Sync." + labelled + "\r\nSync." + pc + "\r\n\r\n" +
-                  "Sync.[ない]\\仕事\r\nSync." + pc + "\r\n\r\n" +
-                  "Sync.[Work表]\\x\r\nSync." + folderA + "\r\nSync." + folderB + "\r\n\r\n" +
-                  "Sync." + temp.at("無い1") + "\r\nSync." + temp.at("無い2") +
+        temp, "Sync." + labelled + "\r\nSync." + pc + "\r\n\r\n" + "Sync.[ない]\\仕事\r\nSync." +
+                  pc + "\r\n\r\n" + "Sync.[Work表]\\x\r\nSync." + folderA + "\r\nSync." + folderB +
+                  "\r\n\r\n" + "Sync." + temp.at("無い1") + "\r\nSync." + temp.at("無い2") +
                   "\r\nSync.Run.notepad.exe\r\n\r\n" + "Sync." + single + "\r\n\r\n" +
                   "Sync.Run.notepad.exe\r\n");
     const std::string unsynced =
         "【未同期】[ない]\\仕事\r\n"
         "【エラーラベル】[Work表]\\x (同じラベルのドライブが複数あります: L: M:)\r\n"
-        "【未同期】" + temp.at("無い1") + "\r\n" + "【未同期】" + temp.at("無い2") + "\r\n" +
-        "【未同期】" + single + " (ほかに存在するフォルダがありません)\r\n";
+        "【未同期】" +
+        temp.at("無い1") + "\r\n" + "【未同期】" + temp.at("無い2") + "\r\n" + "【未同期】" +
+        single + " (ほかに存在するフォルダがありません)\r\n";
 
     const ToolResult preview = runTool(temp, "--preview \"" + file + "\"");
     ASSERT_TRUE(preview.ran);
@@ -331,9 +331,9 @@ TEST(MirrorPassToolTest, HeldEntriesAndTheDaysTheyAreKept) {
     stick.file("T\\gone.txt", "only on the stick", T - 2 * kHour);
     const std::string target = stick.at("T");
     const std::string old = stick.file("T\\_Syncoravel保管\\20000101-000000\\ancient.txt", "x");
-    const std::string file = definitionFile(temp, "Sync." + a + "\r\nSync." + target +
-                                                      "\r\n\r\nSync." + b + "\r\nSync." + target +
-                                                      "\r\n");
+    const std::string file =
+        definitionFile(temp, "Sync." + a + "\r\nSync." + target + "\r\n\r\nSync." + b +
+                                 "\r\nSync." + target + "\r\n");
 
     const ToolResult kept = runTool(temp, "--keep-days=0 \"" + file + "\"");
     ASSERT_TRUE(kept.ran);
@@ -344,11 +344,11 @@ TEST(MirrorPassToolTest, HeldEntriesAndTheDaysTheyAreKept) {
     ASSERT_EQ(dated.size(), 2u);
     const std::string& held = dated[1]; // after the year 2000
     EXPECT_EQ(support::utf8(kept.output),
-              support::utf8("【最新更新ファイル】" + a + "\\x.txt\r\n" + "【最新更新ファイル】" + b +
-                            "\\x.txt\r\n" + "【削除】" + target + "\\gone.txt\r\n" + "【コピー】" +
-                            target + "\\x.txt\r\n" + "【保管】" + held + " (2 件)\r\n" +
+              support::utf8("【最新更新ファイル】" + a + "\\x.txt\r\n" + "【最新更新ファイル】" +
+                            b + "\\x.txt\r\n" + "【削除】" + target + "\\gone.txt\r\n" +
                             "【コピー】" + target + "\\x.txt\r\n" + "【保管】" + held +
-                            " (1 件)\r\n"));
+                            " (2 件)\r\n" + "【コピー】" + target + "\\x.txt\r\n" + "【保管】" +
+                            held + " (1 件)\r\n"));
     EXPECT_EQ(support::listFolder(held),
               (std::vector<std::string>{"gone.txt", "x (2).txt", "x.txt"}));
     EXPECT_EQ(support::readFile(held + "\\x.txt"), "old");

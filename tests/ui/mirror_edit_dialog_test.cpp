@@ -806,14 +806,16 @@ TEST_F(MirrorEditTest, FoldersOnAStickAreNamedByItsLabel) {
     const std::string labelled = "[USBソ表]" + below;
     const std::string missing = stick.at("新しい表");
     const std::string k = kKeep;
-    const ExpectedBox notFound = {"フォルダ \"[ない]\\x\" のラベルのドライブが見つからないか、"
-                                  "同じラベルのドライブが複数あるため、このフォルダは定義に入れません。",
-                                  ExpectedBox::kExclamation,
-                                  {IDOK}};
-    const ExpectedBox twoDrives = {"フォルダ \"[work表]\" のラベルのドライブが見つからないか、"
-                                   "同じラベルのドライブが複数あるため、このフォルダは定義に入れません。",
-                                   ExpectedBox::kExclamation,
-                                   {IDOK}};
+    const ExpectedBox notFound = {
+        "フォルダ \"[ない]\\x\" のラベルのドライブが見つからないか、"
+        "同じラベルのドライブが複数あるため、このフォルダは定義に入れません。",
+        ExpectedBox::kExclamation,
+        {IDOK}};
+    const ExpectedBox twoDrives = {
+        "フォルダ \"[work表]\" のラベルのドライブが見つからないか、"
+        "同じラベルのドライブが複数あるため、このフォルダは定義に入れません。",
+        ExpectedBox::kExclamation,
+        {IDOK}};
     struct LabelCase {
         const char* name;
         std::string selected;
@@ -825,29 +827,77 @@ TEST_F(MirrorEditTest, FoldersOnAStickAreNamedByItsLabel) {
         std::string inserted;
     } const cases[] = {
         {"a folder on the stick is named by the label",
-         "", {"", "", ""}, {onStick, a_, ""}, false, true, {},
+         "",
+         {"", "", ""},
+         {onStick, a_, ""},
+         false,
+         true,
+         {},
          "\r\nSync." + labelled + "\r\nSync." + a_ + "\r\n"},
         {"with the box cleared it keeps its path",
-         "", {"", "", ""}, {onStick + "\\", a_, ""}, true, true, {},
+         "",
+         {"", "", ""},
+         {onStick + "\\", a_, ""},
+         true,
+         true,
+         {},
          "\r\nSync." + onStick + "\\\r\nSync." + a_ + "\r\n"},
-        {"the stick's root", "", {"", "", ""}, {"U:\\", a_, ""}, false, true, {},
+        {"the stick's root",
+         "",
+         {"", "", ""},
+         {"U:\\", a_, ""},
+         false,
+         true,
+         {},
          "\r\nSync.[USBソ表]\r\nSync." + a_ + "\r\n"},
-        {"a labelled fixed drive keeps its path", "", {"", "", ""}, {onFixed, a_, ""}, false,
-         false, {}, "\r\nSync." + onFixed + "\r\nSync." + a_ + "\r\n"},
+        {"a labelled fixed drive keeps its path",
+         "",
+         {"", "", ""},
+         {onFixed, a_, ""},
+         false,
+         false,
+         {},
+         "\r\nSync." + onFixed + "\r\nSync." + a_ + "\r\n"},
         {"a selected line in label form fills its field and stays so",
-         "Sync.[usbソ表]" + below + "\r\nSync." + b_ + "\r\n", {"[usbソ表]" + below, b_, ""},
-         {k, k, k}, false, true, {}, "\r\nSync." + labelled + "\r\nSync." + b_ + "\r\n"},
+         "Sync.[usbソ表]" + below + "\r\nSync." + b_ + "\r\n",
+         {"[usbソ表]" + below, b_, ""},
+         {k, k, k},
+         false,
+         true,
+         {},
+         "\r\nSync." + labelled + "\r\nSync." + b_ + "\r\n"},
         {"cleared, a line in label form becomes the folder's path",
-         "Sync.[usbソ表]" + below + "\r\nSync." + b_ + "\r\n", {"[usbソ表]" + below, b_, ""},
-         {k, k, k}, true, true, {}, "\r\nSync." + onStick + "\r\nSync." + b_ + "\r\n"},
+         "Sync.[usbソ表]" + below + "\r\nSync." + b_ + "\r\n",
+         {"[usbソ表]" + below, b_, ""},
+         {k, k, k},
+         true,
+         true,
+         {},
+         "\r\nSync." + onStick + "\r\nSync." + b_ + "\r\n"},
         {"a missing folder below a label is made on that drive",
-         "", {"", "", ""}, {"[USBソ表]" + missing.substr(2), a_, ""}, false, true,
+         "",
+         {"", "", ""},
+         {"[USBソ表]" + missing.substr(2), a_, ""},
+         false,
+         true,
          {{createQuestion("[USBソ表]" + missing.substr(2)), IDYES}},
          "\r\nSync.[USBソ表]" + missing.substr(2) + "\r\nSync." + a_ + "\r\n"},
-        {"a label no drive carries is left out", "", {"", "", ""}, {"[ない]\\x", a_, b_}, false,
-         true, {{notFound, IDOK}}, "\r\nSync." + a_ + "\r\nSync." + b_ + "\r\n"},
-        {"a label two drives carry is left out", "", {"", "", ""}, {"[work表]", a_, b_}, false,
-         true, {{twoDrives, IDOK}}, "\r\nSync." + a_ + "\r\nSync." + b_ + "\r\n"},
+        {"a label no drive carries is left out",
+         "",
+         {"", "", ""},
+         {"[ない]\\x", a_, b_},
+         false,
+         true,
+         {{notFound, IDOK}},
+         "\r\nSync." + a_ + "\r\nSync." + b_ + "\r\n"},
+        {"a label two drives carry is left out",
+         "",
+         {"", "", ""},
+         {"[work表]", a_, b_},
+         false,
+         true,
+         {{twoDrives, IDOK}},
+         "\r\nSync." + a_ + "\r\nSync." + b_ + "\r\n"},
     };
 
     ASSERT_NE(start("Sync.D:\r\n"), nullptr);

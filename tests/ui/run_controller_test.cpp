@@ -140,9 +140,9 @@ TEST_F(RunControllerTest, AWholeRunWithSkippedDefinition) {
     EXPECT_EQ(support::readFile(temp_.at("C3\\ソ\\c.txt")), "c");
 
     // Without B, a second run finds everything equal: the log keeps its content and time.
-    setEditorText("Sync." + temp_.at("A1") + "\r\nSync." + temp_.at("A2") + "\r\n\r\n" +
-                  "Sync." + temp_.at("C1") + "\r\nSync." + temp_.at("C2") + "\r\nSync." +
-                  temp_.at("C3") + "\r\n");
+    setEditorText("Sync." + temp_.at("A1") + "\r\nSync." + temp_.at("A2") + "\r\n\r\n" + "Sync." +
+                  temp_.at("C1") + "\r\nSync." + temp_.at("C2") + "\r\nSync." + temp_.at("C3") +
+                  "\r\n");
     const FileTime logTime = support::writeTimeOf(programFile("Pairwarden.log"));
     boxes_.answer(IDOK);
     click(kIdRunButton);
