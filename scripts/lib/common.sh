@@ -11,7 +11,7 @@ WINESERVER=/usr/lib/wine/wineserver64
 # Wine's own fonts (the fonts-wine package).
 WINE_FONTS=/usr/share/wine/fonts
 # Raised whenever wine_prefix_prepare learns a new setting, so existing prefixes get it.
-WINE_PREFIX_VERSION=5
+WINE_PREFIX_VERSION=6
 
 SYNCORAVEL_PACKAGES=(
     g++-mingw-w64-x86-64-posix
@@ -139,22 +139,44 @@ wine_prefix_prepare() {
 }
 
 # D: and E: are ordinary drives for tests to make folders in; R: is a drive whose root a
-# test may fill (tests take a named lock for it); N: is a letter whose medium is missing.
-# U: is removable (see wine_prefix_prepare), L: and M: are fixed, and the three have volume
-# labels: under Wine the text of ".windows-label" at the top of the folder behind a drive,
-# read when the server starts. U:'s label holds characters whose second byte is that of "\"
-# (ソ, 表); L: and M: have the same label but for case, as two sticks named alike would.
+# test may fill (tests take a named lock for it); N: is a letter whose medium is missing;
+# S: is a small drive on which a copy runs out of space. U: is removable (see
+# wine_prefix_prepare), L: and M: are fixed, and the three have volume labels: under Wine
+# the text of ".windows-label" at the top of the folder behind a drive, read when the
+# server starts. U:'s label holds characters whose second byte is that of "\" (ソ, 表); L:
+# and M: have the same label but for case, as two sticks named alike would.
 wine_map_drives() {
     local drives="$SYNCORAVEL_BUILD/wine/drives" d
-    for d in d e r u l m; do
+    for d in d e r s u l m; do
         mkdir -p "$drives/$d"
         ln -sfn "$drives/$d" "$WINEPREFIX/dosdevices/$d:"
     done
+    small_drive_mount "$drives/s"
     printf '%s' 'USBソ表' >"$drives/u/.windows-label"
     printf '%s' 'Work表' >"$drives/l/.windows-label"
     printf '%s' 'WORK表' >"$drives/m/.windows-label"
     rm -rf "$drives/not-ready"
     ln -sfn "$drives/not-ready" "$WINEPREFIX/dosdevices/n:"
+}
+
+# The folder behind S: becomes a tmpfs of SMALL_DRIVE_SIZE, mounted once per build tree and
+# left mounted for the next test program (small_drive_unmount ends it). Mounting needs root;
+# where it is refused S: stays an ordinary folder, and the tests that need a full drive
+# skip and say why.
+SMALL_DRIVE_SIZE=16m
+small_drive_mount() {
+    local folder="$1"
+    mountpoint -q "$folder" && return 0
+    [ "$(id -u)" = 0 ] || return 0
+    mount -t tmpfs -o "size=$SMALL_DRIVE_SIZE,mode=0755" syncoravel-small "$folder" \
+        2>/dev/null || true
+}
+
+small_drive_unmount() {
+    local folder="$SYNCORAVEL_BUILD/wine/drives/s"
+    if mountpoint -q "$folder" 2>/dev/null; then
+        umount "$folder" 2>/dev/null || true
+    fi
 }
 
 # As root, a test could read a folder it has made unreadable, and write a read-only file;

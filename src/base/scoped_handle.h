@@ -92,6 +92,12 @@ struct IconTraits {
     static void close(Type h) { DestroyIcon(h); }
 };
 
+struct AcceleratorTraits {
+    using Type = HACCEL;
+    static Type invalid() { return nullptr; }
+    static void close(Type h) { DestroyAcceleratorTable(h); }
+};
+
 struct MappedViewTraits {
     using Type = void*;
     static Type invalid() { return nullptr; }
@@ -102,4 +108,5 @@ using FontHandle = ScopedHandle<GdiObjectTraits<HFONT>>;
 using BrushHandle = ScopedHandle<GdiObjectTraits<HBRUSH>>;
 using MenuHandle = ScopedHandle<MenuTraits>;
 using IconHandle = ScopedHandle<IconTraits>;
+using AcceleratorHandle = ScopedHandle<AcceleratorTraits>;
 using MappedView = ScopedHandle<MappedViewTraits>;

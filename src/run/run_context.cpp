@@ -10,6 +10,7 @@ RunContext::RunContext() : heap_(HeapCreate(0, 0, 0)) {
     pass_.heap = heap_.get();
     pass_.reportIntervalMs = kReportIntervalMs;
     pass_.stop = &worker_.stopFlag();
+    pass_.progress = &progress_;
 }
 
 // The pass looks at the stop request between two entries of a walk, between file operations
@@ -20,6 +21,8 @@ RunContext::~RunContext() {
 }
 
 bool RunContext::startMirrorWorker() {
+    progress_.reset();
+    definitionFolder_ = pass_.folders.empty() ? std::string() : *pass_.folders.begin();
     return worker_.start(&mirrorWorkerBody, this);
 }
 

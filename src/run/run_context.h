@@ -5,6 +5,7 @@
 #include "base/scoped_handle.h"
 #include "base/worker_thread.h"
 #include "sync/pass_context.h"
+#include "sync/pass_progress.h"
 
 // A run's window shows the path in hand; more often than this no eye can follow, and each
 // message holds the worker up.
@@ -30,12 +31,21 @@ class RunContext {
     const PassContext& pass() const { return pass_; }
     WorkerThread& worker() { return worker_; }
     const WorkerThread& worker() const { return worker_; }
+    // How far the pass of the current definition has come; read on any thread.
+    const PassProgress& progress() const { return progress_; }
+    // Only while no worker runs.
+    void resetProgress() { progress_.reset(); }
+    // The first folder of the definition whose pass started last: where a run was when
+    // its pass had not reached an entry yet.
+    const std::string& definitionFolder() const { return definitionFolder_; }
 
     // Starts the mirror pass of the loaded definition on the worker thread.
     bool startMirrorWorker();
 
   private:
     PrivateHeap heap_;
+    PassProgress progress_;
+    std::string definitionFolder_;
     PassContext pass_;
     // Last, so that it is destroyed (and the worker stopped) first.
     WorkerThread worker_;

@@ -14,11 +14,14 @@ bool RunSequence::begin(const std::string& text, HWND reportWindow) {
     // Everything a run holds goes into one dated folder per target, named after its start.
     context_.pass().holdingStamp = holdingStampNow();
     running_ = true;
+    stopRequested_ = false;
     return loadNextDefinition();
 }
 
 void RunSequence::definitionEnded(WPARAM passCompleted) {
     context_.worker().join(INFINITE);
+    // The next definition starts from nothing; one that is skipped shows no share at all.
+    context_.resetProgress();
     if (passCompleted == 1) {
         ++completedPasses_;
     }
@@ -40,18 +43,27 @@ bool RunSequence::loadNextDefinition() {
     return true;
 }
 
-int RunSequence::progressPercent() const {
+int RunSequence::progressPercent(double currentShare) const {
     int position = 100;
     if (countedDefinitions_ > 0) {
-        position = static_cast<int>(static_cast<float>(completedPasses_) * 100.0f /
+        const float share = static_cast<float>(currentShare < 0.0   ? 0.0
+                                               : currentShare > 1.0 ? 1.0
+                                                                    : currentShare);
+        position = static_cast<int>((static_cast<float>(completedPasses_) + share) * 100.0f /
                                     static_cast<float>(countedDefinitions_));
     }
     return position < 0 ? 0 : (position > 100 ? 100 : position);
 }
 
 void RunSequence::requestStop() {
+    stopRequested_ = true;
     running_ = false;
     context_.worker().requestStop();
+}
+
+void RunSequence::recordStop(const std::string& where) {
+    // Last in the log, after the copies: the run ended there.
+    context_.pass().copyList.append("【中止】" + where);
 }
 
 void RunSequence::stop() {

@@ -23,6 +23,7 @@ class RunSequence {
     RunSequence& operator=(const RunSequence&) = delete;
 
     RunContext& context() { return context_; }
+    const RunContext& context() const { return context_; }
 
     // Starts a run over a copy of the text with `reportWindow` as report window: counts the
     // definitions with at least two existing folders and loads the first definition (see
@@ -42,13 +43,17 @@ class RunSequence {
 
     // The completed passes out of the definitions counted at the start, in percent (0 to
     // 100): more passes than counted can complete when folders appear during the run.
-    int progressPercent() const;
+    // `currentShare` (0 to 1) is how far the pass in progress has come.
+    int progressPercent(double currentShare = 0.0) const;
 
     // Asks the run to stop and returns at once: a running worker ends its pass at its next
     // stop check (within about a second, or when the one call it is in has returned) and
     // posts kMsgNextDefinition as ever; definitionEnded collects it, and loadNextDefinition
     // then loads nothing. A second request does no harm.
     void requestStop();
+    bool stopRequested() const { return stopRequested_; }
+    // The line that ends the log of a stopped run: "【中止】" + where it was stopped.
+    void recordStop(const std::string& where);
 
     // Whether a worker is registered: its kMsgNextDefinition is still to come or to be
     // collected.
@@ -69,6 +74,7 @@ class RunSequence {
     // Where the next definition search starts in text_; the run is over when it has none.
     std::size_t offset_ = 0;
     bool running_ = false;
+    bool stopRequested_ = false;
     HWND reportWindow_ = nullptr;
     int countedDefinitions_ = 0;
     int completedPasses_ = 0;

@@ -12,6 +12,7 @@
 #include "base/scoped_handle.h"
 #include "base/worker_thread.h"
 #include "sync/holding_folder.h"
+#include "sync/pass_progress.h"
 
 namespace {
 
@@ -140,6 +141,7 @@ FileHandle writeTemporaryCopy(const PassContext& context, HANDLE source, const S
     std::vector<char> buffer(static_cast<std::size_t>(
         std::max<unsigned long long>(1, std::min<unsigned long long>(info.size, kCopyChunk))));
     bool ok = true;
+    noteCopyStarted(context, info.size);
     for (;;) {
         if (context.stopRequested()) {
             ok = false;
@@ -157,6 +159,7 @@ FileHandle writeTemporaryCopy(const PassContext& context, HANDLE source, const S
             ok = false;
             break;
         }
+        noteCopiedBytes(context, got);
     }
     // The copy keeps the source's write time: later passes compare it.
     ok = ok && SetFileTime(temporary.get(), nullptr, nullptr, &info.lastWrite);

@@ -1,5 +1,6 @@
 #include "sync/folder_snapshot.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 
@@ -212,13 +213,16 @@ bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePat
         if (folders_[folderIndex].fullPath.size() + 1 + name.size() >= kMaxPathBytes) {
             flags |= kTooLong;
         }
-        const Entry entry = {folderIndex,
-                             static_cast<std::uint32_t>(names_.size()),
-                             static_cast<std::uint32_t>(name.size()),
-                             found.dwFileAttributes,
-                             flags,
-                             makeFileTime(found.ftLastWriteTime.dwHighDateTime,
-                                          found.ftLastWriteTime.dwLowDateTime)};
+        const Entry entry = {
+            folderIndex,
+            static_cast<std::uint32_t>(names_.size()),
+            static_cast<std::uint32_t>(name.size()),
+            found.dwFileAttributes,
+            flags,
+            static_cast<std::uint16_t>(std::min<DWORD>(found.nFileSizeHigh, 0xFFFF)),
+            found.nFileSizeHigh > 0xFFFF ? 0xFFFFFFFFu : found.nFileSizeLow,
+            makeFileTime(found.ftLastWriteTime.dwHighDateTime,
+                         found.ftLastWriteTime.dwLowDateTime)};
         if (!append(entry)) {
             complete_ = false;
             return false;
@@ -280,6 +284,13 @@ bool FolderSnapshot::isFile(std::size_t index) const {
 
 FileTime FolderSnapshot::writeTime(std::size_t index) const {
     return index < count_ ? entries_[index].writeTime : 0;
+}
+
+std::uint64_t FolderSnapshot::fileSize(std::size_t index) const {
+    if (index >= count_ || isFolder(index)) {
+        return 0;
+    }
+    return (static_cast<std::uint64_t>(entries_[index].sizeHigh) << 32) | entries_[index].sizeLow;
 }
 
 std::uint16_t FolderSnapshot::flags(std::size_t index) const {

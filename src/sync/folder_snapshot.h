@@ -83,6 +83,8 @@ class FolderSnapshot {
     bool isFolder(std::size_t index) const;
     bool isFile(std::size_t index) const;
     FileTime writeTime(std::size_t index) const;
+    // A file's size as the walk saw it, in bytes (0 for a folder).
+    std::uint64_t fileSize(std::size_t index) const;
     std::uint16_t flags(std::size_t index) const;
     std::string name(std::size_t index) const;
     std::string fullPath(std::size_t index) const;
@@ -117,6 +119,10 @@ class FolderSnapshot {
         std::uint32_t nameLength;
         std::uint32_t attributes;
         std::uint16_t flags;
+        // The size in 48 bits fills what would be padding: the table stays 32 bytes an
+        // entry however large it grows.
+        std::uint16_t sizeHigh;
+        std::uint32_t sizeLow;
         FileTime writeTime;
     };
     // A folder of the walk: its full path, its path below the root, and its own entry

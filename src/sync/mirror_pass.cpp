@@ -19,6 +19,7 @@
 #include "sync/holding_folder.h"
 #include "sync/messages.h"
 #include "sync/pass_preview.h"
+#include "sync/pass_progress.h"
 
 namespace {
 
@@ -302,6 +303,7 @@ bool deleteFromTarget(PassContext& context, const FolderSnapshot& master,
             recordDeleteError(context, path);
             continue;
         }
+        noteStep(context);
         progress.send(kMsgDeleting, 0, path);
         if (context.preview) {
             planDelete(context, planned, path);
@@ -460,6 +462,7 @@ bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSn
         std::string both = destination;
         both.push_back('\0');
         both += source;
+        noteStep(context);
         progress.send(kMsgCopying, destination.size() + 1, both);
         if (context.preview) {
             if (master.isFolder(j)) {
@@ -506,6 +509,48 @@ std::string deletionQuestionText(const DeletionQuestion& question) {
     }
     return text + "\r\n合わせる元のフォルダ（マスター）：\r\n" + question.master +
            "\r\n\r\n続けますか？";
+}
+
+// The deletion and copy passes' own choices, without their lines and without a look at the
+// disk: where the target's walk cannot tell, a copy is counted.
+TargetPlan planForTarget(const FolderSnapshot& master, const FolderSnapshot& target) {
+    TargetPlan plan;
+    ClashedName deletionClash;
+    for (std::size_t j = 0; j < target.entryCount(); ++j) {
+        if (deletionOf(master, target, j, deletionClash) == Deletion::entry) {
+            ++plan.deletions;
+        }
+    }
+    ClashedName copyClash;
+    for (std::size_t j = 0; j < master.entryCount(); ++j) {
+        if ((master.flags(j) & FolderSnapshot::kNeverMirrored) != 0) {
+            continue;
+        }
+        const std::string relative = master.relativePath(j);
+        if (copyClash.holds(relative)) {
+            continue;
+        }
+        if (target.root().size() + 1 + relative.size() >= FolderSnapshot::kMaxPathBytes ||
+            target.blockedAt(relative)) {
+            continue;
+        }
+        const std::size_t index = target.answerFor(relative) == FolderSnapshot::Answer::present
+                                      ? target.recordedIndex(relative)
+                                      : FolderSnapshot::kNone;
+        if (index != FolderSnapshot::kNone) {
+            if (target.isFolder(index) != master.isFolder(j)) {
+                copyClash.set(relative);
+                continue;
+            }
+            if (master.isFolder(j) ||
+                bucketOf(target.writeTime(index)) >= bucketOf(master.writeTime(j))) {
+                continue;
+            }
+        }
+        ++plan.copies;
+        plan.bytes += master.fileSize(j);
+    }
+    return plan;
 }
 
 void runMirrorPass(PassContext& context) {
@@ -564,6 +609,7 @@ void runMirrorPass(PassContext& context) {
     sendText(context.reportWindow, kMsgMasterFolder, 0, folders[master]);
     const FolderSnapshot& masterSnapshot = *snapshots[master];
     reportMasterLeftOut(context, masterSnapshot);
+    planPassProgress(context, snapshots, master);
 
     // Says for each target what its holding folder received, after that target's copies.
     PassHolding holding(context, std::vector<std::string>(folders.begin(), folders.begin() + count),

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
+#include "sync/folder_snapshot.h"
 #include "sync/messages.h"
 #include "sync/pass_context.h"
 
@@ -19,6 +21,16 @@ bool isMassDeletion(std::size_t entries, std::size_t deletions);
 
 // The question as the user reads it.
 std::string deletionQuestionText(const DeletionQuestion& question);
+
+// What the pass would do to one target as the walks saw it, for a plan made before it acts:
+// the deletions and the copies it would start (a folder made counts as a copy), and the
+// bytes of those copies.
+struct TargetPlan {
+    std::uint64_t deletions = 0;
+    std::uint64_t copies = 0;
+    std::uint64_t bytes = 0;
+};
+TargetPlan planForTarget(const FolderSnapshot& master, const FolderSnapshot& target);
 
 // Makes every folder of the loaded definition equal to its master folder: the one holding
 // the newest file or, when other folders' own newest files come within 2 seconds of it, the

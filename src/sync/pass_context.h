@@ -13,6 +13,7 @@ class HoldingFolder;
 
 // How many days a dated folder of a holding folder is kept when the settings say nothing.
 constexpr int kDefaultHoldingDays = 30;
+class PassProgress;
 
 // What the parser fills in for one definition and what its mirror pass reads and records.
 // The run context holds one for the whole life of the program.
@@ -75,6 +76,10 @@ struct PassContext {
     // Set while the pass's copies are finished on a thread of their own; every line of the
     // copy list then goes through it, in order.
     CopyFinisher* copyFinisher = nullptr;
+
+    // Told of the pass's plan and of each of its steps, for a window that follows the run
+    // (pass_progress.h); none for a pass nobody follows.
+    PassProgress* progress = nullptr;
 
     // Set when the program wants the worker gone (a forced quit): the pass ends between two
     // file operations and a copy in progress is abandoned, so the worker need not be

@@ -110,7 +110,25 @@ void handOverToDialog(MainWindowState& state, const char* dialogName) {
     SetFocus(editor);
 }
 
+// Unsaved edits are written or given up only as the user says; Cancel keeps everything.
+bool settleEditsBeforeOpening(MainWindowState& state) {
+    if (!editorModified(state.control(kIdEditor))) {
+        return true;
+    }
+    switch (askToSaveChanges(state.window, state.definitionPath)) {
+    case IDYES:
+        return saveDefinitionsNow(state);
+    case IDNO:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void openDefinitionFile(MainWindowState& state) {
+    if (!settleEditsBeforeOpening(state)) {
+        return;
+    }
     static const char kFilter[] = "テキストファイル(*.txt)\0*.txt\0全てのファイル(*.*)\0*\0";
     FileOpenRequest request;
     request.owner = state.window;
@@ -125,23 +143,46 @@ void openDefinitionFile(MainWindowState& state) {
     }
     // A file that cannot be read is reported as at start-up, and the previous file stays
     // current: otherwise its path would receive other text at exit.
-    if (!loadDefinitionFile(state.window, state.control(kIdEditor), path)) {
-        showReadErrorBox(state.window);
+    if (!loadDefinitionFile(state.control(kIdEditor), path)) {
+        showReadErrorBox(state.window, path, GetLastError(), false);
         return;
     }
     state.definitionPath = path;
+    state.caption.setFile(path);
+    state.caption.setUnsaved(false);
 }
 
 } // namespace
 
+bool saveDefinitionsNow(MainWindowState& state) {
+    HWND editor = state.control(kIdEditor);
+    const bool saved = saveDefinitionFileNow(state.window, editor, state.definitionPath);
+    state.caption.setUnsaved(editorModified(editor));
+    return saved;
+}
+
 void onMainCommand(MainWindowState& state, int id, int notification, HWND source) {
-    // Menu items come without a source control; buttons act on the click alone.
+    if (id == kIdEditor) {
+        if (notification == EN_CHANGE) {
+            state.caption.setUnsaved(editorModified(state.control(kIdEditor)));
+        }
+        return;
+    }
+    // Menu items and keys come without a source control; buttons act on the click alone.
     const bool click = source == nullptr || notification == BN_CLICKED;
     switch (id) {
     case kIdRunButton:
         if (click && state.run) {
-            state.run->startSyncRun();
+            state.run->runButton();
         }
+        break;
+    case kCmdStopRun:
+        if (state.run) {
+            state.run->requestStop();
+        }
+        break;
+    case kCmdSaveDefinitionFile:
+        saveDefinitionsNow(state);
         break;
     case kIdOpenLogButton:
         if (click && state.run) {

@@ -3,6 +3,6 @@
 #include "settings/program_location.h"
 #include "ui/application.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    return runApplication(instance, currentProgramLocation());
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
+    return runApplication(instance, currentProgramLocation(), arguments);
 }

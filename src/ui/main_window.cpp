@@ -72,6 +72,33 @@ bool claimInstanceBlock(MainWindowState& state) {
     return true;
 }
 
+// Posted to itself by a window started with /run, so that the run starts from the message
+// loop once the window stands.
+constexpr UINT kMsgStartUnattendedRun = WM_APP + 2;
+
+void loadDefinitionsAtStart(MainWindowState& state) {
+    HWND editor = state.control(kIdEditor);
+    state.definitionPath = state.settings.ReadDefSyncFile();
+    if (startDefinitionFile(editor, state.definitionPath) == DefinitionStart::unreadable) {
+        const DWORD error = GetLastError();
+        if (!state.launch.quiet) {
+            showReadErrorBox(state.window, state.definitionPath, error, true);
+        }
+        state.caption.setReadError();
+        if (state.launch.run) {
+            // A run of whatever the editor holds now would not be the user's definitions.
+            state.exitCode = kExitNotStarted;
+            PostMessageA(state.window, WM_CLOSE, 0, 0);
+        }
+    } else {
+        state.caption.setFile(state.definitionPath);
+        if (state.launch.run) {
+            PostMessageA(state.window, kMsgStartUnattendedRun, 0, 0);
+        }
+    }
+    state.caption.setUnsaved(editorModified(editor));
+}
+
 LRESULT onCreate(MainWindowState& state) {
     SetMenu(state.window, state.menu.get());
     createControls(state);
@@ -80,17 +107,23 @@ LRESULT onCreate(MainWindowState& state) {
     if (!state.firstInstance) {
         return -1; // the window is destroyed at once and the program ends
     }
+    state.caption.attach(state.window);
+    state.accelerators = createMainAccelerators();
     setSecureLocation(state.location);
-    state.definitionPath = state.settings.ReadDefSyncFile();
-    if (!loadDefinitionFile(state.window, state.control(kIdEditor), state.definitionPath)) {
-        showReadErrorBox(state.window);
-        setReadErrorCaption(state.window);
-    }
+    loadDefinitionsAtStart(state);
     state.settings.LoadWindowSize(state.window);
-    state.run.reset(new RunController(state.window, state.location));
+    state.run.reset(new RunController(state.window, state.location, state.caption, state.launch));
     SetWindowTextA(state.control(kIdLogSummary), state.run->lastLogUseText().c_str());
     state.savedErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS);
     return 0;
+}
+
+// Asks, when the definitions cannot be written, whether to end without them; nobody is
+// asked in a quiet run, whose editor holds what it read.
+bool writeDefinitionsOrAsk(MainWindowState& state) {
+    return saveDefinitionFile(state.control(kIdEditor), state.definitionPath) ||
+           state.launch.quiet ||
+           confirmExitWithoutSaving(state.window, state.definitionPath, GetLastError());
 }
 
 // The definitions are written while the window still stands, so that a failed write can be
@@ -99,16 +132,41 @@ bool settleDefinitions(MainWindowState& state) {
     if (!state.firstInstance || state.definitionsSettled) {
         return true;
     }
-    if (!saveDefinitionFile(state.control(kIdEditor), state.definitionPath) &&
-        !confirmExitWithoutSaving(state.window, state.definitionPath, GetLastError())) {
+    if (!writeDefinitionsOrAsk(state)) {
         return false;
     }
     state.definitionsSettled = true;
     return true;
 }
 
+// A log-off or shut-down may end the process without a destroy message once the session
+// ends: what the exit writes is written now. False (the session end is refused) only when
+// the definitions cannot be written and the user chooses to stay.
+bool onQueryEndSession(MainWindowState& state) {
+    if (!state.firstInstance) {
+        return true;
+    }
+    if (!writeDefinitionsOrAsk(state)) {
+        return false;
+    }
+    state.caption.setUnsaved(editorModified(state.control(kIdEditor)));
+    state.settings.SaveWindowSize(state.window);
+    state.settings.WriteDefSyncFile(state.definitionPath);
+    return true;
+}
+
+void onEndSession(MainWindowState& state, bool ending) {
+    if (ending && state.run) {
+        state.run->endForSession();
+    }
+    if (ending && state.firstInstance && editorModified(state.control(kIdEditor))) {
+        saveDefinitionFile(state.control(kIdEditor), state.definitionPath);
+    }
+}
+
 void onDestroy(MainWindowState& state) {
     if (state.firstInstance) {
+        KillTimer(state.window, kRunProgressTimer);
         SetErrorMode(state.savedErrorMode);
         state.instanceBlock.reset();
         if (!state.definitionsSettled) {
@@ -123,11 +181,12 @@ void onDestroy(MainWindowState& state) {
     // its drop-down menus.
     SetMenu(state.window, nullptr);
     state.menu.reset();
+    state.accelerators.reset();
     releaseSharedResources();
     if (theMainWindow == state.window) {
         theMainWindow = nullptr;
     }
-    PostQuitMessage(0);
+    PostQuitMessage(state.exitCode);
 }
 
 } // namespace
@@ -193,6 +252,27 @@ LRESULT handleMessage(MainWindowState& state, UINT message, WPARAM wParam, LPARA
     case WM_COMMAND:
         onMainCommand(state, LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
         return 0;
+    case WM_TIMER:
+        if (wParam == kRunProgressTimer && state.run) {
+            state.run->onProgressTimer();
+        }
+        return 0;
+    case WM_QUERYENDSESSION:
+        return onQueryEndSession(state) ? TRUE : FALSE;
+    case WM_ENDSESSION:
+        onEndSession(state, wParam != FALSE);
+        return 0;
+    case kMsgStartUnattendedRun:
+        if (state.run) {
+            state.run->startSyncRun();
+        }
+        return 0;
+    case kMsgUnattendedRunEnded:
+        if (state.run) {
+            state.exitCode = state.run->exitCode();
+        }
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        return 0;
     case WM_DESTROY:
         onDestroy(state);
         return 0;
@@ -207,8 +287,21 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
     return recordProcedure<MainWindowState, &handleMessage>(window, message, wParam, lParam);
 }
 
-HWND createMainWindow(HINSTANCE instance, const ProgramLocation& location, MenuHandle menu) {
-    auto* state = new MainWindowState(location);
+bool translateMainWindowKeys(MSG& message) {
+    HWND main = theMainWindow;
+    if (main == nullptr || (message.hwnd != main && !IsChild(main, message.hwnd))) {
+        return false;
+    }
+    const MainWindowState* state = recordOf<MainWindowState>(main);
+    if (state == nullptr || !state->accelerators) {
+        return false;
+    }
+    return TranslateAcceleratorA(main, state->accelerators.get(), &message) != 0;
+}
+
+HWND createMainWindow(HINSTANCE instance, const ProgramLocation& location, MenuHandle menu,
+                      const LaunchOptions& launch) {
+    auto* state = new MainWindowState(location, launch);
     state->menu = std::move(menu);
     // The record belongs to the window from WM_NCCREATE on and is deleted at WM_NCDESTROY,
     // which comes before CreateWindowEx returns when the creation fails later (a second

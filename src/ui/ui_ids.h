@@ -28,6 +28,9 @@ constexpr int kCmdAddProgramDefinition = 1052;
 constexpr int kCmdSecureArea = 1053;
 constexpr int kCmdVersion = 1054;
 constexpr int kCmdSyncPreview = 1055;
+constexpr int kCmdSaveDefinitionFile = 1056;
+// Esc: stops a run. No menu item carries it; the run button says "中止" meanwhile.
+constexpr int kCmdStopRun = 1057;
 
 // The product title: every message box caption and the start of the main caption.
 constexpr const char kProductTitle[] = "Syncoravel";

@@ -1,5 +1,7 @@
 #include "ui/ui_resources.h"
 
+#include <iterator>
+
 #include "base/scoped_handle.h"
 #include "ui/ui_ids.h"
 
@@ -14,11 +16,13 @@ struct MenuItem {
     const char* text;
 };
 
+// The keys of the accelerator table are shown beside their items.
 const MenuItem kFileItems[] = {
     {kCmdOpenDefinitionFile, "定義ファイルを開く(&O)"},
+    {kCmdSaveDefinitionFile, "上書き保存(&S)\tCtrl+S"},
     {kCmdOpenLogFile, "ログファイルを開く(&L)"},
     {0, nullptr},
-    {kCmdRunSync, "同期実行（&E）"},
+    {kCmdRunSync, "同期実行(&E)\tF5"},
     {0, nullptr},
     {kCmdExit, "終了(&X)\tAlt+F4"},
 };
@@ -104,6 +108,15 @@ MenuHandle createMainMenu() {
     HMENU file = dropDown(kFileItems);
     insertBarEntry(bar.get(), file, "ファイル(&F)");
     return bar;
+}
+
+AcceleratorHandle createMainAccelerators() {
+    ACCEL keys[] = {
+        {FVIRTKEY, VK_F5, static_cast<WORD>(kCmdRunSync)},
+        {FVIRTKEY | FCONTROL, 'S', static_cast<WORD>(kCmdSaveDefinitionFile)},
+        {FVIRTKEY, VK_ESCAPE, static_cast<WORD>(kCmdStopRun)},
+    };
+    return AcceleratorHandle(CreateAcceleratorTableA(keys, static_cast<int>(std::size(keys))));
 }
 
 bool registerWindowClasses(HINSTANCE instance, WNDPROC mainProcedure) {

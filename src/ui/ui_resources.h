@@ -23,5 +23,8 @@ HFONT createUiFont(int height, int weight, bool underline, BYTE pitchAndFamily);
 // reverse order. The bar owns the drop-down menus.
 MenuHandle createMainMenu();
 
+// The main window's keys: F5 runs, Ctrl+S saves the definition file, Esc stops a run.
+AcceleratorHandle createMainAccelerators();
+
 // Registers NORMALDLG and then NORMAL0 (whose procedure is given).
 bool registerWindowClasses(HINSTANCE instance, WNDPROC mainProcedure);

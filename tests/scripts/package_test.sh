@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The package a Windows user takes: its files, its texts as Notepad on Japanese Windows
-# reads them, its guide as a browser opens it, and its program starting under Wine (in the prefix that the first-start test
-# made, without a display). Usage: package_test.sh SYNCORAVEL_EXE VERSION_FILE PREFIX_BUILD WORK
+# reads them, its guide as a browser opens it, and its program starting under Wine (in the
+# prefix that the first-start test made, without a display). It holds no definition file, so
+# that unpacking an update over an old folder keeps the user's; the first start makes one.
+# Usage: package_test.sh SYNCORAVEL_EXE VERSION_FILE PREFIX_BUILD WORK
 set -uo pipefail
 exe="$1" version="$(cat "$2")"
 export SYNCORAVEL_BUILD="$3"
@@ -22,7 +24,7 @@ zip="$work/Syncoravel-$version.zip"
 
 folder="Syncoravel-$version"
 listed="$(unzip -Z1 "$zip" | sort)"
-expected="$(printf '%s\n' "$folder/" "$folder/SyncDef.txt" "$folder/SyncDef-example.txt" \
+expected="$(printf '%s\n' "$folder/" "$folder/SyncDef-example.txt" \
     "$folder/Syncoravel.exe" "$folder/guide-ja.html" | sort)"
 [ "$listed" = "$expected" ] || fail "the archive holds"$'\n'"$listed"$'\n'"instead of"$'\n'"$expected"
 
@@ -31,20 +33,16 @@ unpacked="$work/unpacked/$folder"
 cmp -s "$exe" "$unpacked/Syncoravel.exe" || fail "Syncoravel.exe is not the built program"
 
 # Every line ends in CR LF, and the text is the source's, in Shift-JIS.
-for text in SyncDef.txt SyncDef-example.txt; do
-    file="$unpacked/$text"
+windows_text_check() {
+    local text="$1" file="$2" lines crlf
     lines=$(wc -l <"$file")
     crlf=$(grep -c $'\r$' "$file")
     [ "$lines" -gt 0 ] && [ "$lines" = "$crlf" ] || fail "$text: $crlf of $lines lines end in CR LF"
     iconv -f CP932 -t UTF-8 "$file" >"$work/$text.utf8" || fail "$text is not Shift-JIS"
-done
+}
+windows_text_check SyncDef-example.txt "$unpacked/SyncDef-example.txt"
 tr -d '\r' <"$work/SyncDef-example.txt.utf8" | cmp -s - "$root/docs/SyncDef-example.txt" ||
     fail "SyncDef-example.txt differs from docs/SyncDef-example.txt"
-# The definition file the program starts with defines nothing ("Sync." opens a definition
-# wherever it stands, in any case).
-! grep -qi 'sync\.' "$work/SyncDef.txt.utf8" || fail "SyncDef.txt holds a definition"
-grep -q 'SyncDef-example.txt' "$work/SyncDef.txt.utf8" || fail "SyncDef.txt does not name the example"
-grep -q 'guide-ja.html' "$work/SyncDef.txt.utf8" || fail "SyncDef.txt does not name the guide"
 
 # The guide opens in a browser on its own: one page that says its character set, every
 # picture of the Markdown guide inside it byte for byte, nothing fetched from elsewhere,
@@ -151,6 +149,18 @@ if screenshot_main_window "$unpacked/Syncoravel.exe" "$shot"; then
     [ "$painted" -ge $((400 * 300)) ] || fail "the screenshot shows no main window"
 else
     fail "the program of the package did not show its main window"
+fi
+
+# The first start made the definition file: a Windows text that defines nothing ("Sync."
+# opens a definition wherever it stands, in any case) and says where to look.
+if [ -f "$unpacked/SyncDef.txt" ]; then
+    windows_text_check SyncDef.txt "$unpacked/SyncDef.txt"
+    ! grep -qi 'sync\.' "$work/SyncDef.txt.utf8" || fail "SyncDef.txt holds a definition"
+    grep -q 'SyncDef-example.txt' "$work/SyncDef.txt.utf8" ||
+        fail "SyncDef.txt does not name the example"
+    grep -q 'guide-ja.html' "$work/SyncDef.txt.utf8" || fail "SyncDef.txt does not name the guide"
+else
+    fail "the first start made no SyncDef.txt"
 fi
 
 [ "$failures" = 0 ]

@@ -8,11 +8,13 @@ namespace support {
 
 // Drives of the test environment. D: and E: are ordinary drives that tests make folders
 // in; R: is a drive whose whole root a test may use while it holds a DriveRootLock; the
-// medium of N: is missing.
+// medium of N: is missing; S: is a small drive (a few megabytes) for copies that run out of
+// space, or an ordinary folder where the harness could not mount one.
 inline const std::string kDriveD = "D:";
 inline const std::string kDriveE = "E:";
 inline const std::string kDriveRoot = "R:";
 inline const std::string kDriveNotReady = "N:";
+inline const std::string kDriveSmall = "S:";
 
 // Drives with a volume label. U: is removable, as a USB stick is: the shell's recycle bin
 // does not serve it. Its label holds characters whose second byte is that of "\". L: and

@@ -27,6 +27,22 @@ std::vector<std::string> lines(const StringList& list) {
     return std::vector<std::string>(list.begin(), list.end());
 }
 
+// The bytes of a file at an offset; fewer when the file ends sooner or cannot be read.
+std::string bytesAt(const std::string& path, unsigned long long offset, DWORD count) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr));
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    std::string bytes(count, '\0');
+    DWORD got = 0;
+    if (!file || !SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) ||
+        !ReadFile(file.get(), &bytes[0], count, &got, nullptr)) {
+        return std::string();
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
 // Names in the folder that have the pattern of a temporary copy.
 std::vector<std::string> temporaryFilesIn(const std::string& folder) {
     std::vector<std::string> found;
@@ -362,6 +378,7 @@ TEST(CopyEntryTest, AStopRequestAbandonsACopyInTheMiddle) {
     const DWORD took = GetTickCount() - asked;
     copier.join();
 
+    RecordProperty("stop_ms_in_the_middle", static_cast<int>(took));
     ASSERT_TRUE(caughtInTheMiddle);
     ASSERT_TRUE(ended);
     EXPECT_LT(took, 3000u);
@@ -370,6 +387,126 @@ TEST(CopyEntryTest, AStopRequestAbandonsACopyInTheMiddle) {
     ASSERT_EQ(support::fileSize(destination), 12u);
     EXPECT_EQ(support::readFile(destination), "the old file");
     EXPECT_EQ(support::listFolder(target.path()), std::vector<std::string>{"big.bin"});
+}
+
+// Files of many gigabytes (videos, disk images) go the way of every copy: through a
+// temporary file beside the destination, which keeps the old file until the copy is whole.
+TEST(CopyEntryTest, AFileOfManyGigabytesIsCopiedWholeThroughATemporaryFile) {
+    support::TempFolder master;
+    support::TempFolder target(support::kDriveE);
+    constexpr unsigned long long kSize = 6ull << 30;
+    const FileTime time = fileTimeUtc(2024, 7, 1, 12, 0, 0, 1234567);
+    const std::string source = master.at("動画ソ.bin");
+    ASSERT_TRUE(support::makeSparseFile(source, kSize, "head of the new film", "its last frame"));
+    ASSERT_TRUE(support::setWriteTime(source, time));
+    const std::string destination =
+        target.file("動画ソ.bin", "the old film", time - 3600 * kSecond);
+
+    std::atomic<bool> done{false};
+    PassContext context;
+    bool oldFileKeptMeanwhile = false;
+    {
+        CopyFinisher finisher(context);
+        std::thread copier([&] {
+            copyEntry(context, destination, source);
+            done = true;
+        });
+        const bool caughtInTheMiddle = support::pumpMessagesUntil(
+            [&] { return done || !temporaryFilesIn(target.path()).empty(); }, 120000);
+        oldFileKeptMeanwhile =
+            caughtInTheMiddle && !done && support::readFile(destination) == "the old film";
+        copier.join();
+    }
+
+    EXPECT_TRUE(oldFileKeptMeanwhile);
+    EXPECT_EQ(lines(context.copyList), std::vector<std::string>{"【コピー】" + destination});
+    EXPECT_EQ(support::fileSize(destination), kSize);
+    EXPECT_EQ(support::writeTimeOf(destination), time);
+    EXPECT_EQ(bytesAt(destination, 0, 20), "head of the new film");
+    EXPECT_EQ(bytesAt(destination, kSize - 14, 14), "its last frame");
+    EXPECT_EQ(bytesAt(destination, 3ull << 30, 4), std::string(4, '\0'));
+    EXPECT_EQ(support::listFolder(target.path()), std::vector<std::string>{"動画ソ.bin"});
+}
+
+// The data of a large copy reaches the disk long after it is written. A stop that comes
+// when the last of it has been handed over must still end the copy soon, however much the
+// disk has yet to take; then the copy is either whole or abandoned, and its line says which.
+TEST(CopyEntryTest, AStopAsALargeCopyIsWrittenEndsItSoon) {
+    support::TempFolder master;
+    support::TempFolder target(support::kDriveE);
+    constexpr unsigned long long kSize = 2ull << 30;
+    const std::string source = master.at("image.bin");
+    ASSERT_TRUE(support::makeSparseFile(source, kSize, "new image", "end"));
+    const std::string destination = target.file("image.bin", "the old image");
+
+    std::atomic<bool> stop{false};
+    PassContext context;
+    context.stop = &stop;
+    DWORD asked = 0;
+    {
+        CopyFinisher finisher(context);
+        copyEntry(context, destination, source);
+        stop = true;
+        asked = GetTickCount();
+    }
+    const DWORD took = GetTickCount() - asked;
+    RecordProperty("stop_ms_after_the_writing", static_cast<int>(took));
+
+    EXPECT_LT(took, 5000u);
+    const std::vector<std::string> got = lines(context.copyList);
+    ASSERT_EQ(got.size(), 1u);
+    if (got[0] == "【コピー】" + destination) {
+        EXPECT_EQ(support::fileSize(destination), kSize);
+        EXPECT_EQ(bytesAt(destination, kSize - 3, 3), "end");
+    } else {
+        EXPECT_EQ(got[0], "【エラーコピー】" + destination);
+        EXPECT_EQ(support::readFile(destination), "the old image");
+    }
+    EXPECT_EQ(support::listFolder(target.path()), std::vector<std::string>{"image.bin"});
+}
+
+// A drive that fills up in the middle of a copy: the old file stays whole, the cut-off
+// temporary copy goes and gives its space back, and the failure is a line of the log.
+TEST(CopyEntryTest, ACopyThatRunsOutOfSpaceLeavesTheOldFileAndNoTemporaryFile) {
+    ULARGE_INTEGER available = {};
+    ULARGE_INTEGER total = {};
+    const bool measured =
+        GetDiskFreeSpaceExA((support::kDriveSmall + "\\").c_str(), &available, &total, nullptr);
+    if (!measured || total.QuadPart > (256ull << 20)) {
+        GTEST_SKIP() << "NOT TESTED: " << support::kDriveSmall
+                     << " is no small drive here (the harness mounts a size-limited tmpfs behind "
+                        "it, which needs root and the right to mount), so a copy onto a full "
+                        "drive was not tried";
+    }
+    support::TempFolder master;
+    support::TempFolder target(support::kDriveSmall);
+    const FileTime old = fileTimeUtc(2020, 1, 1, 0, 0, 0);
+    const std::string source = master.at("大きい.bin");
+    ASSERT_TRUE(support::makeSparseFile(source, total.QuadPart + (4ull << 20), "new", "end"));
+    const std::string destination = target.file("写真ソ.jpg", "the old photo", old);
+    ASSERT_TRUE(
+        GetDiskFreeSpaceExA((support::kDriveSmall + "\\").c_str(), &available, nullptr, nullptr));
+    const unsigned long long freeBefore = available.QuadPart;
+
+    for (const bool finisher : {false, true}) {
+        SCOPED_TRACE(finisher ? "finished on a thread" : "finished at once");
+        PassContext context;
+        {
+            std::optional<CopyFinisher> finishing;
+            if (finisher) {
+                finishing.emplace(context);
+            }
+            copyEntry(context, destination, source);
+        }
+        EXPECT_EQ(lines(context.copyList),
+                  std::vector<std::string>{"【エラーコピー】" + destination});
+        EXPECT_EQ(support::readFile(destination), "the old photo");
+        EXPECT_EQ(support::writeTimeOf(destination), old);
+        EXPECT_EQ(support::listFolder(target.path()), std::vector<std::string>{"写真ソ.jpg"});
+        ASSERT_TRUE(GetDiskFreeSpaceExA((support::kDriveSmall + "\\").c_str(), &available, nullptr,
+                                        nullptr));
+        EXPECT_GE(available.QuadPart + (64u << 10), freeBefore);
+    }
 }
 
 } // namespace

@@ -118,6 +118,7 @@ namespace {
 PassResult runContext(PassContext& context, support::ReportWindow& window, const PassSetup& setup) {
     context.reportIntervalMs = setup.reportIntervalMs;
     context.preview = setup.preview;
+    context.progress = setup.progress;
     std::atomic<bool> done{false};
     std::thread worker([&] {
         runMirrorPass(context);

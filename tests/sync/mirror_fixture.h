@@ -10,6 +10,7 @@
 
 #include "base/file_time.h"
 #include "support/report_window.h"
+#include "sync/pass_progress.h"
 
 // Trees of files and folders made and read back for the mirror pass's tests, and the pass
 // run as the worker runs it.
@@ -75,6 +76,8 @@ struct PassSetup {
     bool preview = false;
     LRESULT deletionAnswer = 1;
     DWORD reportIntervalMs = 0;
+    // Told of the pass's plan and steps, when given.
+    PassProgress* progress = nullptr;
 };
 
 // Runs the pass on a thread of its own, as the worker does, while this thread handles the

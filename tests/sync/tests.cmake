@@ -10,4 +10,5 @@ syncoravel_add_test(sync_tests
     ${CMAKE_CURRENT_LIST_DIR}/mirror_pass_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mirror_preview_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mirror_safety_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/pass_progress_test.cpp
 )

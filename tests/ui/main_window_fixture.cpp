@@ -176,6 +176,25 @@ void MainWindowTest::menu(int commandId) const {
     PostMessageA(window_, WM_COMMAND, MAKEWPARAM(commandId, 0), 0);
 }
 
+void MainWindowTest::pressKey(UINT key, bool withControl) const {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    const BYTE before = keys[VK_CONTROL];
+    keys[VK_CONTROL] = withControl ? 0x80 : 0;
+    SetKeyboardState(keys);
+    MSG message = {};
+    message.hwnd = control(kIdEditor);
+    message.message = WM_KEYDOWN;
+    message.wParam = key;
+    message.lParam = 1;
+    if (!translateMainWindowKeys(message)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    keys[VK_CONTROL] = before;
+    SetKeyboardState(keys);
+}
+
 void MainWindowTest::close() {
     if (window_ != nullptr && IsWindow(window_)) {
         DestroyWindow(window_);

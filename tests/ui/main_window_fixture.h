@@ -74,6 +74,9 @@ class MainWindowTest : public testing::Test {
     // As the user does it: a click posts its command.
     void click(int buttonId) const;
     void menu(int commandId) const;
+    // A key pressed in the definition editor, through the main window's keys as the
+    // program's message loop handles it (with Ctrl held down when asked).
+    void pressKey(UINT key, bool withControl = false) const;
 
     // Destroys the window (the exit work runs) and takes its quit message from the queue.
     void close();

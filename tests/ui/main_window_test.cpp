@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "main_window_fixture.h"
+#include "user_input.h"
 #include "support/files.h"
 #include "support/unix_access.h"
 #include "ui/main_window.h"
@@ -55,9 +57,10 @@ TEST_F(MainWindowTest, MenuBarTextsAndCommands) {
     };
     const std::vector<std::vector<Item>> expected = {
         {{kCmdOpenDefinitionFile, "定義ファイルを開く(&O)"},
+         {kCmdSaveDefinitionFile, "上書き保存(&S)\tCtrl+S"},
          {kCmdOpenLogFile, "ログファイルを開く(&L)"},
          {-1, ""},
-         {kCmdRunSync, "同期実行（&E）"},
+         {kCmdRunSync, "同期実行(&E)\tF5"},
          {-1, ""},
          {kCmdExit, "終了(&X)\tAlt+F4"}},
         {{kCmdAddMirrorDefinition, "ミラーリングの定義を追加(&A)"},
@@ -165,27 +168,61 @@ TEST_F(MainWindowTest, OpeningTheLogBeforeThereIsOneSaysSo) {
     EXPECT_FALSE(support::pathExists(programFile("Pairwarden.log")));
 }
 
-TEST_F(MainWindowTest, FirstStartWithoutDefinitionFile) {
-    boxes_.answer(IDOK);
+std::string storedDefinitionPath(const std::string& settingsFile) {
+    char stored[1284] = {};
+    GetPrivateProfileStringA("DefSyncFile", "Name", "", stored, sizeof stored,
+                             settingsFile.c_str());
+    return stored;
+}
+
+// The first start makes the definition file with the starter text instead of a read error;
+// what the user then writes is saved there.
+TEST_F(MainWindowTest, FirstStartCreatesTheDefinitionFile) {
     ASSERT_NE(start(nullptr), nullptr);
-    ASSERT_TRUE(boxes_.waitForBoxes(1, 10000));
-    const support::SeenBox box = boxes_.seen().at(0);
-    EXPECT_EQ(box.caption, "Syncoravel - エラー");
-    EXPECT_EQ(box.text, "定義ファイルの読み込みに失敗しました。");
-    EXPECT_FALSE(box.anyIcon);
-    EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
-    EXPECT_EQ(caption(), "Syncoravel - 【定義ファイル読み込みエラー】");
+    const std::string starter =
+        "ここに同期の定義を書きます。\r\n"
+        "書き方は同じフォルダの guide-ja.html（使い方ガイド）と SyncDef-example.txt"
+        "（定義の例）にあります。\r\n";
+    EXPECT_EQ(support::readFile(programFile("SyncDef.txt")), starter);
+    EXPECT_EQ(text(kIdEditor), starter);
+    EXPECT_EQ(caption(), "Syncoravel - 【定義ファイル】SyncDef.txt");
+    waitFor([] { return false; }, 300);
+    EXPECT_TRUE(boxes_.seen().empty());
 
     setEditorText("Sync.D:\\新しい\r\nSync.E:\\新しい\r\n");
     close();
-    EXPECT_EQ(support::readFile(programFile("SyncDef.txt")), "Sync.D:\\新しい\r\nSync.E:\\新しい\r\n");
-    char stored[1284] = {};
-    GetPrivateProfileStringA("DefSyncFile", "Name", "", stored, sizeof stored,
-                             programFile("Pairwarden.ini").c_str());
-    EXPECT_EQ(std::string(stored), programFile("SyncDef.txt"));
+    EXPECT_EQ(support::readFile(programFile("SyncDef.txt")),
+              "Sync.D:\\新しい\r\nSync.E:\\新しい\r\n");
+    EXPECT_EQ(storedDefinitionPath(programFile("Pairwarden.ini")), programFile("SyncDef.txt"));
     EXPECT_EQ(GetFileAttributesA(programFile("Pairwarden.ini").c_str()) & FILE_ATTRIBUTE_HIDDEN,
               DWORD(FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_EQ(boxes_.seen().size(), 1u);
+}
+
+// A definition file that is there but cannot be read is an error the user must see: the
+// box names it and says what to do, and nothing replaces it.
+TEST_F(MainWindowTest, ADefinitionFileThatCannotBeReadAtStartIsTold) {
+    const std::string file = programFile("SyncDef.txt");
+    ASSERT_TRUE(support::writeFile(file, "Sync.D:\\大事な表\r\n"));
+    HANDLE holder = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    boxes_.answer(IDOK);
+    ASSERT_NE(start(nullptr), nullptr);
+    ASSERT_TRUE(boxes_.waitForBoxes(1, 10000));
+    CloseHandle(holder);
+    const support::SeenBox box = boxes_.seen().at(0);
+    EXPECT_EQ(box.caption, "Syncoravel - エラー");
+    EXPECT_EQ(box.text,
+              "定義ファイルの読み込みに失敗しました。\r\n" + file +
+                  "\r\n（エラーコード：32）\r\n\r\nこのファイルを開いているプログラムがあれば閉じ、"
+                  "読み取りが許されているかを確かめてから、「ファイル」→「定義ファイルを開く」で"
+                  "開き直してください。\r\n開き直さずに編集欄へ書いた定義は、終了するときにこの"
+                  "ファイルを置き換えます。");
+    EXPECT_FALSE(box.anyIcon);
+    EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+    EXPECT_EQ(caption(), "Syncoravel - 【定義ファイル読み込みエラー】");
+    EXPECT_TRUE(text(kIdEditor).empty());
+    close();
+    EXPECT_EQ(support::readFile(file), "Sync.D:\\大事な表\r\n");
 }
 
 TEST_F(MainWindowTest, LoadsShowsAndSavesTheDefinitionFile) {
@@ -361,25 +398,143 @@ class FileDialogAnswer {
     volatile bool answered_ = false;
 };
 
-TEST_F(MainWindowTest, OpeningAnotherDefinitionFile) {
+void typeAtEnd(HWND editor, const std::string& text) {
+    caretToEnd(editor);
+    typeInto(editor, text);
+}
+
+// Opening another definition file while the editor holds unsaved edits asks first: Cancel
+// keeps everything, No gives the edits up, Yes writes them to the current file.
+TEST_F(MainWindowTest, OpeningAnotherFileAsksAboutUnsavedEdits) {
     boxes_.ignoreCaption("定義ファイルを選択してください。");
+    const std::string first = programFile("SyncDef.txt");
     const std::string other = temp_.file("別の定義.txt", "Sync.E:\\別\r\n");
     ASSERT_NE(start("Sync.D:\\元\r\n"), nullptr);
-    setEditorText("Sync.D:\\編集した\r\n");
+    EXPECT_EQ(caption(), "Syncoravel - 【定義ファイル】SyncDef.txt");
+    typeAtEnd(control(kIdEditor), "Sync.D:\\編集した\r");
+    const std::string edited = "Sync.D:\\元\r\nSync.D:\\編集した\r\n";
+    ASSERT_EQ(text(kIdEditor), edited);
+    EXPECT_EQ(caption(), "*Syncoravel - 【定義ファイル】SyncDef.txt");
+    auto question = [](const std::string& path) {
+        return "編集した定義はまだ保存されていません。\r\n" + path +
+               "\r\n\r\n別の定義ファイルを開く前に保存しますか？";
+    };
+
+    // Cancel: no file dialog, nothing changes.
+    boxes_.answer(IDCANCEL);
+    menu(kCmdOpenDefinitionFile);
+    ASSERT_TRUE(boxes_.waitForBoxes(1, 20000));
+    waitFor([] { return false; }, 300);
+    support::SeenBox box = boxes_.seen().at(0);
+    EXPECT_EQ(box.caption, "Syncoravel");
+    EXPECT_EQ(box.text, question(first));
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDCANCEL, IDYES, IDNO}));
+    EXPECT_EQ(box.defaultButton, IDYES);
+    EXPECT_EQ(text(kIdEditor), edited);
+    EXPECT_EQ(caption(), "*Syncoravel - 【定義ファイル】SyncDef.txt");
+    EXPECT_EQ(support::readFile(first), "Sync.D:\\元\r\n");
+
+    // No: the edits are given up for the other file.
     {
+        boxes_.answer(IDNO);
         FileDialogAnswer answer(other);
         menu(kCmdOpenDefinitionFile);
         ASSERT_TRUE(waitFor([&] { return text(kIdEditor) == "Sync.E:\\別\r\n"; }, 20000));
         EXPECT_TRUE(answer.answered());
     }
+    EXPECT_EQ(boxes_.seen().at(1).text, question(first));
     EXPECT_EQ(caption(), "Syncoravel - 【定義ファイル】別の定義.txt");
+    EXPECT_EQ(support::readFile(first), "Sync.D:\\元\r\n");
+
+    // Yes: the edits of the other file are written to it before the first comes back.
+    typeAtEnd(control(kIdEditor), "Sync.E:\\足した\r");
+    EXPECT_EQ(caption(), "*Syncoravel - 【定義ファイル】別の定義.txt");
+    {
+        boxes_.answer(IDYES);
+        FileDialogAnswer answer(first);
+        menu(kCmdOpenDefinitionFile);
+        ASSERT_TRUE(waitFor([&] { return text(kIdEditor) == "Sync.D:\\元\r\n"; }, 20000));
+    }
+    EXPECT_EQ(boxes_.seen().at(2).text, question(other));
+    EXPECT_EQ(support::readFile(other), "Sync.E:\\別\r\nSync.E:\\足した\r\n");
+    EXPECT_EQ(caption(), "Syncoravel - 【定義ファイル】SyncDef.txt");
+    EXPECT_EQ(boxes_.seen().size(), 3u);
     close();
-    // The edits are gone and the first file is unchanged; the new one is current.
-    EXPECT_EQ(support::readFile(programFile("SyncDef.txt")), "Sync.D:\\元\r\n");
-    char stored[1284] = {};
-    GetPrivateProfileStringA("DefSyncFile", "Name", "", stored, sizeof stored,
-                             programFile("Pairwarden.ini").c_str());
-    EXPECT_EQ(std::string(stored), other);
+    EXPECT_EQ(storedDefinitionPath(programFile("Pairwarden.ini")), first);
+}
+
+// Ctrl+S and "上書き保存" write the definition file at once, whole; the caption's "*" says
+// whether the editor holds changes the file does not. A file that cannot be written is told
+// with its path, and the edits stay.
+TEST_F(MainWindowTest, SavingWithTheKeyAndTheMenu) {
+    const std::string file = programFile("SyncDef.txt");
+    ASSERT_NE(start("Sync.D:\\元\r\n"), nullptr);
+    typeAtEnd(control(kIdEditor), "Sync.E:\\表\r");
+    EXPECT_EQ(caption(), "*Syncoravel - 【定義ファイル】SyncDef.txt");
+    pressKey('S', true);
+    EXPECT_EQ(support::readFile(file), "Sync.D:\\元\r\nSync.E:\\表\r\n");
+    EXPECT_EQ(caption(), "Syncoravel - 【定義ファイル】SyncDef.txt");
+    // S alone is a letter for the editor.
+    pressKey('S');
+    ASSERT_TRUE(waitFor([&] { return text(kIdEditor) == "Sync.D:\\元\r\nSync.E:\\表\r\ns"; }));
+    EXPECT_EQ(support::readFile(file), "Sync.D:\\元\r\nSync.E:\\表\r\n");
+    EXPECT_EQ(caption(), "*Syncoravel - 【定義ファイル】SyncDef.txt");
+
+    typeAtEnd(control(kIdEditor), "\rSync.E:\\ソ\r");
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    boxes_.answer(IDOK);
+    menu(kCmdSaveDefinitionFile);
+    ASSERT_TRUE(boxes_.waitForBoxes(1, 20000));
+    const support::SeenBox box = boxes_.seen().at(0);
+    EXPECT_EQ(box.caption, "Syncoravel - エラー");
+    EXPECT_EQ(box.text,
+              "定義ファイルの書き込みに失敗しました。\r\n" + file +
+                  "\r\n（エラーコード：5）\r\n\r\nファイルが読み取り専用になっていないか、"
+                  "ほかのプログラムが開いていないかを確かめてから、もう一度保存して"
+                  "ください。\r\n編集した定義は編集欄に残っています。");
+    EXPECT_EQ(support::readFile(file), "Sync.D:\\元\r\nSync.E:\\表\r\n");
+    EXPECT_EQ(caption(), "*Syncoravel - 【定義ファイル】SyncDef.txt");
+
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
+    menu(kCmdSaveDefinitionFile);
+    ASSERT_TRUE(waitFor([&] { return caption() == "Syncoravel - 【定義ファイル】SyncDef.txt"; }));
+    EXPECT_EQ(support::readFile(file), "Sync.D:\\元\r\nSync.E:\\表\r\ns\r\nSync.E:\\ソ\r\n");
+    EXPECT_EQ(boxes_.seen().size(), 1u);
+}
+
+// A log-off or shut-down writes the definitions and the settings as an exit does, before
+// the session ends; a definition file that cannot be written lets the user keep the
+// session (and the edits) going.
+TEST_F(MainWindowTest, ASessionEndWritesDefinitionsAndSettings) {
+    const std::string file = programFile("SyncDef.txt");
+    const std::string settings = programFile("Pairwarden.ini");
+    ASSERT_NE(start("Sync.D:\\元\r\n"), nullptr);
+    typeAtEnd(control(kIdEditor), "Sync.E:\\能\r");
+    ASSERT_FALSE(support::pathExists(settings));
+
+    EXPECT_EQ(SendMessageA(window(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    EXPECT_EQ(support::readFile(file), "Sync.D:\\元\r\nSync.E:\\能\r\n");
+    EXPECT_EQ(storedDefinitionPath(settings), file);
+    char width[32] = {};
+    GetPrivateProfileStringA("Pairwarden-WH-Size", "Width", "", width, sizeof width,
+                             settings.c_str());
+    EXPECT_GT(std::atoi(width), 0);
+    EXPECT_EQ(caption(), "Syncoravel - 【定義ファイル】SyncDef.txt");
+    SendMessageA(window(), WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF); // another program refused
+
+    typeAtEnd(control(kIdEditor), "Sync.E:\\後\r");
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    boxes_.answer(IDNO);
+    EXPECT_EQ(SendMessageA(window(), WM_QUERYENDSESSION, 0, 0), FALSE);
+    ASSERT_EQ(boxes_.seen().size(), 1u);
+    EXPECT_EQ(
+        boxes_.seen().at(0).text.rfind("定義ファイルの書き込みに失敗しました。\r\n" + file, 0), 0u);
+    EXPECT_EQ(caption(), "*Syncoravel - 【定義ファイル】SyncDef.txt");
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
+
+    EXPECT_EQ(SendMessageA(window(), WM_QUERYENDSESSION, 0, 0), TRUE);
+    SendMessageA(window(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(support::readFile(file), "Sync.D:\\元\r\nSync.E:\\能\r\nSync.E:\\後\r\n");
 }
 
 TEST_F(MainWindowTest, AChosenFileThatCannotBeReadChangesNothing) {
@@ -401,7 +556,12 @@ TEST_F(MainWindowTest, AChosenFileThatCannotBeReadChangesNothing) {
     }
     const support::SeenBox box = boxes_.seen().at(0);
     EXPECT_EQ(box.caption, "Syncoravel - エラー");
-    EXPECT_EQ(box.text, "定義ファイルの読み込みに失敗しました。");
+    EXPECT_EQ(box.text.rfind("定義ファイルの読み込みに失敗しました。\r\n" + busy +
+                                 "\r\n（エラーコード：32）\r\n\r\n",
+                             0),
+              0u)
+        << support::utf8(box.text);
+    EXPECT_EQ(box.text.find("置き換えます"), std::string::npos);
     EXPECT_EQ(text(kIdEditor), "Sync.D:\\編集中\r\n");
     EXPECT_EQ(caption(), captionBefore);
     close();

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,13 +22,14 @@ struct Program {
     DWORD id = 0;
 };
 
-bool startProgram(const std::string& exe, const std::string& folder, Program& program) {
+bool startProgram(const std::string& exe, const std::string& folder, Program& program,
+                  const std::string& arguments = "") {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    std::string line = "\"" + exe + "\"";
-    if (!CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &info)) {
+    std::string line = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+    if (!CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &info)) {
         return false;
     }
     CloseHandle(info.hThread);
@@ -133,9 +135,9 @@ TEST(ProgramTest, ARunFromStartToExit) {
         "Sync." + temp.at("元") + "\r\nSync." + temp.at("先") + "\r\n";
     HWND editor = GetDlgItem(main, 1000);
     SendMessageA(editor, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(definitions.c_str()));
+    // F5 in the editor, through the program's own message loop.
     boxes.answer(IDNO);
-    PostMessageA(main, WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(main, 1001)));
+    PostMessageA(editor, WM_KEYDOWN, VK_F5, 1);
     ASSERT_TRUE(boxes.waitForBoxes(1, 60000));
     EXPECT_EQ(boxes.seen().at(0).text, "同期処理が完了しました。\r\n\r\nログファイルを開きますか？");
     ASSERT_TRUE(support::pumpMessagesUntil(
@@ -147,7 +149,9 @@ TEST(ProgramTest, ARunFromStartToExit) {
                             temp.at("先\\ソ\\資料.txt") + "\r\n";
     EXPECT_EQ(windowTextOf(GetDlgItem(main, 1002)), log);
     EXPECT_EQ(windowTextOf(GetDlgItem(main, 1003)), "【最新ディレクトリ】" + temp.at("元"));
-    EXPECT_EQ(windowTextOf(GetDlgItem(main, 1004)), "【コピー】" + temp.at("先\\ソ\\資料.txt"));
+    // The plan: one deletion, the folder and its file.
+    EXPECT_EQ(windowTextOf(GetDlgItem(main, 1004)),
+              "3 / 3 件  【コピー】" + temp.at("先\\ソ\\資料.txt"));
 
     PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(waitForExit(first, 30000), 0u);
@@ -213,6 +217,174 @@ TEST(ProgramTest, EndsWhenItsWindowClosesWhileTheVersionWindowIsOpen) {
         WaitForSingleObject(program.process.get(), 10000);
     }
     EXPECT_TRUE(boxes.seen().empty());
+}
+
+// A program folder of its own with the program and a definition file.
+struct ProgramFolder {
+    support::TempFolder temp;
+    std::string folder;
+    std::string exe;
+
+    explicit ProgramFolder(const std::string& definitions) {
+        folder = temp.folder("予定表");
+        exe = folder + "\\Syncoravel.exe";
+        EXPECT_TRUE(
+            CopyFileA(support::windowsPathOfUnix(SYNCORAVEL_EXE).c_str(), exe.c_str(), FALSE));
+        EXPECT_TRUE(support::writeFile(folder + "\\SyncDef.txt", definitions));
+    }
+    std::string definitions(const std::string& a, const std::string& b) const {
+        return "Sync." + temp.at(a) + "\r\nSync." + temp.at(b) + "\r\n";
+    }
+};
+
+DWORD endOf(Program& program) {
+    const DWORD code = waitForExit(program, 180000);
+    if (code == STILL_ACTIVE) {
+        TerminateProcess(program.process.get(), 99);
+        WaitForSingleObject(program.process.get(), 10000);
+    }
+    return code;
+}
+
+// "/run" runs every definition without a person: it answers the end of the run itself and
+// ends with a code that tells how the run went.
+TEST(ProgramTest, AScheduledRunEndsWithItsCode) {
+    const FileTime old = support::fileTimeUtc(2024, 1, 1, 9, 0, 0);
+    const FileTime newer = support::fileTimeUtc(2024, 1, 1, 10, 0, 0);
+    struct Case {
+        const char* name;
+        const char* arguments;
+        std::function<void(ProgramFolder&)> prepare;
+        DWORD code;
+        std::function<void(ProgramFolder&)> check;
+    } const cases[] = {
+        {"everything done", "/run",
+         [&](ProgramFolder& p) {
+             p.temp.file("M\\ソ\\a.txt", "a", newer);
+             p.temp.file("T\\old.txt", "old", old);
+         },
+         0,
+         [&](ProgramFolder& p) {
+             EXPECT_EQ(support::readFile(p.temp.at("T\\ソ\\a.txt")), "a");
+             EXPECT_FALSE(support::pathExists(p.temp.at("T\\old.txt")));
+             EXPECT_NE(support::readFile(p.folder + "\\Pairwarden.log").find("【コピー】"),
+                       std::string::npos);
+         }},
+        {"a file left undone", "/run /quiet",
+         [&](ProgramFolder& p) {
+             p.temp.file("M\\x.txt", "new", newer);
+             p.temp.file("T\\x.txt", "old", old);
+             SetFileAttributesA(p.temp.at("T\\x.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         1,
+         [&](ProgramFolder& p) {
+             SetFileAttributesA(p.temp.at("T\\x.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+             EXPECT_EQ(support::readFile(p.temp.at("T\\x.txt")), "old");
+         }},
+        {"mass deletion answered No", "/run /quiet",
+         [&](ProgramFolder& p) {
+             p.temp.file("M\\new.txt", "new", newer);
+             for (int i = 0; i < 60; ++i) {
+                 p.temp.file("T\\f" + std::to_string(i) + ".txt", "old", old);
+             }
+         },
+         2,
+         [&](ProgramFolder& p) {
+             EXPECT_EQ(support::listFolder(p.temp.at("T")).size(), 60u);
+             EXPECT_EQ(support::readFile(p.folder + "\\Pairwarden.log"),
+                       "【確認で中止】" + p.temp.at("T") + "\r\n");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramFolder p("");
+        c.prepare(p);
+        ASSERT_TRUE(support::writeFile(p.folder + "\\SyncDef.txt", p.definitions("M", "T")));
+        Program program;
+        ASSERT_TRUE(startProgram(p.exe, p.folder, program, c.arguments));
+        support::MessageBoxWatcher boxes(program.id);
+        EXPECT_EQ(endOf(program), c.code);
+        EXPECT_TRUE(boxes.seen().empty()) << boxes.seen().at(0).text;
+        c.check(p);
+        // The exit wrote the settings as any exit does.
+        EXPECT_EQ(profileValue(p.folder + "\\Pairwarden.ini", "DefSyncFile", "Name"),
+                  p.folder + "\\SyncDef.txt");
+    }
+}
+
+// A scheduled run that the user stops with the run button (now "中止") ends with 3, its
+// large copy not left half written.
+TEST(ProgramTest, AScheduledRunStoppedByTheUser) {
+    ProgramFolder p("");
+    p.temp.folder("M");
+    p.temp.folder("T");
+    ASSERT_TRUE(support::makeSparseFile(p.temp.at("M\\大きい.bin"), 16ull << 30));
+    ASSERT_TRUE(support::writeFile(p.folder + "\\SyncDef.txt", p.definitions("M", "T")));
+    Program program;
+    ASSERT_TRUE(startProgram(p.exe, p.folder, program, "/run"));
+    support::MessageBoxWatcher boxes(program.id);
+    HWND main = waitForMainWindow(program.id);
+    ASSERT_NE(main, nullptr);
+    HWND runButton = GetDlgItem(main, 1001);
+    ASSERT_TRUE(support::pumpMessagesUntil(
+        [&] {
+            return windowTextOf(runButton) == "中止" &&
+                   windowTextOf(GetDlgItem(main, 1004)).find("【コピー】") != std::string::npos;
+        },
+        60000));
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(runButton));
+    EXPECT_EQ(endOf(program), 3u);
+    EXPECT_TRUE(boxes.seen().empty());
+    EXPECT_TRUE(support::listFolder(p.temp.at("T")).empty());
+    const std::string log = support::readFile(p.folder + "\\Pairwarden.log");
+    EXPECT_NE(log.find("【中止】" + p.temp.at("T\\大きい.bin") + "\r\n"), std::string::npos);
+}
+
+// What keeps a scheduled run from starting ends it with 4: another instance, a definition
+// file that cannot be read, arguments it does not know (told in a box that lists them).
+TEST(ProgramTest, AScheduledRunThatCannotStart) {
+    ProgramFolder p("Sync.D:\\表\r\n");
+    {
+        Program first;
+        ASSERT_TRUE(startProgram(p.exe, p.folder, first));
+        support::MessageBoxWatcher firstBoxes(first.id);
+        HWND main = waitForMainWindow(first.id);
+        ASSERT_NE(main, nullptr);
+        Program second;
+        ASSERT_TRUE(startProgram(p.exe, p.folder, second, "/run"));
+        EXPECT_EQ(endOf(second), 4u);
+        EXPECT_TRUE(IsWindow(main));
+        PostMessageA(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(endOf(first), 0u);
+    }
+    {
+        // Held open without sharing by another program.
+        const std::string file = p.folder + "\\SyncDef.txt";
+        HANDLE holder =
+            CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        Program quiet;
+        ASSERT_TRUE(startProgram(p.exe, p.folder, quiet, "/run /quiet"));
+        support::MessageBoxWatcher boxes(quiet.id);
+        EXPECT_EQ(endOf(quiet), 4u);
+        CloseHandle(holder);
+        EXPECT_TRUE(boxes.seen().empty());
+        EXPECT_EQ(support::readFile(file), "Sync.D:\\表\r\n");
+    }
+    for (const char* arguments : {"/runn", "/quiet"}) {
+        Program wrong;
+        ASSERT_TRUE(startProgram(p.exe, p.folder, wrong, arguments));
+        support::MessageBoxWatcher boxes(wrong.id);
+        boxes.answer(IDOK);
+        EXPECT_EQ(endOf(wrong), 4u) << arguments;
+        ASSERT_EQ(boxes.seen().size(), 1u) << arguments;
+        const support::SeenBox box = boxes.seen().at(0);
+        EXPECT_EQ(box.caption, "Syncoravel");
+        EXPECT_EQ(box.text.rfind(std::string("引数「") + arguments + "」は使えません。", 0), 0u)
+            << support::utf8(box.text);
+        EXPECT_NE(box.text.find("/run /quiet"), std::string::npos);
+    }
 }
 
 } // namespace

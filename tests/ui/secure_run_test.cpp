@@ -208,7 +208,11 @@ TEST_F(SecureWindowTest, ClosingDuringARunSetsTheAreaAgainAfterEveryEngineThread
     const std::string copying = "【コピー】" + temp_.at("T\\大きい.bin");
     bool copyingSeen = false;
     fileStatus.setProbe([&](const std::string& text) {
-        if (text == copying && !copyingSeen) {
+        // The status line puts how far the pass has come before the entry in hand.
+        const bool endsWithCopying =
+            text.size() >= copying.size() &&
+            text.compare(text.size() - copying.size(), copying.size(), copying) == 0;
+        if (endsWithCopying && !copyingSeen) {
             copyingSeen = true;
             logTestEvent("copying");
         }
@@ -261,5 +265,110 @@ TEST_F(SecureWindowTest, ClosingDuringARunSetsTheAreaAgainAfterEveryEngineThread
     ASSERT_EQ(releaseThroughEngine("pw"), 1);
     EXPECT_TRUE(treeState(secret).files == before.files);
 }
+
+// A run with a protected area that ends early while a big copy runs: by the run button
+// ("中止"), or because the session ends. Either way the run ends as a stopped run: the cut
+// copy leaves nothing, the log ends with the line that says where it stopped, and the area
+// is set again with the key that released it, after the worker has ended.
+enum class EarlyEnd { StopButton, SessionEnd };
+
+class SecureStopTest : public SecureWindowTest, public testing::WithParamInterface<EarlyEnd> {};
+
+TEST_P(SecureStopTest, AStoppedRunSetsTheAreaAgain) {
+    const EarlyEnd how = GetParam();
+    support::TempFolder& temp = temp_;
+    temp.file("秘密表\\a.txt", "alpha");
+    const std::string secret = temp.at("秘密表");
+    const TreeState before = treeState(secret);
+    ASSERT_EQ(protectThroughEngine({secret}, "pw"), 1);
+    listInSettings({secret}, 1);
+    temp.folder("M");
+    temp.folder("T");
+    ASSERT_TRUE(support::makeSparseFile(temp.at("M\\大きい.bin"), 16ull << 30));
+    const std::string big = temp.at("T\\大きい.bin");
+    const std::string definitions = "Sync." + temp.at("M") + "\r\nSync." + temp.at("T") +
+                                    "\r\n\r\nSync." + secret + "\r\nSync." + temp.at("写し") +
+                                    "\r\n";
+    ASSERT_NE(start(definitions.c_str()), nullptr);
+    HWND main = window();
+    bool copying = false;
+    ControlRecorder fileStatus(control(kIdFileStatus));
+    fileStatus.setProbe([&](const std::string& text) {
+        const std::string tail = "【コピー】" + big;
+        if (!copying && text.size() >= tail.size() &&
+            text.compare(text.size() - tail.size(), tail.size(), tail) == 0) {
+            copying = true;
+            logTestEvent("copying");
+        }
+    });
+    UserScript script;
+    script.then(
+        "the password is asked for", [] { return passwordPrompt() != nullptr; },
+        [] {
+            HWND prompt = passwordPrompt();
+            typeInto(GetDlgItem(prompt, kIdPasswordEdit), "pw");
+            press(GetDlgItem(prompt, kIdPasswordOk));
+        });
+    // The run button takes a second click within the double-click time as part of the click
+    // that started the run.
+    DWORD clicked = 0;
+    script.then(
+        "the big copy runs",
+        [&] { return copying && GetTickCount() - clicked > GetDoubleClickTime(); },
+        [&] {
+            EXPECT_EQ(support::readFile(secret + "\\a.txt"), "alpha");
+            if (how == EarlyEnd::StopButton) {
+                boxes_.answer(IDNO);
+                press(GetDlgItem(main, kIdRunButton));
+            } else {
+                PostMessageA(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+            }
+        });
+    clicked = GetTickCount();
+    click(kIdRunButton);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return IsWindowEnabled(GetDlgItem(main, kIdRunButton)) != FALSE &&
+                   textOf(GetDlgItem(main, kIdRunButton)) == "同期実行";
+        },
+        90000))
+        << script.waitingFor();
+
+    std::vector<std::string> expected = {"SecureProg 1", "SecureProg end", "copying",
+                                         "SecureProg 2", "SecureProg end"};
+    if (how == EarlyEnd::StopButton) {
+        expected.push_back("box");
+        ASSERT_EQ(boxes_.seen().size(), 1u);
+        EXPECT_EQ(boxes_.seen().at(0).text,
+                  "同期処理を中止しました。\r\n中止した位置：" + big +
+                      "\r\nここから後の項目と、後の定義は同期されていません。"
+                      "\r\n\r\nログファイルを開きますか？");
+    } else {
+        EXPECT_TRUE(boxes_.seen().empty());
+    }
+    EXPECT_EQ(events(), expected);
+    EXPECT_TRUE(areaSet());
+    EXPECT_FALSE(support::pathExists(secret));
+    EXPECT_FALSE(support::pathExists(big));
+    for (const std::string& name : support::listFolder(temp.at("T"))) {
+        EXPECT_EQ(name.find(".TMP"), std::string::npos) << name;
+    }
+    EXPECT_FALSE(support::pathExists(temp.at("写し")));
+    const std::string log = support::readFile(programFile("Pairwarden.log"));
+    const std::string last = "【中止】" + big + "\r\n";
+    EXPECT_TRUE(log.size() > last.size() &&
+                log.compare(log.size() - last.size(), last.size(), last) == 0)
+        << support::utf8(log);
+    ASSERT_EQ(releaseThroughEngine("pw"), 1);
+    EXPECT_TRUE(treeState(secret).files == before.files);
+}
+
+std::string earlyEndName(const testing::TestParamInfo<EarlyEnd>& info) {
+    return info.param == EarlyEnd::StopButton ? "StopButton" : "SessionEnd";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, SecureStopTest,
+                         testing::Values(EarlyEnd::StopButton, EarlyEnd::SessionEnd),
+                         &earlyEndName);
 
 } // namespace

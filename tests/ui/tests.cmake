@@ -9,6 +9,7 @@ target_link_libraries(ui_test_support PUBLIC syncoravel_ui syncoravel_test_suppo
 # The windows need a screen: scripts/test runs them under Xvfb.
 syncoravel_add_test(ui_tests
     ${CMAKE_CURRENT_LIST_DIR}/dialog_host_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/launch_options_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/main_window_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/run_controller_test.cpp
 )
