@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/ansi_name.h"
 #include "base/path.h"
 #include "base/scoped_handle.h"
 
@@ -32,17 +33,6 @@ constexpr std::size_t kTemporaryNameLength = 12;
 // The digits as the program writes them: "%04X" never gives lower case.
 bool isUpperHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-}
-
-std::wstring wideFromAnsi(const std::string& text) {
-    const int length =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0) {
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
-                            length);
-    }
-    return wide;
 }
 
 // The form of a path that the wide calls take beyond MAX_PATH: "\\?\" before the full path
@@ -215,4 +205,20 @@ bool replaceWithTemporary(const std::string& temporary, const std::string& path)
     }
     discardTemporary(temporary);
     return false;
+}
+
+bool retryWhileHeld(const std::function<bool()>& step, DWORD waitMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (step()) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
+            GetTickCount() - start >= waitMs) {
+            SetLastError(error);
+            return false;
+        }
+        Sleep(50);
+    }
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "base/scoped_handle.h"
@@ -60,6 +61,14 @@ bool replaceWithTemporary(const std::string& temporary, const std::string& path)
 // Removes a temporary file again, keeping the thread's last error as it was; true when it
 // was deleted.
 bool discardTemporary(const std::string& temporary);
+
+// Runs the step again while it fails because another program holds the file (a sharing or
+// lock violation: an indexer, a virus scanner, the shell reading an icon), for at most
+// `waitMs`. Returns the last run's result; the thread's last error is that run's.
+bool retryWhileHeld(const std::function<bool()>& step, DWORD waitMs);
+
+// How long the file operations of the secure area wait for another program's hold.
+constexpr DWORD kHeldFileWaitMs = 3000;
 
 // Writes all `size` bytes to the open file, in as many writes as the file takes. False
 // when a write fails or writes nothing.

@@ -63,6 +63,14 @@ std::string fullLongPath(const std::string& path) {
     return longForm.empty() ? path : longForm;
 }
 
+std::string folderSpelling(const std::string& path) {
+    std::string spelling = isDriveName(path) ? path : fullLongPath(path);
+    if (spelling.size() >= 2 && spelling[1] == ':' && spelling[0] >= 'a' && spelling[0] <= 'z') {
+        spelling[0] = static_cast<char>(spelling[0] - 'a' + 'A');
+    }
+    return spelling;
+}
+
 bool identityOf(const std::string& path, FileIdentity& identity) {
     // No access is asked for: the identity is readable from any handle, and a folder in use
     // must not refuse it. Backup semantics open folders.
@@ -105,4 +113,8 @@ bool FolderPlace::isSameOrInside(const FolderPlace& outer) const {
         }
     }
     return false;
+}
+
+bool FolderPlace::isSameOrInside(const std::string& inner, const std::string& outer) {
+    return FolderPlace(inner).isSameOrInside(FolderPlace(outer));
 }

@@ -14,6 +14,11 @@
 // ("D:\"). The path as given when no full form can be made.
 std::string fullLongPath(const std::string& path);
 
+// The one spelling under which a folder is listed, stored and compared: its full long form
+// with the drive letter in upper case ("d:\x" lies on drive D:). A drive name stays a drive
+// name ("d:" gives "D:").
+std::string folderSpelling(const std::string& path);
+
 // What names one file or folder on disk, whatever the path: the serial number of its volume
 // and its file index.
 struct FileIdentity {
@@ -40,6 +45,9 @@ class FolderPlace {
     // Whether this folder is `outer` or lies below it: their full long forms say so, or this
     // folder or a folder above it is the same folder on disk as `outer`.
     bool isSameOrInside(const FolderPlace& outer) const;
+
+    // The same for two paths given as text.
+    static bool isSameOrInside(const std::string& inner, const std::string& outer);
 
   private:
     std::string fullPath_;

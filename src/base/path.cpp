@@ -87,4 +87,10 @@ bool hasWildcard(const std::string& text) {
     return text.find_first_of("*?") != std::string::npos;
 }
 
+bool sameDrive(const std::string& a, const std::string& b) {
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+    return a.size() >= 2 && b.size() >= 2 && a[1] == ':' && b[1] == ':' &&
+           upper(a[0]) == upper(b[0]);
+}
+
 } // namespace path

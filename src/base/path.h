@@ -40,4 +40,7 @@ bool isSameOrInside(const std::string& inner, const std::string& outer);
 // can be a trail byte, so a byte search is exact.
 bool hasWildcard(const std::string& text);
 
+// Whether both paths begin with the same drive ("D:"), its letter written in either case.
+bool sameDrive(const std::string& a, const std::string& b);
+
 } // namespace path

@@ -107,17 +107,27 @@ bool replaceFileContent(const std::string& path, const std::string& content,
         }
         // The new content must be on the disk before it takes the target's place.
         if (!writeAll(file.get(), content) || !FlushFileBuffers(file.get())) {
+            const DWORD error = GetLastError();
             file.reset();
             DeleteFileA(temporary.c_str());
+            SetLastError(error);
             return false;
         }
     }
     if (beforeReplace) {
         beforeReplace();
     }
-    if (!MoveFileExA(temporary.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // Another program reading the target (the shell takes the store's icon from the index)
+    // keeps it from being replaced for a moment.
+    if (!retryWhileHeld(
+            [&] {
+                return MoveFileExA(temporary.c_str(), path.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+            },
+            kHeldFileWaitMs)) {
+        const DWORD error = GetLastError();
         DeleteFileA(temporary.c_str());
+        SetLastError(error);
         return false;
     }
     return true;

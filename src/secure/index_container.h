@@ -38,7 +38,8 @@ inline const char kTemporarySuffix[] = ".tmp";
 // Writes the content to path + ".tmp" (which keeps the attributes of an earlier file of
 // that name), then moves it over the target in one step, so the target always holds
 // either its old or its new content. False, with the target as it was and no temporary
-// file left, when any step fails. `beforeReplace`, when given, is called once the new
-// content is on disk beside the target and before it takes the target's place.
+// file left, when any step fails; the thread's last error is that step's. `beforeReplace`, when
+// given, is called once the new content is on disk beside the target and before it takes the
+// target's place.
 bool replaceFileContent(const std::string& path, const std::string& content,
                         const std::function<void()>& beforeReplace = nullptr);

@@ -1,7 +1,11 @@
 #include "secure/index_file.h"
 
+#include <algorithm>
+
 #include "base/file_reader.h"
+#include "base/file_system.h"
 #include "secure/index_container.h"
+#include "secure/index_records.h"
 #include "secure/index_tags.h"
 
 namespace {
@@ -20,16 +24,18 @@ std::string foldedAscii(const std::string& text) {
 
 } // namespace
 
-bool readIndexText(const std::string& indexPath, bool scrambled, std::string& text) {
+IndexRead readIndexText(const std::string& indexPath, bool scrambled, std::string& text,
+                        DWORD& error) {
     FileContent content;
-    if (!readWholeFile(indexPath, content)) {
-        return false;
+    if (!readSharedFile(indexPath, content, kHeldFileWaitMs, error)) {
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                   ? IndexRead::Missing
+                   : IndexRead::Unreadable;
     }
-    if (scrambled && restoreBytes(content.text(), content.size, text)) {
-        return true;
+    if (!scrambled || !restoreBytes(content.text(), content.size, text)) {
+        text.assign(content.text(), content.size);
     }
-    text.assign(content.text(), content.size);
-    return true;
+    return IndexRead::Read;
 }
 
 std::string completeIndexText(const std::string& text) {
@@ -69,4 +75,109 @@ bool indexNeverSet(const std::string& text) {
     // The key line is the first thing after the opening; until it ends nothing was moved.
     return text.compare(0, opening.size(), opening) == 0 &&
            text.find("\r\n", opening.size()) == std::string::npos;
+}
+
+namespace {
+
+struct Part {
+    std::size_t at;
+    const std::string* name;
+};
+
+// Whether the stretch holds nothing but blanks and line ends.
+bool blank(const std::string& text, std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end && i < text.size(); ++i) {
+        if (text[i] != ' ' && text[i] != '\t' && text[i] != '\r' && text[i] != '\n') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Where the element that starts at `at` ends: after its end tag when one follows before
+// `limit`, else after its start tag's line.
+std::size_t elementEnd(const std::string& folded, const std::string& name, std::size_t at,
+                       std::size_t limit) {
+    const std::string endTag = indextag::end(name);
+    const std::size_t close = folded.find(endTag, at);
+    if (close != std::string::npos && close + endTag.size() <= limit) {
+        return close + endTag.size();
+    }
+    const std::size_t lineEnd = folded.find_first_of("\r\n", at);
+    return lineEnd == std::string::npos || lineEnd > limit ? limit : lineEnd;
+}
+
+// Offsets of every start tag of the name followed by a blank or ">", in [begin, end).
+void collectStarts(const std::string& folded, const std::string& name, std::size_t begin,
+                   std::size_t end, std::vector<Part>& parts) {
+    const std::string needle = "<" + name;
+    for (std::size_t at = folded.find(needle, begin); at != std::string::npos && at < end;
+         at = folded.find(needle, at + 1)) {
+        const std::size_t after = at + needle.size();
+        if (after < folded.size() && (folded[after] == ' ' || folded[after] == '>')) {
+            parts.push_back(Part{at, &name});
+        }
+    }
+}
+
+} // namespace
+
+IndexParts indexPartsOf(const std::string& completeText) {
+    IndexParts parts;
+    const std::string folded = foldedAscii(completeText);
+    std::vector<Part> roots;
+    collectStarts(folded, indexname::kRoot, 0, folded.size(), roots);
+    if (roots.empty()) {
+        return parts; // no index of ours: no key, nothing to release
+    }
+    std::size_t begin = folded.find('>', roots.front().at);
+    begin = begin == std::string::npos ? folded.size() : begin + 1;
+    std::size_t end = folded.find(indextag::end(indexname::kRoot), begin);
+    if (end == std::string::npos) {
+        end = folded.size();
+    }
+
+    std::vector<Part> found;
+    for (const std::string* name :
+         {&indexname::kKeyFile, &indexname::kKeyWord, &indexname::kFile, &indexname::kNote}) {
+        collectStarts(folded, *name, begin, end, found);
+    }
+    std::sort(found.begin(), found.end(), [](const Part& a, const Part& b) { return a.at < b.at; });
+
+    if (!blank(completeText, begin, found.empty() ? end : found.front().at)) {
+        ++parts.unreadable;
+    }
+    std::string keyFile;
+    std::string keyWord;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        const std::size_t limit = i + 1 < found.size() ? found[i + 1].at : end;
+        const std::string& name = *found[i].name;
+        const std::string text = completeText.substr(found[i].at, limit - found[i].at);
+        if (name == indexname::kFile) {
+            parts.files.push_back(text);
+            continue; // everything up to the next part is the record's
+        }
+        if (name == indexname::kNote) {
+            parts.notes.push_back(text);
+        } else {
+            std::string value;
+            unsigned count = 0;
+            std::string& key = name == indexname::kKeyFile ? keyFile : keyWord;
+            if (key.empty() && readElementValue(text, name, value, count)) {
+                key = value;
+            }
+        }
+        // A one-line element: what follows it on to the next part is no one's.
+        if (!blank(completeText, elementEnd(folded, name, found[i].at, limit), limit)) {
+            ++parts.unreadable;
+        }
+    }
+    if (!keyFile.empty()) {
+        parts.keyElement = indexname::kKeyFile;
+        parts.key = keyFile;
+    } else if (!keyWord.empty()) {
+        parts.keyElement = indexname::kKeyWord;
+        parts.key = keyWord;
+    }
+    return parts;
 }

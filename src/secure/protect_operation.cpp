@@ -2,14 +2,17 @@
 
 #include <utility>
 
+#include "base/ansi_name.h"
 #include "base/file_reader.h"
 #include "base/file_system.h"
+#include "base/folder_identity.h"
 #include "base/path.h"
-#include "base/text_file_writer.h"
 #include "secure/file_attributes.h"
 #include "secure/index_container.h"
 #include "secure/index_file.h"
+#include "secure/index_records.h"
 #include "secure/index_tags.h"
+#include "secure/note_file.h"
 #include "secure/secure_messages.h"
 #include "secure/store_layout.h"
 
@@ -18,66 +21,33 @@ namespace {
 struct Entry {
     std::string name;
     DWORD attributes;
+    // The name has an exact form in the code page, by which the code-page calls reach this
+    // very entry; any other cannot be named by a record ("a." would move "a").
+    bool exact;
 };
 
 // The folder's entries as listed at the start. Files moved out meanwhile, and anything
-// that appears while the walk runs, cannot change what is walked.
-std::vector<Entry> listEntries(const std::string& folder) {
-    std::vector<Entry> entries;
-    WIN32_FIND_DATAA found;
-    FindHandle search(FindFirstFileA((folder + "\\*").c_str(), &found));
+// that appears while the walk runs, cannot change what is walked. False when the folder
+// could not be listed to its end (no right to read it, say): an empty list would call it
+// empty. The wide listing is used, since the narrow one gives best fits for names the code
+// page cannot hold, which could name another entry.
+bool listEntries(const std::string& folder, std::vector<Entry>& entries) {
+    WIN32_FIND_DATAW found;
+    FindHandle search(FindFirstFileW((wideFromAnsi(folder) + L"\\*").c_str(), &found));
     if (!search) {
-        return entries;
+        return false; // a folder that is no drive root always holds "." and ".."
     }
     do {
-        const std::string name = found.cFileName;
-        if (name != "." && name != "..") {
-            entries.push_back(Entry{name, found.dwFileAttributes});
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
         }
-    } while (FindNextFileA(search.get(), &found));
-    return entries;
-}
-
-// Whether the first `length` bytes of the text end on a character boundary.
-bool endsOnCharacter(const std::string& text, std::size_t length) {
-    std::size_t i = 0;
-    while (i < length) {
-        i += (path::isLeadByte(text[i]) && i + 1 < text.size()) ? 2 : 1;
-    }
-    return i == length;
-}
-
-bool sameText(const char* a, const char* b, std::size_t length) {
-    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a, static_cast<int>(length), b,
-                          static_cast<int>(length)) == CSTR_EQUAL;
-}
-
-// Whether the path is the folder or lies below it, letters compared without regard to case.
-bool isSameOrBelow(const std::string& path, const std::string& folder) {
-    const std::size_t length = folder.size();
-    if (length == 0 || path.size() < length) {
-        return false;
-    }
-    if (path.size() > length && (path[length] != '\\' || !endsOnCharacter(path, length))) {
-        return false;
-    }
-    return sameText(path.data(), folder.data(), length);
-}
-
-std::string fileRecord(const std::string& storeValue, const std::string& secureValue,
-                       DWORD attributes) {
-    return indextag::startLine(indexname::kFile) +
-           indextag::valueLine(indexname::kStore, storeValue) +
-           indextag::valueLine(indexname::kSecure, secureValue) +
-           indextag::valueLine(indexname::kAttributes, std::to_string(attributes)) +
-           indextag::endLine(indexname::kFile);
-}
-
-// Whether the file holds exactly what a note holds.
-bool isOwnNote(const std::string& path) {
-    FileContent content;
-    return readWholeFile(path, content) && content.size == store::kNoteContent.size() &&
-           store::kNoteContent.compare(0, std::string::npos, content.text(), content.size) == 0;
+        Entry entry;
+        entry.attributes = found.dwFileAttributes;
+        entry.exact = exactAnsiName(found.cFileName, entry.name) && reachedByName(found.cFileName);
+        entries.push_back(entry);
+    } while (FindNextFileW(search.get(), &found));
+    return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 // The folder of the running program: the store, the settings and the definition file
@@ -111,6 +81,7 @@ bool ProtectJournal::write(const std::string& text) {
         return false;
     }
     if (!writeAll(index_.get(), text) || !FlushFileBuffers(index_.get())) {
+        error_ = GetLastError();
         failed_ = true;
         return false;
     }
@@ -123,6 +94,7 @@ bool ProtectJournal::cutBackTo(unsigned long long size) {
     place.QuadPart = static_cast<LONGLONG>(size);
     if (failed_ || !SetFilePointerEx(index_.get(), place, nullptr, FILE_BEGIN) ||
         !SetEndOfFile(index_.get()) || !FlushFileBuffers(index_.get())) {
+        error_ = GetLastError();
         failed_ = true;
         return false;
     }
@@ -130,8 +102,9 @@ bool ProtectJournal::cutBackTo(unsigned long long size) {
     return true;
 }
 
-bool ProtectJournal::close() {
+bool ProtectJournal::close(DWORD& error) {
     index_.reset();
+    error = error_;
     return !failed_;
 }
 
@@ -162,21 +135,40 @@ bool ProtectJournal::undo() {
 }
 
 bool ProtectJournal::isStoreFolder(const std::string& folder) const {
-    return isSameOrBelow(folder, storeRoot_);
+    return path::isSameOrInside(folder, storeRoot_);
+}
+
+bool ProtectJournal::walkedAlready(const std::string& folder) const {
+    for (const std::string& walked : walked_) {
+        if (path::isSameOrInside(folder, walked)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 unsigned long protectTree(const std::string& storeFolder, const std::string& folder,
                           unsigned long firstNumber, ProtectJournal& journal) {
     // Walking the store would move stored files again under new names, endlessly.
-    if (journal.isStoreFolder(folder)) {
+    if (journal.isStoreFolder(folder) || journal.walkedAlready(folder)) {
         return 0;
     }
-    const unsigned long unmovedBefore = journal.unmoved();
+    std::vector<Entry> entries;
+    if (!listEntries(folder, entries)) {
+        journal.leftInPlace(); // whatever it holds stays, and it is not called protected
+        return 0;
+    }
+    const unsigned long leftBefore = journal.leftCount();
+    const std::string drive = journal.drive();
     bool ownNoteFound = false;
     unsigned long number = firstNumber;
-    for (const Entry& entry : listEntries(folder)) {
+    for (const Entry& entry : entries) {
         if (journal.failed()) {
             return number - firstNumber;
+        }
+        if (!entry.exact) {
+            journal.leftInPlace(); // no record could name it, nor a folder below it
+            continue;
         }
         const std::string source = folder + "\\" + entry.name;
         if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -187,24 +179,41 @@ unsigned long protectTree(const std::string& storeFolder, const std::string& fol
             continue;
         }
         // A note an earlier protect left (one cut short, or one whose release could not
-        // delete it) would otherwise be stored and come back as a file of the user's.
-        if (entry.name == store::kNoteName && isOwnNote(source)) {
+        // delete it), or the temporary of one, would otherwise be stored and come back as
+        // a file of the user's.
+        if (entry.name == store::kNoteName && isProgramNote(source)) {
             ownNoteFound = true;
             continue;
         }
-        const std::string secureValue = store::storedName(number);
-        const std::string destination = storeFolder + secureValue;
+        if (isLeftoverNoteTemporary(source)) {
+            DeleteFileA(source.c_str());
+            continue;
+        }
+        journal.met();
+        FileRecord record{folder.substr(2) + "\\" + entry.name, store::storedName(number),
+                          entry.attributes};
+        // A file the release could not put back is not taken: its place would not read
+        // back from the index (too long for the release, say).
+        if (!recordReadsBack(drive, record)) {
+            journal.leftInPlace();
+            continue;
+        }
+        // Names the store holds already belong to files another index names (one put
+        // aside after damage): they are passed over, never taken.
+        while (entryExists(storeFolder + record.stored)) {
+            record.stored = store::storedName(++number);
+        }
+        const std::string destination = storeFolder + record.stored;
         ++number;
         const unsigned long long before = journal.size();
-        if (!journal.write(
-                fileRecord(folder.substr(2) + "\\" + entry.name, secureValue, entry.attributes))) {
+        if (!journal.write(fileRecordText(record))) {
             return number - firstNumber;
         }
         passPoint(journal.request(), SecurePoint::BeforeMove, journal.moved());
         // A file that cannot be moved stays where it is, and so does not keep its record:
         // the record would name a stored file that holds nothing, or another file.
         if (!MoveFileA(source.c_str(), destination.c_str())) {
-            journal.couldNotMove();
+            journal.leftInPlace();
             journal.cutBackTo(before);
             continue;
         }
@@ -217,34 +226,40 @@ unsigned long protectTree(const std::string& storeFolder, const std::string& fol
 
     const std::string note = folder + "\\" + store::kNoteName;
     // A folder that still holds a file of the user's is not protected, and must not say so.
-    const bool whole = journal.unmoved() == unmovedBefore;
+    const bool whole = journal.leftCount() == leftBefore;
     if (journal.hideFolders() || !whole) {
         if (ownNoteFound) {
             DeleteFileA(note.c_str());
         }
         if (journal.hideFolders()) {
-            RemoveDirectoryA(folder.c_str()); // fails while a file that could not move is left
+            RemoveDirectoryA(folder.c_str()); // fails while something that stayed is left
         }
         return number - firstNumber;
     }
-    // The record first: a note file without its record would outlive every release.
-    if (!journal.write(
-            indextag::valueLine(indexname::kNote, folder.substr(2) + "\\" + store::kNoteName))) {
+    // A note its release could not find is not left at all.
+    const std::string notePlace = folder.substr(2) + "\\" + store::kNoteName;
+    if (!noteReadsBack(drive, notePlace)) {
         return number - firstNumber;
     }
-    TextFileWriter writer;
-    writer.setText(store::kNoteContent);
-    if (writer.writeTo(note)) {
+    // The record first: a note file without its record would outlive every release.
+    const unsigned long long before = journal.size();
+    if (!journal.write(noteRecordText(notePlace))) {
+        return number - firstNumber;
+    }
+    if (ownNoteFound || writeNoteFile(note)) {
         journal.wroteNote(note);
+    } else {
+        journal.cutBackTo(before);
     }
     return number - firstNumber;
 }
 
 namespace {
 
-SecureOutcome failed(int resultCode) {
+SecureOutcome failed(int resultCode, DWORD systemError = 0) {
     SecureOutcome outcome;
     outcome.resultCode = resultCode;
+    outcome.systemError = systemError;
     return outcome;
 }
 
@@ -252,7 +267,6 @@ SecureOutcome failed(int resultCode) {
 
 SecureOutcome protectFolders(const SecureRequest& request) {
     const std::string& storeFolder = request.storeFolder;
-    const std::vector<std::string>& folders = request.folders;
     const std::string& key = request.key;
     // The key, then every folder, before anything is written or moved.
     std::string keyElement;
@@ -269,25 +283,33 @@ SecureOutcome protectFolders(const SecureRequest& request) {
     if (!keyReadsBack(key)) {
         return failed(secure::kResultNoUsableKey);
     }
-    for (const std::string& folder : folders) {
-        if (folder.empty() || folder[0] != storeFolder[0]) {
+    // Every folder in its one true form: records name places as the release finds them,
+    // and no spelling of a folder hides what it is.
+    std::vector<std::string> folders;
+    for (const std::string& given : request.folders) {
+        if (given.empty() || !path::sameDrive(given, storeFolder)) {
+            return failed(secure::kResultOtherDrive);
+        }
+        const std::string folder = folderSpelling(given);
+        if (!path::sameDrive(folder, storeFolder)) {
             return failed(secure::kResultOtherDrive);
         }
         if (folder.size() < 4) {
             return failed(secure::kResultShortPath);
         }
+        folders.push_back(folder);
     }
     // The program's own folder holds the store, the settings and the definition file: a
     // protect of it, or of a folder holding it, would move them away from the program.
-    const std::string storeRoot = path::folderPart(storeFolder);
+    const std::string storeRoot = folderSpelling(path::folderPart(storeFolder));
     const std::string programFolders[] = {path::folderPart(storeRoot), moduleFolder()};
     for (const std::string& folder : folders) {
         for (const std::string& program : programFolders) {
-            if (isSameOrBelow(program, folder)) {
+            if (!program.empty() && FolderPlace::isSameOrInside(program, folder)) {
                 return failed(secure::kResultShortPath);
             }
         }
-        if (isSameOrBelow(folder, storeRoot)) {
+        if (FolderPlace::isSameOrInside(folder, storeRoot)) {
             return failed(secure::kResultShortPath);
         }
     }
@@ -295,7 +317,7 @@ SecureOutcome protectFolders(const SecureRequest& request) {
     // and the area could never be opened again.
     if (keyElement == indexname::kKeyFile) {
         for (const std::string& folder : folders) {
-            if (isSameOrBelow(key, folder)) {
+            if (FolderPlace::isSameOrInside(key, folder)) {
                 return failed(secure::kResultNoUsableKey);
             }
         }
@@ -306,12 +328,14 @@ SecureOutcome protectFolders(const SecureRequest& request) {
     const std::string indexPath = storeFolder + "\\" + store::kIndexName;
     if (fileExists(indexPath)) {
         std::string text;
-        if (!readIndexText(indexPath, request.indexScrambling, text) || !indexNeverSet(text)) {
+        DWORD error = 0;
+        if (readIndexText(indexPath, request.indexScrambling, text, error) != IndexRead::Read ||
+            !indexNeverSet(text)) {
             return failed(secure::kResultAlreadySet);
         }
         SetFileAttributesA(indexPath.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (!DeleteFileA(indexPath.c_str())) {
-            return failed(secure::kResultAlreadySet);
+            return failed(secure::kResultAlreadySet, GetLastError());
         }
     }
     // A plain copy that a protect cut short while scrambling left beside the index.
@@ -320,7 +344,7 @@ SecureOutcome protectFolders(const SecureRequest& request) {
     FileHandle index(CreateFileA(indexPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_HIDDEN, nullptr));
     if (!index) {
-        return failed(secure::kResultIndexNotWritten);
+        return failed(secure::kResultIndexNotWritten, GetLastError());
     }
 
     // The store folder lies in the store root, which the walk must never enter.
@@ -330,7 +354,14 @@ SecureOutcome protectFolders(const SecureRequest& request) {
 
     unsigned long number = 1;
     for (std::size_t j = 0; j < folders.size() && !journal.failed(); ++j) {
-        number += protectTree(storeFolder, folders[j], number, journal);
+        // A listed folder that is not there holds nothing to protect.
+        const DWORD attributes = GetFileAttributesA(folders[j].c_str());
+        const DWORD missing = GetLastError();
+        if (attributes != INVALID_FILE_ATTRIBUTES ||
+            (missing != ERROR_FILE_NOT_FOUND && missing != ERROR_PATH_NOT_FOUND)) {
+            number += protectTree(storeFolder, folders[j], number, journal);
+            journal.walkedWhole(folders[j]);
+        }
         postProgress(request, kMsgProtectProgress, j + 1, static_cast<LPARAM>(folders.size()));
     }
     passPoint(request, SecurePoint::Walked, journal.moved());
@@ -338,27 +369,34 @@ SecureOutcome protectFolders(const SecureRequest& request) {
 
     // An index that could not be written whole would leave the moved files without a
     // readable record: everything goes back, and the area is not set.
-    if (!journal.close()) {
+    DWORD writeError = 0;
+    if (!journal.close(writeError)) {
         if (journal.undo()) {
             DeleteFileA(indexPath.c_str());
         }
-        return failed(secure::kResultIndexNotWritten);
+        return failed(secure::kResultIndexNotWritten, writeError);
     }
 
+    SecureOutcome outcome;
+    bool plain = false;
     if (request.indexScrambling) {
         // The scrambled index takes the plain one's place in one step: a cut leaves one
-        // of the two, both complete.
-        FileContent plain;
-        if (readWholeFile(indexPath, plain)) {
-            const unsigned long moved = journal.moved();
-            replaceFileContent(indexPath, scrambleBytes(std::string(plain.text(), plain.size)),
-                               [&] { passPoint(request, SecurePoint::Scrambling, moved); });
+        // of the two, both complete. One left plain is said: it holds the key as typed.
+        FileContent content;
+        const unsigned long moved = journal.moved();
+        plain =
+            !readWholeFile(indexPath, content) ||
+            !replaceFileContent(indexPath, scrambleBytes(std::string(content.text(), content.size)),
+                                [&] { passPoint(request, SecurePoint::Scrambling, moved); });
+        if (plain) {
+            outcome.systemError = GetLastError();
         }
     }
     SetFileAttributesA(indexPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    SecureOutcome outcome;
-    outcome.resultCode =
-        journal.unmoved() == 0 ? secure::kResultDone : secure::kResultNotAllProtected;
-    outcome.files = static_cast<unsigned>(number - 1);
+    outcome.leftInPlace = journal.leftCount();
+    outcome.resultCode = journal.leftCount() > 0 ? secure::kResultNotAllProtected
+                         : plain                 ? secure::kResultIndexPlain
+                                                 : secure::kResultDone;
+    outcome.files = static_cast<unsigned>(journal.metCount());
     return outcome;
 }

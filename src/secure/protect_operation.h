@@ -29,15 +29,19 @@ class ProtectJournal {
     bool cutBackTo(unsigned long long size);
     unsigned long long size() const { return size_; }
     bool failed() const { return failed_; }
-    // Closes the index; false when any write failed.
-    bool close();
+    // Closes the index; false when any write failed. `error` is the platform's error then.
+    bool close(DWORD& error);
 
     void movedIntoStore(const std::string& source, const std::string& stored, DWORD attributes);
     void wroteNote(const std::string& note) { notes_.push_back(note); }
-    // A file that stays where it is: the protect is not whole.
-    void couldNotMove() { ++unmoved_; }
-    unsigned long unmoved() const { return unmoved_; }
+    // Something stays where it is (a file that could not move or have a record, a folder
+    // that could not be listed): the protect is not whole.
+    void leftInPlace() { ++leftInPlace_; }
+    unsigned long leftCount() const { return leftInPlace_; }
     unsigned long moved() const { return static_cast<unsigned long>(moves_.size()); }
+    // A file was met (moved or not).
+    void met() { ++met_; }
+    unsigned long metCount() const { return met_; }
 
     // Puts every moved file back with its attributes and deletes the notes. False when a
     // file could not be put back (it then stays in the store).
@@ -45,8 +49,15 @@ class ProtectJournal {
 
     bool hideFolders() const { return request_.hideFolders; }
     const SecureRequest& request() const { return request_; }
+    // The drive the store lies on, as the release forms places.
+    std::string drive() const { return request_.storeFolder.substr(0, 2); }
     // Whether the folder is the store root or lies inside it: the store is never walked.
     bool isStoreFolder(const std::string& folder) const;
+
+    // Folders listed twice, or one inside another listed before it, are walked once: a
+    // second walk would record the files already moved and the notes already written.
+    bool walkedAlready(const std::string& folder) const;
+    void walkedWhole(const std::string& topFolder) { walked_.push_back(topFolder); }
 
   private:
     struct Move {
@@ -59,22 +70,29 @@ class ProtectJournal {
     const SecureRequest& request_;
     unsigned long long size_ = 0;
     bool failed_ = false;
-    unsigned long unmoved_ = 0;
+    DWORD error_ = 0;
+    unsigned long leftInPlace_ = 0;
+    unsigned long met_ = 0;
     std::string storeRoot_;
     std::vector<Move> moves_;
     std::vector<std::string> notes_;
+    std::vector<std::string> walked_;
 };
 
 // Protects the request's folders in order (worker thread): checks the key and every folder
 // before anything is moved, writes the index while moving every file into the store, and
-// stores the index. The outcome counts the files met and carries the result code: 8 when
-// a file could not be moved (it stays in place without a record).
+// stores the index. Each folder is taken in its one true form (the full long path), so
+// that no spelling of the program's folder or of the store passes, and every record names
+// a place the release accepts. The outcome counts the files met and carries the result
+// code: 8 when something stays where it was, 13 when the index stays in plain text.
 SecureOutcome protectFolders(const SecureRequest& request);
 
 // Moves every file below the folder into the store, depth first in the order the folder is
-// listed, numbering the stored files from `firstNumber`; then removes the emptied folder
-// (hide switch on) or leaves a note in it, unless a file below it stayed. A note file the
-// protect itself left earlier (its name and content) is taken as this protect's note, not
-// moved. Returns how many numbers were used: one per file met, moved or not.
+// listed, numbering the stored files from `firstNumber` and passing over numbers whose name
+// the store holds already; then removes the emptied folder (hide switch on) or leaves a
+// note in it, unless something below it stayed. A file whose record the release would not
+// take, and a folder that cannot be listed in full, stay where they are. A note the protect
+// itself left earlier (its name and content), and the temporary of one cut short, are taken
+// as the protect's own, not moved. Returns how many numbers were used.
 unsigned long protectTree(const std::string& storeFolder, const std::string& folder,
                           unsigned long firstNumber, ProtectJournal& journal);

@@ -106,6 +106,7 @@ DWORD SecureContext::finish(const SecureOutcome* outcome) {
         if (!outcome->key.empty()) {
             keyText_ = outcome->key;
         }
+        outcome_ = *outcome;
         files = outcome->files;
     }
     postProgress(request_, kMsgSecureFinished, 0, 0);
@@ -127,10 +128,22 @@ DWORD WINAPI SecureContext::releaseThread(void* argument) {
     return context->finish(&outcome);
 }
 
-int SecureContext::probeKeyRecord() const {
+int SecureContext::probeKeyRecord() {
     std::string text;
-    if (!readIndexText(indexPath(), indexScrambling_ != 0, text)) {
+    probeError_ = 0;
+    switch (readIndexText(indexPath(), indexScrambling_ != 0, text, probeError_)) {
+    case IndexRead::Missing:
+        probeError_ = 0;
         return secure::kProbeNoKey;
+    case IndexRead::Unreadable:
+        return secure::kProbeUnreadable;
+    case IndexRead::Read:
+        break;
     }
     return keyRecordOf(text);
+}
+
+SecureOutcome SecureContext::outcome() {
+    CriticalSectionLock guard(worker_.lock());
+    return outcome_;
 }

@@ -56,9 +56,14 @@ class SecureContext {
     int startRelease();
 
     // Which key locks the area, read from a restored copy of the index; the index itself
-    // is never changed. secure::kProbeKeyFile, kProbeKeyWord, or kProbeNoKey when there
-    // is no readable index or no key record in it.
-    int probeKeyRecord() const;
+    // is never changed. secure::kProbeKeyFile, kProbeKeyWord, kProbeNoKey when there is no
+    // index or no key record in it, or kProbeUnreadable when an index stands there but
+    // cannot be read (its platform error is then `probeError`).
+    int probeKeyRecord();
+    DWORD probeError() const { return probeError_; }
+
+    // What the last operation did, read under the context's lock once it has ended.
+    SecureOutcome outcome();
 
     // Whether no worker runs any more; when it has just ended its exit code is collected.
     bool workerFinished() { return worker_.waitWorkerFinished(); }
@@ -86,6 +91,8 @@ class SecureContext {
     BYTE indexScrambling_ = 0;
     BYTE hideFolders_ = 1;
     int resultCode_ = secure::kResultNone;
+    SecureOutcome outcome_;
+    DWORD probeError_ = 0;
     SecureCheckpoint checkpoint_;
     // What the running (or last) operation was given; the worker reads nothing else.
     SecureRequest request_;

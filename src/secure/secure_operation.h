@@ -40,13 +40,27 @@ struct SecureRequest {
     SecureCheckpoint checkpoint;
 };
 
-// What one protect or release did.
+// What one protect or release did, and what the user must hear of it beyond its code.
 struct SecureOutcome {
     int resultCode = secure::kResultNone;
     // Protect: the files met; release: the file records of the index.
     unsigned files = 0;
     // Release: the key the index records, once the given key opened the area; else empty.
     std::string key;
+    // The platform's error code of the step that failed, when one did.
+    DWORD systemError = 0;
+    // Protect: files that stay at their places.
+    unsigned long leftInPlace = 0;
+    // Release: files kept in the store for a later release (their places are taken).
+    unsigned long keptInStore = 0;
+    // Release: places of files found neither in the store nor at their places.
+    std::vector<std::string> missing;
+    // Release: records that could not be read; their files stay in the store, and the index
+    // that names them was put aside under `indexAside`.
+    unsigned long unreadableRecords = 0;
+    std::string indexAside;
+    // Release: notes left where they are, changed by someone or not deletable.
+    std::vector<std::string> notesLeft;
 };
 
 // Tells the request's checkpoint, if it has one.

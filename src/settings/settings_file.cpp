@@ -7,6 +7,7 @@
 
 #include "base/file_reader.h"
 #include "base/file_system.h"
+#include "base/folder_identity.h"
 #include "base/path.h"
 #include "base/scoped_handle.h"
 #include "base/text_buffer.h"
@@ -122,7 +123,9 @@ int SettingsFile::ReadSecurePaths(StringList& folders) const {
         if (value.size() < 2 || value[0] != '\\') {
             continue;
         }
-        const std::string full = location_.drivePrefix + value;
+        // However the folder was written, it is taken in its one true form: the protect
+        // records its files so, and the folders dialog compares it so.
+        const std::string full = folderSpelling(location_.drivePrefix + value);
         const std::string parent = path::folderPart(full);
         const bool parentExists = !parent.empty() && folderExists(parent);
         if (folderExists(full) || parentExists) {
@@ -143,7 +146,7 @@ int SettingsFile::WriteSecurePaths(int type, StringList* folders, StringList* re
     std::string folder;
     while (folders->takeFirst(folder)) {
         ++handedIn;
-        if (folder.compare(0, 2, location_.drivePrefix) != 0 || folder.size() < 2) {
+        if (!path::sameDrive(folder, location_.drivePrefix)) {
             if (rejected != nullptr) {
                 rejected->append(folder);
             }

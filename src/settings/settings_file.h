@@ -22,13 +22,14 @@ class SettingsFile {
     std::string ReadDefSyncFile() const;
     void WriteDefSyncFile(const std::string& definitionFile) const;
 
-    // Appends the protected folders (full paths) that still exist or whose parent folder
-    // exists; returns the number of numbered entries found, skipped ones included.
+    // Appends the protected folders (full paths, in their one true form: full, long, the
+    // drive letter in upper case) that still exist or whose parent folder exists; returns
+    // the number of numbered entries found, skipped ones included.
     int ReadSecurePaths(StringList& folders) const;
 
-    // Stores the folders of the program's drive (the list is emptied) and hands the others
-    // to `rejected`; returns the number of folders handed in. Without lists, or with an
-    // empty list, the section is emptied.
+    // Stores the folders of the program's drive, its letter in either case (the list is
+    // emptied), and hands the others to `rejected`; returns the number of folders handed in.
+    // Without lists, or with an empty list, the section is emptied.
     int WriteSecurePaths(int type, StringList* folders, StringList* rejected) const;
 
     int ReadSecureType() const;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "base/ansi_name.h"
 #include "base/file_system.h"
 #include "base/path.h"
 #include "base/scoped_handle.h"
@@ -17,71 +18,6 @@ constexpr std::size_t kFirstCapacity = 256;
 
 bool isDotEntry(const wchar_t* name) {
     return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
-}
-
-std::wstring wideOf(const std::string& text) {
-    if (text.empty()) {
-        return std::wstring();
-    }
-    const int length =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0) {
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
-                            length);
-    }
-    return wide;
-}
-
-// The name in the system code page; false when it has no exact form there. The listing's
-// own narrow names are best fits ("café" becomes "cafe", "¥" becomes "\"), which could name
-// another entry or leave the folder, so the conversion may neither fit nor fill in, and
-// must come back unchanged. Such a name is shown with "?" where it cannot be written.
-bool narrowName(const wchar_t* wide, std::string& name) {
-    BOOL usedDefault = FALSE;
-    const int length =
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, "?", &usedDefault);
-    if (length <= 1) {
-        name.clear();
-        return false;
-    }
-    name.assign(static_cast<std::size_t>(length), '\0');
-    usedDefault = FALSE;
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, &name[0], length, "?",
-                        &usedDefault);
-    name.resize(static_cast<std::size_t>(length - 1));
-    return !usedDefault && wideOf(name) == wide;
-}
-
-// Whether the code-page calls reach exactly this entry by its name. They take a path through
-// the platform's path rules, which other systems' names need not follow: a final "." or " "
-// is dropped ("data." reaches "data"), a reserved character splits or redirects the path
-// ("a:b", "x\y" from Linux), and a device name ("con", "aux.txt", "nul .txt") reaches the device.
-bool reachedByName(const wchar_t* name) {
-    const std::size_t length = std::wcslen(name);
-    if (length == 0 || name[length - 1] == L'.' || name[length - 1] == L' ') {
-        return false;
-    }
-    for (const wchar_t* c = name; *c != L'\0'; ++c) {
-        if (*c < 0x20 || std::wcschr(L"\\/:*?\"<>|", *c) != nullptr) {
-            return false;
-        }
-    }
-    // A device name is the part before the first ".", blanks at its end dropped.
-    std::size_t base = std::wcscspn(name, L".");
-    while (base > 0 && name[base - 1] == L' ') {
-        --base;
-    }
-    static const wchar_t* const kDevices[] = {L"CON", L"PRN",    L"AUX",
-                                              L"NUL", L"CONIN$", L"CONOUT$"};
-    for (const wchar_t* device : kDevices) {
-        if (base == std::wcslen(device) && _wcsnicmp(name, device, base) == 0) {
-            return false;
-        }
-    }
-    const bool numbered =
-        base == 4 && (_wcsnicmp(name, L"COM", 3) == 0 || _wcsnicmp(name, L"LPT", 3) == 0);
-    return !(numbered && name[3] >= L'0' && name[3] <= L'9');
 }
 
 // The comparison the file system makes of names: without regard to case.
@@ -158,7 +94,7 @@ bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePat
         // A drive root without entries has not even "." and "..": listed, and empty.
         return GetLastError() == ERROR_FILE_NOT_FOUND;
     }
-    const std::wstring folderKey = folded(wideOf(folders_[folderIndex].relativePath));
+    const std::wstring folderKey = folded(wideFromAnsi(folders_[folderIndex].relativePath));
     std::string name;
     do {
         if (stop != nullptr && stop->load()) {
@@ -168,7 +104,7 @@ bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePat
         if (isDotEntry(found.cFileName)) {
             continue;
         }
-        const bool exact = narrowName(found.cFileName, name) && reachedByName(found.cFileName);
+        const bool exact = exactAnsiName(found.cFileName, name) && reachedByName(found.cFileName);
         const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (directory && folderIndex == 0 && isHoldingFolderName(found.cFileName)) {
             continue; // the program's own, never mirrored (holding_folder.h)
@@ -267,7 +203,7 @@ std::size_t FolderSnapshot::buildSnapshot(const std::string& root, bool withSubf
     // holds; its entries would get paths with doubled separators.
     const bool plainRoot = !root_.empty() && path::lengthWithoutTrailingSeparators(
                                                  root_.data(), root_.size()) == root_.size();
-    rootListed_ = plainRoot && walk(0, wideOf(root_), withSubfolders, stop);
+    rootListed_ = plainRoot && walk(0, wideFromAnsi(root_), withSubfolders, stop);
     if (!rootListed_) {
         complete_ = false;
     }
@@ -320,7 +256,7 @@ std::string FolderSnapshot::relativePath(std::size_t index) const {
 }
 
 FolderSnapshot::Answer FolderSnapshot::answerFor(const std::string& relativePath) const {
-    std::wstring key = folded(wideOf(relativePath));
+    std::wstring key = folded(wideFromAnsi(relativePath));
     if (key.empty()) {
         return Answer::unknown;
     }
@@ -352,12 +288,12 @@ FolderSnapshot::Answer FolderSnapshot::answerFor(const std::string& relativePath
 }
 
 std::size_t FolderSnapshot::recordedIndex(const std::string& relativePath) const {
-    const auto found = byKey_.find(folded(wideOf(relativePath)));
+    const auto found = byKey_.find(folded(wideFromAnsi(relativePath)));
     return found == byKey_.end() ? kNoEntry : found->second;
 }
 
 bool FolderSnapshot::blockedAt(const std::string& relativePath) const {
-    std::wstring key = folded(wideOf(relativePath));
+    std::wstring key = folded(wideFromAnsi(relativePath));
     while (!key.empty()) {
         const auto found = byKey_.find(key);
         if (found != byKey_.end() && found->second != kNoEntry &&

@@ -15,11 +15,14 @@
 #include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/secure_state.h"
+#include "ui/secure_texts.h"
 #include "ui/ui_ids.h"
 
 namespace {
 
 const char kStoppingText[] = "同期を中止しています…";
+// The result of a release that was never asked for: no password prompt in a quiet run.
+constexpr int kReleaseNotTried = -1;
 
 // A copy at least this large shows its own share in the status line: it takes long enough
 // for the share to be read.
@@ -111,7 +114,7 @@ bool RunController::reportSetAgainFailure(int result) {
         return false;
     }
     if (!launch_.quiet && !sessionEnding_) {
-        showBox(secureSetFailedText(result).c_str(), MB_OK);
+        showBox(secureSetFailedText(LastSecureOutcome).c_str(), MB_OK);
     }
     return true;
 }
@@ -128,14 +131,14 @@ void RunController::setControlsForRun(bool running) {
 }
 
 // A password can only be typed by a person; without one the release is not tried.
-bool RunController::releaseArea() {
+bool RunController::releaseArea(int& result) {
     if (launch_.quiet) {
         const SecureContext probe(secureStoreRoot());
         if (probe.probeKeyRecord() == secure::kProbeKeyWord) {
-            return false;
+            return false; // nobody there to type the password
         }
     }
-    const int result = runSecureWindow(kSecureModeRelease);
+    result = runSecureWindow(kSecureModeRelease);
     // 9: no key record, nothing is locked; a run cut short between its release and its
     // set-again leaves the area so. The folders are open as after a release.
     return result == secure::kResultDone || result == secure::kResultNoIndex;
@@ -174,11 +177,15 @@ void RunController::startSyncRun() {
 
     areaOpenedByRun_ = false;
     if (secureAreaConfigured()) {
-        if (!releaseArea()) {
+        int result = kReleaseNotTried;
+        if (!releaseArea(result)) {
             if (!launch_.quiet) {
-                showBox("保護領域の解除に失敗しました。\r\n同期処理を中止します。",
-                        MB_OK | MB_ICONERROR);
+                const std::string text = secureReleaseFailedText(LastSecureOutcome) +
+                                         "\r\n\r\n同期処理を中止します。";
+                showBox(text.c_str(), MB_OK | MB_ICONERROR);
             }
+            // Released but not whole: the folders are open, and are set again at once.
+            areaOpenedByRun_ = secureAreaReleased(result);
             abandonStart(kExitNotStarted);
             return;
         }

@@ -86,7 +86,8 @@ class RunController {
     bool unattended() const { return launch_.run || sessionEnding_; }
     void stopWorker();
     int setAreaAgain();
-    bool releaseArea();
+    // False when the run may not start; result is the release's, or kReleaseNotTried.
+    bool releaseArea(int& result);
     int showBox(const char* text, UINT type);
     bool reportSetAgainFailure(int result);
     void onNextDefinition(WPARAM wParam);

@@ -3,16 +3,18 @@
 #include <shellapi.h>
 
 #include "base/file_system.h"
+#include "base/path.h"
+#include "base/folder_identity.h"
 #include "base/scoped_handle.h"
 #include "base/string_list.h"
 #include "base/text_buffer.h"
-#include "base/text_search.h"
 #include "secure/secure_results.h"
 #include "settings/settings_file.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
 #include "ui/file_open_dialog.h"
 #include "ui/secure_state.h"
+#include "ui/secure_texts.h"
 #include "ui/shell_owners.h"
 #include "ui/ui_ids.h"
 #include "ui/ui_resources.h"
@@ -117,13 +119,6 @@ void load(SecureFoldersState& state) {
         CloseDialog(state.window, 0);
         return;
     }
-    if (result == secure::kResultNotAllRestored) {
-        tell(state, "保護フォルダの一部を元に戻せませんでした。\r\n"
-                    "元の場所にある同じ名前のファイルを移動してから、もう一度開いてください。\r\n" +
-                        errorCodeText(result));
-        CloseDialog(state.window, 0);
-        return;
-    }
     if (result == secure::kResultNone) {
         // The password was not given (the window was closed): the area is still set, and
         // an apply would only meet it.
@@ -132,6 +127,15 @@ void load(SecureFoldersState& state) {
     }
     if (result == secure::kResultNoIndex) {
         EnableWindow(item(state, kIdKeepKey), FALSE);
+    } else if (!secureAreaReleased(result)) {
+        // The area is still set (files wait in the store for places that are taken, or its
+        // index could not be read or removed): an apply would only meet it.
+        tell(state, secureReleaseFailedText(LastSecureOutcome));
+        CloseDialog(state.window, 0);
+        return;
+    } else if (result != secure::kResultDone) {
+        // Released, but not whole: the user hears what was left where, and goes on.
+        tell(state, secureReleasedWithTroubleText(LastSecureOutcome));
     }
 
     HWND list = item(state, kIdFolderList);
@@ -180,8 +184,19 @@ std::string rejectedText(const StringList& rejected) {
     return text;
 }
 
+// Whether the path lies in one of the folders.
+bool insideAny(const std::string& path, const std::vector<std::string>& folders) {
+    for (const std::string& folder : folders) {
+        if (FolderPlace::isSameOrInside(path, folder)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Which key the setting uses. False, after telling the user, when none can be taken.
-bool chooseKey(SecureFoldersState& state, int& mode, std::string& newKey) {
+bool chooseKey(SecureFoldersState& state, const std::vector<std::string>& folders, int& mode,
+               std::string& newKey) {
     const char* problem = nullptr;
     if (checked(state, kIdKeyByPassword)) {
         const std::string password = windowText(item(state, kIdPassword));
@@ -191,15 +206,20 @@ bool chooseKey(SecureFoldersState& state, int& mode, std::string& newKey) {
             newKey = password;
             return true;
         }
-        problem = "パスワードが範囲外です。";
+        problem = password.empty() ? "パスワードが入力されていません。"
+                                   : "パスワードが確認用と一致しません。";
     } else if (checked(state, kIdKeyByFile)) {
         const std::string keyFile = windowText(item(state, kIdKeyFile));
-        if (fileExists(keyFile) || folderExists(keyFile)) {
+        if (!fileExists(keyFile) && !folderExists(keyFile)) {
+            problem = "パスファイルが存在しません。";
+        } else if (insideAny(keyFile, folders)) {
+            // It would go into the store with the folder, and nothing could open it again.
+            problem = "キーファイルを保護するフォルダの中に置くことはできません。";
+        } else {
             mode = kSecureModeSetNew;
             newKey = keyFile;
             return true;
         }
-        problem = "パスファイルが存在しません。";
     } else if (checked(state, kIdKeepKey)) {
         mode = kSecureModeSetAgain;
         return true;
@@ -242,7 +262,7 @@ void apply(SecureFoldersState& state) {
 
     int mode = kSecureModeSetAgain;
     std::string newKey;
-    if (!chooseKey(state, mode, newKey)) {
+    if (!chooseKey(state, accepted, mode, newKey)) {
         emptySecureSection();
         return;
     }
@@ -255,7 +275,9 @@ void apply(SecureFoldersState& state) {
     const std::string& drive = secureLocation().drivePrefix;
     for (const std::string& folder : accepted) {
         if (folder.compare(0, 2, drive) == 0 && folder.size() < kShortestFolder) {
-            tell(state, secureSetFailedText(secure::kResultShortPath));
+            SecureOutcome refused;
+            refused.resultCode = secure::kResultShortPath;
+            tell(state, secureSetFailedText(refused));
             emptySecureSection();
             return;
         }
@@ -267,18 +289,14 @@ void apply(SecureFoldersState& state) {
     }
     // The area is set, with files of the listed folders in the store: the list stays, so
     // that the next release brings them back, and the user hears which part failed.
-    if (result == secure::kResultNotAllProtected) {
-        tell(state, secureSetFailedText(result));
+    if (result == secure::kResultNotAllProtected || result == secure::kResultIndexPlain) {
+        tell(state, secureSetFailedText(LastSecureOutcome));
         CloseDialog(state.window, 1);
         return;
     }
     // Anything else leaves folders open that the list says are protected: the user must
     // hear of it, and the dialog stays so that it can be tried again.
-    if (result == secure::kResultNoUsableKey) {
-        tell(state, "パスワードが範囲外です。" + errorCodeText(result));
-    } else {
-        tell(state, secureSetFailedText(result));
-    }
+    tell(state, secureSetFailedText(LastSecureOutcome));
     emptySecureSection();
 }
 
@@ -397,9 +415,14 @@ std::vector<std::string> acceptedFolderLines(const std::string& listText) {
     while (start < listText.size()) {
         const std::size_t end = text.find('\r', start);
         const std::string line = text.substr(start, end - start);
-        if (folderExists(line) &&
-            (accepted.empty() || !containsIgnoringCase(listText.substr(0, start), line))) {
-            accepted.push_back(line);
+        // A line that ends in a separator names no folder; any other is taken in its one
+        // true form, so that two spellings of one folder are seen as one.
+        const bool endsInSeparator =
+            !line.empty() && (line.back() == '/' || path::lengthWithoutTrailingSeparators(
+                                                        line.data(), line.size()) < line.size());
+        const std::string folder = endsInSeparator ? std::string() : folderSpelling(line);
+        if (!folder.empty() && folderExists(folder) && !insideAny(folder, accepted)) {
+            accepted.push_back(folder);
         }
         start = end;
         while (start < text.size() && (text[start] == '\r' || text[start] == '\n')) {

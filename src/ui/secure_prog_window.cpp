@@ -40,6 +40,20 @@ const ControlEntry kControls[] = {
     {kIdPasswordOk, "BUTTON", "OK", 0, WS_CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON, 281, 34, 29, 21},
 };
 
+// Closes the window with the result and what the operation reported beyond it.
+void finishWith(SecureProgState& state, const SecureOutcome& outcome) {
+    state.phase = Phase::Finished;
+    LastSecureOutcome = outcome;
+    CloseDialog(state.window, outcome.resultCode);
+}
+
+void finishWith(SecureProgState& state, int result, DWORD systemError = 0) {
+    SecureOutcome outcome;
+    outcome.resultCode = result;
+    outcome.systemError = systemError;
+    finishWith(state, outcome);
+}
+
 // The close box is grey while closing does nothing (see onClose), so that it does not look
 // like a way out.
 void allowClosing(HWND window, bool allowed) {
@@ -49,6 +63,7 @@ void allowClosing(HWND window, bool allowed) {
 
 LRESULT onInitDialog(SecureProgState& state) {
     HWND window = state.window;
+    LastSecureOutcome = SecureOutcome();
     createControls(window, kControls, dialogFont(FontSlot::SecureProg));
 
     state.context.reset(new SecureContext(secureStoreRoot()));
@@ -80,8 +95,7 @@ void startOperation(SecureProgState& state, bool release) {
     const int started = release ? state.context->startRelease() : state.context->startProtect();
     if (started != 1) {
         // No worker runs, so no finished message will come.
-        state.phase = Phase::Finished;
-        CloseDialog(state.window, state.context->resultCode());
+        finishWith(state, state.context->resultCode());
     }
 }
 
@@ -103,9 +117,13 @@ void startRelease(SecureProgState& state) {
         // The engine takes the key file from its own record.
         startOperation(state, true);
         break;
+    case secure::kProbeUnreadable:
+        // An index that cannot be read is no missing index: the area may well be set, and
+        // a run that went on would mirror its emptied folders.
+        finishWith(state, secure::kResultIndexUnreadable, state.context->probeError());
+        break;
     default:
-        state.phase = Phase::Finished;
-        CloseDialog(state.window, secure::kResultNoIndex);
+        finishWith(state, secure::kResultNoIndex);
         break;
     }
 }
@@ -130,13 +148,18 @@ void closeOnceWorkerEnded(SecureProgState& state) {
         SetTimer(state.window, kTimerWorkerEnd, kWorkerEndPollMs, nullptr);
         return;
     }
-    const int result = state.context->resultCode();
-    if (result == secure::kResultDone) {
+    SecureOutcome outcome = state.context->outcome();
+    outcome.resultCode = state.context->resultCode();
+    if (outcome.resultCode == secure::kResultDone) {
         std::string key;
         state.context->keyText(key);
         CurrentKeyText = key;
+    } else if (!outcome.key.empty()) {
+        // The key opened the area, though not everything came back: a setting again
+        // takes the same key.
+        CurrentKeyText = outcome.key;
     }
-    CloseDialog(state.window, result);
+    finishWith(state, outcome);
 }
 
 LRESULT onTimer(SecureProgState& state, UINT_PTR id) {
@@ -201,8 +224,7 @@ LRESULT onClose(SecureProgState& state) {
         (state.phase == Phase::Waiting && state.setting)) {
         return 0;
     }
-    state.phase = Phase::Finished;
-    CloseDialog(state.window, secure::kResultNone);
+    finishWith(state, secure::kResultNone);
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 int SecureMode = 0;
 std::string CurrentKeyText;
+SecureOutcome LastSecureOutcome;
 
 namespace {
 
@@ -28,8 +29,4 @@ std::string secureStoreRoot() {
 
 std::string errorCodeText(int code) {
     return "\r\n（エラーコード：" + std::to_string(code) + "）";
-}
-
-std::string secureSetFailedText(int code) {
-    return "保護領域の設定に失敗しました。" + errorCodeText(code);
 }

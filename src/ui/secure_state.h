@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "secure/secure_operation.h"
 #include "settings/program_location.h"
 
 // What the next opening of the secure-operation window does.
@@ -16,6 +17,10 @@ extern int SecureMode;
 // the full path of a key file; empty when unknown.
 extern std::string CurrentKeyText;
 
+// What the last opening of "SecureProg" ended with: the result it closed with and what the
+// operation reported beyond it, for the caller's message.
+extern SecureOutcome LastSecureOutcome;
+
 // Where the program lives, for the secure windows: the store lies in its folder and the
 // protected folders are kept in its settings file. The main window sets it when it is
 // created; until then it is the running executable's location.
@@ -27,6 +32,3 @@ std::string secureStoreRoot();
 
 // An error code as the program's boxes append it: "\r\n（エラーコード：" code "）".
 std::string errorCodeText(int code);
-
-// The box text of a secure area that could not be set again.
-std::string secureSetFailedText(int code);

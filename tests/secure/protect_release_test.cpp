@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/path.h"
+#include "base/scoped_handle.h"
 #include "secure/index_container.h"
 #include "secure/index_query.h"
 #include "secure/secure_context.h"
@@ -391,7 +393,6 @@ TEST(SecureProtectTest, RefusesBeforeAnythingIsWrittenOrMoved) {
          {"@doc"},
          secure::kResultNoUsableKey},
         {"folder on another drive", "pw", {"E:\\Doc"}, secure::kResultOtherDrive},
-        {"drive letter in lower case", "pw", {"@lower"}, secure::kResultOtherDrive},
         {"second folder on another drive", "pw", {"@doc", "E:\\Doc"}, secure::kResultOtherDrive},
         {"drive root", "pw", {"D:\\"}, secure::kResultShortPath},
         {"drive alone", "pw", {"D:"}, secure::kResultShortPath},
@@ -418,8 +419,6 @@ TEST(SecureProtectTest, RefusesBeforeAnythingIsWrittenOrMoved) {
         for (const std::string& folder : c.folders) {
             if (folder == "@doc") {
                 folders.push_back(doc);
-            } else if (folder == "@lower") {
-                folders.push_back("d" + doc.substr(1));
             } else {
                 folders.push_back(folder);
             }
@@ -469,8 +468,9 @@ TEST(SecureProtectTest, ASetAreaOrAnUncreatableIndexStopsTheProtect) {
 }
 
 TEST(SecureProtectTest, AFileThatCannotMoveStaysAndThePartialProtectIsReported) {
-    // A stale file holds the first stored name: that move fails, the walk goes on, and the
-    // folder that still holds the file gets no note, while a folder fully moved does.
+    // The first file is held open by another program: that move fails, the walk goes on,
+    // and the folder that still holds the file gets no note, while a folder fully moved
+    // does. A stale file holds the first stored name: that name is passed over.
     StoreFixture fixture;
     const std::string doc = fixture.temp().folder("Doc");
     fixture.temp().file("Doc\\a.txt", "a");
@@ -482,16 +482,21 @@ TEST(SecureProtectTest, AFileThatCannotMoveStaysAndThePartialProtectIsReported) 
     ASSERT_TRUE(support::writeFile(stale, "stale"));
     const std::vector<std::string> order = support::listingOrder(doc);
     ASSERT_EQ(order.size(), 2u);
+    FileHandle held(CreateFileA((doc + "\\" + order[0]).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held.valid());
 
     int result = -1;
     EXPECT_EQ(protect(fixture, "pw", {doc, other}, 0, 0, &result), 3);
+    held.reset();
     EXPECT_EQ(result, secure::kResultNotAllProtected);
     EXPECT_EQ(support::listFolder(doc), std::vector<std::string>{order[0]});
     EXPECT_EQ(support::listFolder(other), std::vector<std::string>{kNoteName});
     EXPECT_EQ(support::utf8(plainIndex(fixture)),
               support::utf8(kIndexHeader + "<vaultrowan>\r\n<sckeyw>pw</sckeyw>\r\n" +
-                            record(doc.substr(2) + "\\" + order[1], 2, 32) +
-                            record(other.substr(2) + "\\c.txt", 3, 32) + note(other) +
+                            record(doc.substr(2) + "\\" + order[1], 3, 32) +
+                            record(other.substr(2) + "\\c.txt", 4, 32) + note(other) +
                             "</vaultrowan>\r\n"));
 
     EXPECT_EQ(release(fixture, "pw", 0, &result), 2);
@@ -689,13 +694,20 @@ TEST(SecureReleaseTest, IncompleteAndOrphanRecords) {
     SetFileAttributesA(stored2.c_str(), FILE_ATTRIBUTE_NORMAL);
     ASSERT_TRUE(DeleteFileA(stored2.c_str()));
 
-    EXPECT_EQ(release(fixture, "pw", 0, &result), 3);
-    // No record remains: the incomplete one is passed over and its stored file stays in
-    // the store untouched; the one without a stored file names nothing to bring back.
-    EXPECT_EQ(result, secure::kResultDone);
-    EXPECT_EQ(support::listFolder(doc).size(), 1u);
+    SecureContext context(fixture.root());
+    context.setKeyText("pw");
+    EXPECT_EQ(context.startRelease(), 3);
+    // The incomplete record cannot be placed: its stored file stays in the store untouched,
+    // and the index that names it is put aside whole. The file found nowhere is named.
+    const SecureOutcome outcome = context.outcome();
+    EXPECT_EQ(outcome.resultCode, secure::kResultDamagedIndexKept);
+    EXPECT_EQ(outcome.unreadableRecords, 1u);
+    EXPECT_EQ(outcome.missing, std::vector<std::string>{doc + "\\b.txt"});
+    EXPECT_EQ(support::listFolder(doc), std::vector<std::string>{"c.txt"});
     EXPECT_TRUE(support::pathExists(stored1));
     EXPECT_FALSE(support::pathExists(fixture.index()));
+    EXPECT_EQ(support::readFile(outcome.indexAside), index);
+    EXPECT_EQ(support::utf8(path::folderPart(outcome.indexAside)), support::utf8(fixture.root()));
 }
 
 TEST(SecureReleaseTest, AnIndexWithoutFileRecordsGoesToo) {
@@ -781,14 +793,22 @@ TEST(SecureReleaseTest, ABrokenIndexMovesNothing) {
         EXPECT_FALSE(support::pathExists(doc));
     }
 
-    // Records that cannot be told apart keep the index as it is.
+    // Records that cannot be told apart keep the index whole, put aside beside the store.
     const std::string unreadable = kIndexHeader +
                                    "<vaultrowan>\r\n<sckeyw>pw</sckeyw>\r\n<file-attribute>"
                                    "<secure>\\Vaultrowan00001.exe</secure>\r\n</vaultrowan>\r\n";
     ASSERT_TRUE(support::writeFile(fixture.index(), unreadable));
-    EXPECT_EQ(release(fixture, "pw", 1, &result), 0);
-    EXPECT_EQ(result, secure::kResultNotAllRestored);
-    EXPECT_EQ(support::readFile(fixture.index()), unreadable);
+    {
+        SecureContext context(fixture.root());
+        context.setIndexScrambling(1);
+        context.setKeyText("pw");
+        EXPECT_EQ(context.startRelease(), 0);
+        const SecureOutcome outcome = context.outcome();
+        EXPECT_EQ(outcome.resultCode, secure::kResultDamagedIndexKept);
+        EXPECT_FALSE(support::pathExists(fixture.index()));
+        EXPECT_EQ(support::readFile(outcome.indexAside), unreadable);
+        EXPECT_EQ(fixture.storedFiles(), std::vector<std::string>{"Vaultrowan00001.exe"});
+    }
 
     ASSERT_TRUE(support::writeFile(fixture.index(), plain));
     EXPECT_EQ(release(fixture, "pw", 1, &result), 1);
@@ -810,7 +830,9 @@ TEST(SecureReleaseTest, DamagedRecordsReachNothingOutsideTheStore) {
     ASSERT_TRUE(support::writeFile(fixture.index(), index));
     int result = -1;
     EXPECT_EQ(release(fixture, "pw", 1, &result), 1);
-    EXPECT_EQ(result, secure::kResultDone); // the forged record is passed over, not kept
+    // The forged record is not acted on; the index that holds it is put aside, not lost.
+    EXPECT_EQ(result, secure::kResultDamagedIndexKept);
+    EXPECT_FALSE(support::pathExists(fixture.index()));
     EXPECT_EQ(support::readFile(victim), "keep me");
     EXPECT_EQ(support::readFile(other), "keep me too");
     EXPECT_FALSE(support::pathExists(fixture.temp().at("moved.txt")));
@@ -837,7 +859,9 @@ TEST(SecureReleaseTest, ALargeIndexIsReadInOnePass) {
     ASSERT_TRUE(support::pumpMessagesUntil([&] { return finishedMessageArrived(window); }, 240000));
     ASSERT_TRUE(support::pumpMessagesUntil([&] { return context.workerFinished(); }, 10000));
     EXPECT_EQ(context.exitCode(), 20000u);
-    EXPECT_EQ(context.resultCode(), secure::kResultDone); // no record left to keep
+    // No record is left to keep, and every place is named.
+    EXPECT_EQ(context.resultCode(), secure::kResultFilesMissing);
+    EXPECT_EQ(context.outcome().missing.size(), 20000u);
     const std::vector<support::ReportedMessage> messages = window.messages();
     ASSERT_EQ(messages.size(), 20001u);
     EXPECT_EQ(messages[19999].wParam, 20000u);

@@ -1,5 +1,7 @@
 #include "secure_fixture.h"
 
+#include "secure/index_container.h"
+#include "secure/secure_context.h"
 #include "support/files.h"
 
 namespace securetest {
@@ -40,6 +42,39 @@ std::vector<std::string> StoreFixture::storedFiles() const {
         }
     }
     return stored;
+}
+
+Ran protectIn(const StoreFixture& fixture, const std::string& key,
+              const std::vector<std::string>& folders, BYTE hide, BYTE scrambling) {
+    SecureContext context(fixture.root());
+    context.setIndexScrambling(scrambling);
+    context.setHideFolders(hide);
+    context.setKeyText(key);
+    for (const std::string& folder : folders) {
+        context.addFolder(folder);
+    }
+    Ran ran;
+    ran.files = context.startProtect();
+    ran.result = context.resultCode();
+    ran.outcome = context.outcome();
+    return ran;
+}
+
+Ran releaseIn(const StoreFixture& fixture, const std::string& key, BYTE scrambling) {
+    SecureContext context(fixture.root());
+    context.setIndexScrambling(scrambling);
+    context.setKeyText(key);
+    Ran ran;
+    ran.files = context.startRelease();
+    ran.result = context.resultCode();
+    ran.outcome = context.outcome();
+    return ran;
+}
+
+std::string plainIndexOf(const StoreFixture& fixture) {
+    const std::string bytes = support::readFile(fixture.index());
+    std::string plain;
+    return restoreBytes(bytes.data(), bytes.size(), plain) ? plain : bytes;
 }
 
 } // namespace securetest

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "secure/secure_operation.h"
 #include "support/temp_folder.h"
 
 namespace securetest {
@@ -45,5 +46,21 @@ class StoreFixture {
 
 // The note file's name.
 extern const std::string kNoteName;
+
+// What one operation on a store gave: the count it returned, its result code, and what it
+// reported beyond the code.
+struct Ran {
+    int files = -1;
+    int result = -1;
+    SecureOutcome outcome;
+};
+
+// A protect or release on the fixture's store through a context of its own, waited for.
+Ran protectIn(const StoreFixture& fixture, const std::string& key,
+              const std::vector<std::string>& folders, BYTE hide = 0, BYTE scrambling = 1);
+Ran releaseIn(const StoreFixture& fixture, const std::string& key, BYTE scrambling = 1);
+
+// The index as text, whatever form it is stored in.
+std::string plainIndexOf(const StoreFixture& fixture);
 
 } // namespace securetest

@@ -3,6 +3,8 @@ syncoravel_add_test(secure_tests
     ${CMAKE_CURRENT_LIST_DIR}/index_query_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/index_recovery_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/protect_release_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/protect_rules_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/release_outcome_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/secure_fixture.cpp
     ${CMAKE_CURRENT_LIST_DIR}/securearea_tool_test.cpp
 )

@@ -129,20 +129,45 @@ TEST_F(SettingsFileTest, SecurePathsAreReadUpToTheFirstGap) {
     EXPECT_EQ(settings_.ReadSecureType(), 1);
 }
 
+TEST_F(SettingsFileTest, SecurePathsAreReadInTheirOneTrueForm) {
+    // However the folder was written, it is read as its full long form: the protect
+    // records it so, and the release puts the files back there.
+    const std::string folder = temp_.folder("保護\\ソ表");
+    temp_.folder("保護\\long folder name");
+    char shortName[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameA(temp_.at("保護\\long folder name").c_str(), shortName, MAX_PATH),
+              0u);
+    const std::string root = temp_.path().substr(2);
+    writeSettings("[SecurePath]\r\n"
+                  "TargetSecure1=" + root + "\\保護\\\\ソ表\r\n"
+                  "TargetSecure2=" + root + "\\保護/ソ表\r\n"
+                  "TargetSecure3=" + root + "\\保護\\.\\ソ表\\.\r\n"
+                  "TargetSecure4=" + root + "\\x\\..\\保護\\ソ表\r\n"
+                  "TargetSecure5=" + std::string(shortName).substr(2) + "\r\n"
+                  "TargetSecure6=" + root + "\\保護\\ソ表\\gone\\..\\中身\r\n");
+    StringList folders;
+    EXPECT_EQ(settings_.ReadSecurePaths(folders), 6);
+    EXPECT_EQ(toVector(folders),
+              (std::vector<std::string>{folder, folder, folder, folder,
+                                        temp_.at("保護\\long folder name"),
+                                        folder + "\\中身"}));
+}
+
 TEST_F(SettingsFileTest, WritingSecurePathsKeepsTheProgramDriveOnly) {
     StringList folders;
     folders.append("D:\\A");
     folders.append("E:\\B");
-    folders.append("d:\\C"); // another case is another drive
+    folders.append("d:\\C"); // the same drive: letters name drives in either case
     folders.append("D:\\ソ\\表");
     StringList rejected;
     EXPECT_EQ(settings_.WriteSecurePaths(1, &folders, &rejected), 4);
     EXPECT_TRUE(folders.empty());
-    EXPECT_EQ(toVector(rejected), (std::vector<std::string>{"E:\\B", "d:\\C"}));
+    EXPECT_EQ(toVector(rejected), (std::vector<std::string>{"E:\\B"}));
     const std::string text = support::readFile(settings_.path());
     EXPECT_NE(text.find("TargetSecure1=\\A"), std::string::npos) << text;
-    EXPECT_NE(text.find("TargetSecure2=\\ソ\\表"), std::string::npos) << text;
-    EXPECT_EQ(text.find("TargetSecure3"), std::string::npos) << text;
+    EXPECT_NE(text.find("TargetSecure2=\\C"), std::string::npos) << text;
+    EXPECT_NE(text.find("TargetSecure3=\\ソ\\表"), std::string::npos) << text;
+    EXPECT_EQ(text.find("TargetSecure4"), std::string::npos) << text;
     EXPECT_NE(text.find("Type=1"), std::string::npos) << text;
     EXPECT_EQ(settings_.ReadSecureType(), 1);
     // Writing the protected folders leaves the attributes alone.

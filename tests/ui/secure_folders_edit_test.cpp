@@ -31,14 +31,26 @@ TEST(SecureFolderLinesTest, LinesThatNameFoldersOnceAndNotInsideAnother) {
     const std::string data2 = temp.folder("Data2");
     const std::string data = temp.folder("Data");
     const std::string so = temp.folder("ソ表");
+    const std::string sub = temp.folder("Data\\sub");
     const std::string lower = temp.at("data2");
     struct Case {
         const char* what;
         std::string text;
         std::vector<std::string> accepted;
     } const cases[] = {
-        {"a path inside a longer one above it is dropped", data2 + "\r\n" + data + "\r\n", {data2}},
+        {"a name that begins like one above is another folder",
+         data2 + "\r\n" + data + "\r\n",
+         {data2, data}},
         {"the shorter one first keeps both", data + "\r\n" + data2, {data, data2}},
+        {"a folder below one above it is dropped", data + "\r\n" + sub, {data}},
+        {"a folder above one listed first is kept", sub + "\r\n" + data, {sub, data}},
+        {"every spelling is taken in its one true form",
+         temp.path() + "\\\\Data\\.\r\n" + temp.path() + "/ソ表\r\n" + "d" + temp.path().substr(1) +
+             "\\x\\..\\Data2",
+         {data, so, data2}},
+        {"another spelling of a folder above is dropped",
+         data + "\r\n" + temp.path() + "\\DATA\\.\\sub",
+         {data}},
         {"a repeat in another letter case is dropped", data2 + "\r\n" + lower + "\r\n", {data2}},
         {"the first accepted line is taken even when written above",
          data2 + "x\r\n" + data2,
@@ -48,7 +60,7 @@ TEST(SecureFolderLinesTest, LinesThatNameFoldersOnceAndNotInsideAnother) {
          {so, data}},
         {"a trailing backslash is no folder", data + "\\\r\n" + so, {so}},
         {"lines are not trimmed", " " + data + "\r\n\t" + so + "\r\n", {}},
-        {"a drive counts as a folder", "D:\r\n" + so, {"D:", so}},
+        {"a drive counts as a folder, and holds every folder on it", "D:\r\n" + so, {"D:"}},
         {"double-byte names compare exactly", so + "\r\n" + temp.at("ソ"), {so}},
         {"nothing", "", {}},
     };
@@ -164,7 +176,8 @@ TEST_F(SecureWindowTest, EditingTheListAndChoosingAKeyFile) {
         "the folders are dropped", [] { return !listText().empty(); },
         [&] {
             listAfterFolderDrop = listText();
-            // A repeat in other letters and a folder whose path is part of one above.
+            // A repeat in other letters, which goes, and a folder whose name begins like one
+            // above, which is another folder and stays.
             caretToEnd(itemOf(kIdFolderList));
             typeInto(itemOf(kIdFolderList), "\r" + temp_.at("data2") + "\r" + data + "\r");
             press(itemOf(kIdBrowseKeyFile));
@@ -204,17 +217,19 @@ TEST_F(SecureWindowTest, EditingTheListAndChoosingAKeyFile) {
     EXPECT_EQ(listAfterFolderDrop, "\r\n" + data2 + "\r\n" + so);
     EXPECT_EQ(initialName, "D:\\|*.*"); // the dialog splits "D:\*.*" into folder and filter
     EXPECT_TRUE(boxes_.seen().empty());
-    EXPECT_EQ(settingsFolders(), (std::vector<std::string>{data2.substr(2), so.substr(2)}));
+    EXPECT_EQ(settingsFolders(),
+              (std::vector<std::string>{data2.substr(2), so.substr(2), data.substr(2)}));
     EXPECT_EQ(secureSetting("Type"), "0");
     EXPECT_EQ(CurrentKeyText, keyFile);
     EXPECT_TRUE(areaSet());
     // Without hiding, a note stays where the files were.
     EXPECT_EQ(support::listFolder(data2), std::vector<std::string>{securetest::kNoteName});
     EXPECT_EQ(support::listFolder(so), std::vector<std::string>{securetest::kNoteName});
-    EXPECT_EQ(support::readFile(data + "\\z.txt"), "z");
+    EXPECT_EQ(support::listFolder(data), std::vector<std::string>{securetest::kNoteName});
     EXPECT_EQ(releaseThroughEngine(""), 1);
     EXPECT_EQ(support::readFile(data2 + "\\x.txt"), "x");
     EXPECT_EQ(support::readFile(so + "\\y.txt"), "y");
+    EXPECT_EQ(support::readFile(data + "\\z.txt"), "z");
 }
 
 TEST_F(SecureWindowTest, LoadingThatCannotMoveEverythingBackClosesTheDialog) {
@@ -242,9 +257,14 @@ TEST_F(SecureWindowTest, LoadingThatCannotMoveEverythingBackClosesTheDialog) {
     ASSERT_EQ(boxes_.seen().size(), 1u);
     const support::SeenBox box = boxes_.seen().at(0);
     EXPECT_EQ(box.caption, "エラー");
-    EXPECT_EQ(box.text, "保護フォルダの一部を元に戻せませんでした。\r\n"
-                        "元の場所にある同じ名前のファイルを移動してから、もう一度開いてください。"
-                        "\r\n\r\n（エラーコード：10）");
+    // The sentence of the code is the one every window gives it, with how many files wait.
+    EXPECT_EQ(
+        support::utf8(box.text),
+        support::utf8("保護領域の解除に失敗しました。\r\n"
+                      "元の場所に同じ名前のファイルがあるため、戻せなかったファイルがあります。"
+                      "それらは格納先に残っています。元の場所にある同じ名前のファイルを移動"
+                      "してから、もう一度解除してください。\r\n戻せなかったファイル：1 件"
+                      "\r\n（エラーコード：10）"));
     EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
     EXPECT_FALSE(box.anyIcon);
     EXPECT_EQ(events().back(), "SecureFlds end");
@@ -258,6 +278,48 @@ TEST_F(SecureWindowTest, LoadingThatCannotMoveEverythingBackClosesTheDialog) {
     ASSERT_TRUE(DeleteFileA((folder + "\\b.txt").c_str()));
     EXPECT_EQ(releaseThroughEngine("pw"), 1);
     EXPECT_EQ(support::readFile(folder + "\\b.txt"), "beta");
+}
+
+TEST_F(SecureWindowTest, LoadingThatLeftAChangedNoteSaysSoAndGoesOn) {
+    temp_.file("保護\\a.txt", "alpha");
+    const std::string folder = temp_.at("保護");
+    ASSERT_EQ(protectThroughEngine({folder}, "pw", false), 1);
+    listInSettings({folder}, 0);
+    const std::string note = folder + "\\" + securetest::kNoteName;
+    ASSERT_TRUE(support::writeFile(note, "lock. 私のメモ"));
+    boxes_.answer(IDOK);
+    ASSERT_NE(start(""), nullptr);
+
+    std::string listAfterLoad;
+    UserScript script;
+    script.then(
+        "the password is asked for", [] { return passwordPrompt() != nullptr; },
+        [] {
+            HWND prompt = passwordPrompt();
+            typeInto(GetDlgItem(prompt, kIdPasswordEdit), "pw");
+            press(GetDlgItem(prompt, kIdPasswordOk));
+        });
+    script.then("the list is loaded", &loadedAndIdle, [&] {
+        listAfterLoad = listText();
+        clearEdit(itemOf(kIdFolderList));
+        press(itemOf(kIdFoldersOk));
+    });
+    menu(kCmdSecureArea);
+    ASSERT_TRUE(play(script)) << script.waitingFor();
+
+    ASSERT_EQ(boxes_.seen().size(), 1u);
+    const support::SeenBox box = boxes_.seen().at(0);
+    EXPECT_EQ(box.caption, "エラー");
+    EXPECT_EQ(
+        support::utf8(box.text),
+        support::utf8("保護領域を解除しましたが、問題がありました。\r\n"
+                      "内容が変えられていたか削除できなかったため、残した案内ファイルがあります。"
+                      "\r\n" +
+                      note + "\r\n（エラーコード：14）"));
+    EXPECT_EQ(listAfterLoad, folder + "\r\n");
+    EXPECT_EQ(support::readFile(folder + "\\a.txt"), "alpha");
+    EXPECT_EQ(support::readFile(note), "lock. 私のメモ");
+    EXPECT_FALSE(areaSet());
 }
 
 TEST_F(SecureWindowTest, TheDialogWaitsForItsReleaseWindow) {

@@ -22,7 +22,9 @@ using securetest::treeState;
 using securetest::TreeState;
 
 const char kLoading[] = "読み込み中…";
-const char kOutOfRange[] = "パスワードが範囲外です。";
+const char kPasswordEmpty[] = "パスワードが入力されていません。";
+const char kPasswordsDiffer[] = "パスワードが確認用と一致しません。";
+const char kKeyFileInside[] = "キーファイルを保護するフォルダの中に置くことはできません。";
 
 // What happened, for the message of a failed wait.
 std::string describe(const std::vector<std::string>& events,
@@ -182,8 +184,34 @@ ExpectedBox plainBox(const std::string& text) {
     return ExpectedBox{kSystemCaption, text, {IDOK}, false, IDOK};
 }
 
+// Every code the user sees comes with a sentence that says what it means.
 std::string failedText(int code) {
-    return "保護領域の設定に失敗しました。\r\n（エラーコード：" + std::to_string(code) + "）";
+    const char* sentence = "";
+    switch (code) {
+    case 2:
+        sentence = "解除キーが使えません。パスワードが空か「<」「>」や改行を含むか、"
+                   "キーファイルが見つからないか、保護するフォルダの中にあります。";
+        break;
+    case 5:
+        sentence = "ドライブ全体、このプログラムのフォルダとそれを含むフォルダ、"
+                   "格納先の中は保護できません。";
+        break;
+    case 6:
+        sentence = "保護領域はすでに設定されています。";
+        break;
+    case 7:
+        sentence = "保護領域の記録ファイルを作成できませんでした。";
+        break;
+    }
+    return std::string("保護領域の設定に失敗しました。\r\n") + sentence + "\r\n（エラーコード：" +
+           std::to_string(code) + "）";
+}
+
+// The set failure with the platform's error in its own line before the code.
+std::string failedText(int code, DWORD error) {
+    const std::string text = failedText(code);
+    const std::size_t codeLine = text.rfind("\r\n（エラーコード：");
+    return text.substr(0, codeLine) + "\r\n" + platformText(error) + text.substr(codeLine);
 }
 
 ExpectedBox otherDriveBox(const Paths& paths, int answer) {
@@ -225,11 +253,15 @@ const ApplyCase kApplyCases[] = {
      [](const Paths& paths) { return std::vector<ExpectedBox>{otherDriveBox(paths, IDOK)}; }, false,
      false, false, true, true},
     {"PasswordsDiffer", Area::Nothing, nullptr, &protectedOnly, Key::Password, "pw", "pW", nullptr,
-     nullptr, [](const Paths&) { return std::vector<ExpectedBox>{plainBox(kOutOfRange)}; }, false,
-     true, true, false, false},
+     nullptr, [](const Paths&) { return std::vector<ExpectedBox>{plainBox(kPasswordsDiffer)}; },
+     false, true, true, false, false},
     {"PasswordsEmpty", Area::Nothing, nullptr, &protectedOnly, Key::Password, "", "", nullptr,
-     nullptr, [](const Paths&) { return std::vector<ExpectedBox>{plainBox(kOutOfRange)}; }, false,
-     true, true, false, false},
+     nullptr, [](const Paths&) { return std::vector<ExpectedBox>{plainBox(kPasswordEmpty)}; },
+     false, true, true, false, false},
+    {"KeyFileInsideAProtectedFolder", Area::Nothing, nullptr, &protectedOnly, Key::KeyFile, "", "",
+     [](const Paths& paths) { return paths.protectedFolder + "\\ソ\\b.txt"; }, nullptr,
+     [](const Paths&) { return std::vector<ExpectedBox>{plainBox(kKeyFileInside)}; }, false, true,
+     true, false, false},
     {"KeyFileNamesNothing", Area::Nothing, nullptr, &protectedOnly, Key::KeyFile, "", "",
      [](const Paths& paths) { return paths.keyFile + ".gone"; }, nullptr,
      [](const Paths&) {
@@ -245,8 +277,7 @@ const ApplyCase kApplyCases[] = {
     {"EngineRefusesAFolderAsKey", Area::Nothing, nullptr, &protectedOnly, Key::KeyFile, "", "",
      [](const Paths& paths) { return paths.spareFolder; }, nullptr,
      [](const Paths&) {
-         return std::vector<ExpectedBox>{
-             plainBox(std::string(kOutOfRange) + "\r\n（エラーコード：2）")};
+         return std::vector<ExpectedBox>{plainBox(failedText(2))};
      },
      false, true, true, false, false},
     {"EngineFindsTheAreaSet", Area::Nothing, nullptr, &protectedOnly, Key::Password, "pw", "pw",
@@ -265,7 +296,10 @@ const ApplyCase kApplyCases[] = {
          EXPECT_TRUE(blocked->effective());
          return std::shared_ptr<void>(blocked);
      },
-     [](const Paths&) { return std::vector<ExpectedBox>{plainBox(failedText(7))}; }, false, true,
+     [](const Paths&) {
+         return std::vector<ExpectedBox>{plainBox(failedText(7, ERROR_ACCESS_DENIED))};
+     },
+     false, true,
      true, false, false},
     {"EngineRefusesADriveRoot", Area::Nothing, nullptr,
      [](const Paths&) { return std::string("D:\r\n"); }, Key::Password, "pw", "pw", nullptr,
@@ -274,8 +308,7 @@ const ApplyCase kApplyCases[] = {
     {"ListedButNeverProtected", Area::ListedOnly, nullptr, nullptr, Key::Keep, "", "", nullptr,
      nullptr,
      [](const Paths&) {
-         return std::vector<ExpectedBox>{
-             plainBox(std::string(kOutOfRange) + "\r\n（エラーコード：2）")};
+         return std::vector<ExpectedBox>{plainBox(failedText(2))};
      },
      false, true, true, false, false},
 };

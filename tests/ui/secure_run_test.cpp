@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "../secure/secure_fixture.h"
+#include "base/scoped_handle.h"
+#include "secure/index_container.h"
 #include "secure_window_fixture.h"
 #include "support/files.h"
 #include "support/threads.h"
@@ -19,10 +21,40 @@ using securetest::treeState;
 using securetest::TreeState;
 using support::fileTimeUtc;
 
-const char kReleaseFailed[] = "保護領域の解除に失敗しました。\r\n同期処理を中止します。";
 const char kReport[] = "同期処理が完了しました。\r\n\r\nログファイルを開きますか？";
 
-enum class Lock { ListedOnly, Password, KeyFile, KeyFileGone, PlaceTaken };
+// The release failure says why before the run stops.
+std::string releaseFailed(const std::string& why) {
+    return "保護領域の解除に失敗しました。\r\n" + why + "\r\n\r\n同期処理を中止します。";
+}
+const std::string kWrongKey = releaseFailed("パスワードが違うか、設定したキーファイルが見つかりません。"
+                                            "\r\n（エラーコード：3）");
+const std::string kPlaceTaken =
+    releaseFailed("元の場所に同じ名前のファイルがあるため、戻せなかったファイルがあります。"
+                  "それらは格納先に残っています。元の場所にある同じ名前のファイルを移動してから、"
+                  "もう一度解除してください。\r\n戻せなかったファイル：1 件"
+                  "\r\n（エラーコード：10）");
+const std::string kPromptClosed = releaseFailed("パスワードの入力が取り消されました。");
+
+const std::string kIndexBusy =
+    releaseFailed("保護領域の記録ファイルを読み取れません。他のプログラムが使用している可能性があります。"
+                  "しばらくしてからやり直してください。\r\n" +
+                  platformText(ERROR_SHARING_VIOLATION) + "\r\n（エラーコード：12）");
+
+bool isReleaseFailure(const std::string& box) {
+    return box.rfind("保護領域の解除に失敗しました。", 0) == 0;
+}
+
+enum class Lock {
+    ListedOnly,
+    Password,
+    KeyFile,
+    KeyFileGone,
+    PlaceTaken,
+    PromptClosed,
+    IndexBusy,
+    StoredFileGone
+};
 
 struct RunCase {
     const char* name;
@@ -36,21 +68,31 @@ struct RunCase {
     bool areaSetAfter;
 };
 
-const std::string kSetFailed2 = "保護領域の設定に失敗しました。\r\n（エラーコード：2）";
+const std::string kSetFailed2 =
+    "保護領域の設定に失敗しました。\r\n解除キーが使えません。パスワードが空か「<」「>」や改行を含むか、"
+    "キーファイルが見つからないか、保護するフォルダの中にあります。\r\n（エラーコード：2）";
 
 const RunCase kRunCases[] = {
     {"PasswordTypedOnce", Lock::Password, "pw", "", true,
      {"SecureProg 1", "SecureProg end", "mirror", "SecureProg 2", "SecureProg end", "box"},
      {kReport}, true, true},
     {"WrongPasswordStopsTheRun", Lock::Password, "PW", "", true,
-     {"SecureProg 1", "SecureProg end", "box"}, {kReleaseFailed}, false, true},
+     {"SecureProg 1", "SecureProg end", "box"}, {kWrongKey}, false, true},
+    {"ClosedPromptStopsTheRun", Lock::PromptClosed, "", "", true,
+     {"SecureProg 1", "SecureProg end", "box"}, {kPromptClosed}, false, true},
     {"KeyFileWithoutAsking", Lock::KeyFile, nullptr, "", true,
      {"SecureProg 1", "SecureProg end", "mirror", "SecureProg 2", "SecureProg end", "box"},
      {kReport}, true, true},
     {"KeyFileGoneStopsTheRun", Lock::KeyFileGone, nullptr, "", true,
-     {"SecureProg 1", "SecureProg end", "box"}, {kReleaseFailed}, false, true},
+     {"SecureProg 1", "SecureProg end", "box"}, {kWrongKey}, false, true},
     {"FilesThatCannotGoBackStopTheRun", Lock::PlaceTaken, "pw", "", true,
-     {"SecureProg 1", "SecureProg end", "box"}, {kReleaseFailed}, false, true},
+     {"SecureProg 1", "SecureProg end", "box"}, {kPlaceTaken}, false, true},
+    {"ABusyIndexStopsTheRun", Lock::IndexBusy, nullptr, "", true,
+     {"SecureProg 1", "SecureProg end", "box"}, {kIndexBusy}, false, true},
+    // Released, but not whole: the run stops, and the area is set again at once.
+    {"AFileFoundNowhereStopsTheRunAndSetsTheAreaAgain", Lock::StoredFileGone, "pw", "", true,
+     {"SecureProg 1", "SecureProg end", "box", "SecureProg 2", "SecureProg end"},
+     {"@missing"}, false, true},
     {"NothingLockedAndKeyUnknown", Lock::ListedOnly, nullptr, "", true,
      {"SecureProg 1", "SecureProg end", "mirror", "SecureProg 2", "SecureProg end", "box", "box"},
      {kReport, kSetFailed2}, true, false},
@@ -84,6 +126,9 @@ TEST_P(SecureRunTest, ReleasesMirrorsAndSetsAgainInOrder) {
         break;
     case Lock::Password:
     case Lock::PlaceTaken:
+    case Lock::PromptClosed:
+    case Lock::IndexBusy:
+    case Lock::StoredFileGone:
         ASSERT_EQ(protectThroughEngine({secret}, "pw"), 1);
         break;
     case Lock::KeyFile:
@@ -97,9 +142,32 @@ TEST_P(SecureRunTest, ReleasesMirrorsAndSetsAgainInOrder) {
     if (c.lock == Lock::PlaceTaken) {
         temp_.file("秘密表\\a.txt", "in the way");
     }
+    std::vector<std::string> expectedBoxes = c.boxes;
+    if (c.lock == Lock::StoredFileGone) {
+        // The first record's stored file vanishes from the store.
+        const std::string container = support::readFile(indexPath());
+        std::string index;
+        ASSERT_TRUE(restoreBytes(container.data(), container.size(), index));
+        const std::size_t place = index.find("<store>") + 7;
+        const std::size_t stored = index.find("<secure>") + 8;
+        const std::string lost =
+            secret.substr(0, 2) + index.substr(place, index.find("</store>") - place);
+        const std::string storedFile =
+            storeFolder() + index.substr(stored, index.find("</secure>") - stored);
+        SetFileAttributesA(storedFile.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ASSERT_TRUE(DeleteFileA(storedFile.c_str()));
+        expectedBoxes = {releaseFailed("格納先にも元の場所にも見つからないファイルがありました。\r\n" +
+                                       lost + "\r\n（エラーコード：11）")};
+    }
+    FileHandle holder;
+    if (c.lock == Lock::IndexBusy) {
+        holder.reset(CreateFileA(indexPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(holder.valid());
+    }
     listInSettings({secret}, 1);
     CurrentKeyText = c.knownKey;
-    for (const std::string& box : c.boxes) {
+    for (const std::string& box : expectedBoxes) {
         boxes_.answer(box == kReport ? IDNO : IDOK);
     }
     const std::string definitions =
@@ -118,6 +186,10 @@ TEST_P(SecureRunTest, ReleasesMirrorsAndSetsAgainInOrder) {
         script.then("the password is asked for", [] { return passwordPrompt() != nullptr; },
                     [&] {
                         HWND prompt = passwordPrompt();
+                        if (c.lock == Lock::PromptClosed) {
+                            PostMessageA(prompt, WM_CLOSE, 0, 0);
+                            return;
+                        }
                         typeInto(GetDlgItem(prompt, kIdPasswordEdit), c.typedAtPrompt);
                         press(GetDlgItem(prompt, kIdPasswordOk));
                     });
@@ -131,22 +203,22 @@ TEST_P(SecureRunTest, ReleasesMirrorsAndSetsAgainInOrder) {
         [&] {
             return script.done() && events().size() >= c.events.size() &&
                    !dialogOpen(kProgCaption) && IsWindowEnabled(control(kIdRunButton)) &&
-                   boxes_.seen().size() >= c.boxes.size();
+                   boxes_.seen().size() >= expectedBoxes.size();
         },
         90000))
         << script.waitingFor() << " " << events().size();
     waitFor([] { return false; }, 300); // whatever would follow has had its chance
+    holder.reset();
 
     EXPECT_EQ(events(), c.events);
     EXPECT_FALSE(askedTwice);
     const std::vector<support::SeenBox> seen = boxes_.seen();
-    ASSERT_EQ(seen.size(), c.boxes.size());
+    ASSERT_EQ(seen.size(), expectedBoxes.size());
     for (std::size_t i = 0; i < seen.size(); ++i) {
         EXPECT_EQ(seen[i].caption, "Syncoravel") << i;
-        EXPECT_EQ(seen[i].text, c.boxes[i]) << i;
-        const bool failure = c.boxes[i] == kReleaseFailed;
-        EXPECT_EQ(seen[i].errorIcon, failure) << i;
-        if (c.boxes[i] == kSetFailed2) {
+        EXPECT_EQ(support::utf8(seen[i].text), support::utf8(expectedBoxes[i])) << i;
+        EXPECT_EQ(seen[i].errorIcon, isReleaseFailure(expectedBoxes[i])) << i;
+        if (expectedBoxes[i] == kSetFailed2) {
             EXPECT_FALSE(seen[i].anyIcon);
             EXPECT_EQ(seen[i].buttons, std::vector<int>{IDOK});
         }
@@ -157,6 +229,13 @@ TEST_P(SecureRunTest, ReleasesMirrorsAndSetsAgainInOrder) {
         EXPECT_EQ(support::readFile(copy + "\\ソ\\b.txt"), std::string("\0beta\x5C", 6));
     }
     EXPECT_EQ(areaSet(), c.areaSetAfter);
+    if (c.lock == Lock::StoredFileGone) {
+        // What could come back was set again with the rest.
+        EXPECT_FALSE(support::pathExists(secret));
+        ASSERT_EQ(releaseThroughEngine("pw"), 1);
+        EXPECT_EQ(treeState(secret).files.size(), before.files.size() - 1);
+        return;
+    }
     if (c.lock == Lock::PlaceTaken) {
         // What went back stays; the file whose place was taken waits in the store.
         EXPECT_EQ(support::readFile(secret + "\\a.txt"), "in the way");

@@ -94,6 +94,20 @@ bool loadedAndIdle() {
            listText() != "読み込み中…";
 }
 
+std::string platformText(DWORD error) {
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = text != nullptr ? text : "";
+    LocalFree(text);
+    while (!result.empty() &&
+           (result.back() == '\r' || result.back() == '\n' || result.back() == ' ')) {
+        result.pop_back();
+    }
+    return result + "（Windows のエラーコード：" + std::to_string(error) + "）";
+}
+
 SecureWindowTest::SecureWindowTest() {
     SecureMode = 0;
     CurrentKeyText.clear();

@@ -67,3 +67,7 @@ std::string listText();
 
 // The dialog has loaded its list and nothing is open over it.
 bool loadedAndIdle();
+
+// The platform's own text of an error code as the program's boxes give it, found here
+// independently: "...（Windows のエラーコード：32）".
+std::string platformText(DWORD error);

@@ -5,7 +5,13 @@
 //
 // Runs one operation of the secure area engine on its worker, without a window, and prints
 // one line: "result R files N", "probe P", or "true"/"false". The exit code is 0 whenever
-// the operation ran, whatever its result code; 2 for wrong arguments.
+// the operation ran, whatever its result code; 2 for wrong arguments. What the user would
+// hear of beyond the code follows the result line, one fact a line: "error E" (the
+// platform's error code), "left N" (files that stayed at their places), "kept N" (files
+// kept in the store for a later release), "missing PATH" (a file found nowhere),
+// "unreadable N" and "aside PATH" (records that could not be read, and where their index
+// was put), "note PATH" (a note left where it is). A probe that cannot read the index
+// prints "error E" too.
 //
 // --stop-at ends the process at once, as a crash or a kill would, when the operation
 // reaches the point: nothing is printed and the exit code is 3. Points: "move:N" (protect,
@@ -104,6 +110,34 @@ std::vector<std::string> ansiArguments() {
     return arguments;
 }
 
+// The result line and every fact after it, printed at once.
+void printOutcome(const SecureOutcome& outcome, int files) {
+    std::string text =
+        "result " + std::to_string(outcome.resultCode) + " files " + std::to_string(files) + "\n";
+    if (outcome.systemError != 0) {
+        text += "error " + std::to_string(outcome.systemError) + "\n";
+    }
+    if (outcome.leftInPlace != 0) {
+        text += "left " + std::to_string(outcome.leftInPlace) + "\n";
+    }
+    if (outcome.keptInStore != 0) {
+        text += "kept " + std::to_string(outcome.keptInStore) + "\n";
+    }
+    for (const std::string& place : outcome.missing) {
+        text += "missing " + place + "\n";
+    }
+    if (outcome.unreadableRecords != 0) {
+        text += "unreadable " + std::to_string(outcome.unreadableRecords) + "\n";
+    }
+    if (!outcome.indexAside.empty()) {
+        text += "aside " + outcome.indexAside + "\n";
+    }
+    for (const std::string& note : outcome.notesLeft) {
+        text += "note " + note + "\n";
+    }
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
 int wrongArguments(const char* why) {
     std::fprintf(stderr, "securearea: %s; %s\n", why, kUsage);
     return 2;
@@ -161,7 +195,7 @@ int main() {
             context.addFolder(arguments[i]);
         }
         const int files = context.startProtect();
-        std::printf("result %d files %d\n", context.resultCode(), files);
+        printOutcome(context.outcome(), files);
         return 0;
     }
 
@@ -174,7 +208,7 @@ int main() {
         context.setKeyText(arguments[2]);
         stopAt(context, stop);
         const int files = context.startRelease();
-        std::printf("result %d files %d\n", context.resultCode(), files);
+        printOutcome(context.outcome(), files);
         return 0;
     }
 
@@ -184,7 +218,12 @@ int main() {
         }
         SecureContext context(arguments[1]);
         context.setIndexScrambling(scrambling);
-        std::printf("probe %d\n", context.probeKeyRecord());
+        const int probe = context.probeKeyRecord();
+        std::string text = "probe " + std::to_string(probe) + "\n";
+        if (context.probeError() != 0) {
+            text += "error " + std::to_string(context.probeError()) + "\n";
+        }
+        std::fwrite(text.data(), 1, text.size(), stdout);
         return 0;
     }
 
