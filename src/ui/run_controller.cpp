@@ -133,7 +133,7 @@ void RunController::setControlsForRun(bool running) {
 // A password can only be typed by a person; without one the release is not tried.
 bool RunController::releaseArea(int& result) {
     if (launch_.quiet) {
-        const SecureContext probe(secureStoreRoot());
+        SecureContext probe(secureStoreRoot());
         if (probe.probeKeyRecord() == secure::kProbeKeyWord) {
             return false; // nobody there to type the password
         }
