@@ -11,7 +11,7 @@ WINESERVER=/usr/lib/wine/wineserver64
 # Wine's own fonts (the fonts-wine package).
 WINE_FONTS=/usr/share/wine/fonts
 # Raised whenever wine_prefix_prepare learns a new setting, so existing prefixes get it.
-WINE_PREFIX_VERSION=5
+WINE_PREFIX_VERSION=6
 
 SYNCORAVEL_PACKAGES=(
     g++-mingw-w64-x86-64-posix
@@ -117,6 +117,10 @@ wine_prefix_prepare() {
                 /v 'ＭＳ Ｐゴシック' /d 'IPAPGothic' /f >/dev/null 2>&1
             restricted "$WINE64" reg add 'HKCU\Software\Wine\Fonts\Replacements' \
                 /v 'ＭＳ ゴシック' /d 'IPAGothic' /f >/dev/null 2>&1
+            # U: is a removable drive, as a USB stick is. Wine reads the kinds of its drives
+            # when its server starts, so the test server must find this already written.
+            restricted "$WINE64" reg add 'HKLM\Software\Wine\Drives' /v 'u:' /d floppy \
+                /f >/dev/null 2>&1
             # wineboot started the prefix's server and its desktop process with the display
             # of this moment, often none; a program started while they live would join that
             # desktop and get no window at all. They end before anything else starts.
@@ -136,14 +140,21 @@ wine_prefix_prepare() {
 
 # D: and E: are ordinary drives for tests to make folders in; R: is a drive whose root a
 # test may fill (tests take a named lock for it); N: is a letter whose medium is missing;
-# S: is a small drive on which a copy runs out of space.
+# S: is a small drive on which a copy runs out of space. U: is removable (see
+# wine_prefix_prepare), L: and M: are fixed, and the three have volume labels: under Wine
+# the text of ".windows-label" at the top of the folder behind a drive, read when the
+# server starts. U:'s label holds characters whose second byte is that of "\" (ソ, 表); L:
+# and M: have the same label but for case, as two sticks named alike would.
 wine_map_drives() {
     local drives="$SYNCORAVEL_BUILD/wine/drives" d
-    for d in d e r s; do
+    for d in d e r s u l m; do
         mkdir -p "$drives/$d"
         ln -sfn "$drives/$d" "$WINEPREFIX/dosdevices/$d:"
     done
     small_drive_mount "$drives/s"
+    printf '%s' 'USBソ表' >"$drives/u/.windows-label"
+    printf '%s' 'Work表' >"$drives/l/.windows-label"
+    printf '%s' 'WORK表' >"$drives/m/.windows-label"
     rm -rf "$drives/not-ready"
     ln -sfn "$drives/not-ready" "$WINEPREFIX/dosdevices/n:"
 }

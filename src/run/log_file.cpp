@@ -40,16 +40,19 @@ std::string logFilePath(const std::string& programFolder) {
 }
 
 bool assembleLogText(PassContext& context, std::string& text) {
-    const bool changes = !context.deleteList.empty() || !context.copyList.empty();
+    const bool changes =
+        !context.deleteList.empty() || !context.copyList.empty() || !context.unsyncedList.empty();
     text.clear();
     if (changes) {
         // A run over many thousand files has as many lines: sized once, filled once.
-        text.reserve(linesLength(context.newestList) + linesLength(context.deleteList) +
-                     linesLength(context.copyList));
+        text.reserve(linesLength(context.unsyncedList) + linesLength(context.newestList) +
+                     linesLength(context.deleteList) + linesLength(context.copyList));
+        takeLines(context.unsyncedList, text);
         takeLines(context.newestList, text);
         takeLines(context.deleteList, text);
         takeLines(context.copyList, text);
     }
+    context.unsyncedList.clear();
     context.newestList.clear();
     context.deleteList.clear();
     context.copyList.clear();

@@ -13,9 +13,10 @@ inline const char kLogFileName[] = "Pairwarden.log";
 // The log's path in the program folder.
 std::string logFilePath(const std::string& programFolder);
 
-// Takes every line of the newest, delete and copy lists, in that order, each followed by
-// CR LF, and empties the three lists. True with the text when a delete or copy line was
-// among them; false (empty text) when the run changed nothing and tried nothing.
+// Takes every line of the unsynced, newest, delete and copy lists, in that order, each
+// followed by CR LF, and empties the four lists. True with the text when an unsynced,
+// delete or copy line was among them; false (empty text) when the run changed nothing,
+// tried nothing and passed over no definition.
 bool assembleLogText(PassContext& context, std::string& text);
 
 // The end of a run: assembles the log text and, when there is one, writes it whole to the

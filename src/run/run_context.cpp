@@ -4,6 +4,7 @@
 #include "sync/definition_parser.h"
 #include "sync/messages.h"
 #include "sync/mirror_pass.h"
+#include "sync/unsynced_definitions.h"
 
 RunContext::RunContext() : heap_(HeapCreate(0, 0, 0)) {
     pass_.heap = heap_.get();
@@ -51,6 +52,8 @@ int startDefinition(RunContext& context, char* text, HWND window) {
         }
         pass.folders.clear();
         pass.folderCount = 0;
+    } else {
+        reportUnsyncedDefinition(pass, folderCount, folders);
     }
     pass.withSubfolders = true;
     PostMessageA(window, kMsgNextDefinition, 0, 0);

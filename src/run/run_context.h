@@ -28,6 +28,7 @@ class RunContext {
     bool created() const { return heap_.valid(); }
 
     PassContext& pass() { return pass_; }
+    const PassContext& pass() const { return pass_; }
     WorkerThread& worker() { return worker_; }
     const WorkerThread& worker() const { return worker_; }
     // How far the pass of the current definition has come; read on any thread.
@@ -59,7 +60,8 @@ DWORD WINAPI mirrorWorkerBody(void* runContext);
 // its lines) with `window` as report window: the parser collects the definition's existing
 // folders, applies its option and has the window start its commands. With two or more
 // folders they go to the run context and the mirror worker starts; otherwise (or when the
-// worker cannot start) the definition is skipped: the subfolder switch is set on again and
-// kMsgNextDefinition with wParam 0 is posted. Returns the parser's offset: 0 when the text
-// holds no further definition.
+// worker cannot start) the definition is skipped: a definition with too few folders is
+// named in the unsynced list (see unsynced_definitions.h), the subfolder switch is set on
+// again and kMsgNextDefinition with wParam 0 is posted. Returns the parser's offset: 0 when
+// the text holds no further definition.
 int startDefinition(RunContext& context, char* text, HWND window);

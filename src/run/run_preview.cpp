@@ -4,6 +4,7 @@
 #include "sync/definition_parser.h"
 #include "sync/mirror_pass.h"
 #include "sync/pass_context.h"
+#include "sync/unsynced_definitions.h"
 
 namespace {
 
@@ -11,6 +12,8 @@ const char kPlannedDeleteTag[] = "【削除予定】";
 const char kPlannedLeftoverTag[] = "【一時ファイル削除予定】";
 const char kPlannedCopyTag[] = "【コピー予定】";
 const char kPlannedQuestionTag[] = "【確認予定】";
+const char kPlannedHoldTag[] = "【保管予定】";
+const char kUnsyncedTag[] = "【未同期】";
 
 bool startsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
@@ -25,6 +28,10 @@ void takeLines(StringList& list, DefinitionPreview& preview) {
             ++preview.copies;
         } else if (startsWith(line, kPlannedQuestionTag)) {
             ++preview.questions;
+        } else if (startsWith(line, kPlannedHoldTag)) {
+            ++preview.held;
+        } else if (startsWith(line, kUnsyncedTag)) {
+            // said by the definition's place in the list
         } else {
             ++preview.errors;
         }
@@ -35,12 +42,13 @@ void takeLines(StringList& list, DefinitionPreview& preview) {
 } // namespace
 
 bool previewDefinitions(const std::string& text, HWND reportWindow, const std::atomic<bool>* stop,
-                        std::vector<DefinitionPreview>& result) {
+                        std::vector<DefinitionPreview>& result, int holdingDays) {
     PrivateHeap heap(HeapCreate(0, 0, 0));
     PassContext context;
     context.heap = heap.get();
     context.stop = stop;
     context.preview = true;
+    context.holdingDays = holdingDays;
     // The parser cuts the lines of what it reads, so it works on a copy of its own.
     std::string copy = text;
     copy.push_back('\0');
@@ -66,10 +74,17 @@ bool previewDefinitions(const std::string& text, HWND reportWindow, const std::a
             }
             DefinitionPreview preview;
             preview.master = context.masterFolder;
+            takeLines(context.unsyncedList, preview);
             takeLines(context.deleteList, preview);
             takeLines(context.copyList, preview);
             result.push_back(std::move(preview));
+        } else if (reportUnsyncedDefinition(context, folderCount, folders)) {
+            DefinitionPreview preview;
+            preview.unsynced = true;
+            takeLines(context.unsyncedList, preview);
+            result.push_back(std::move(preview));
         }
+        context.unsyncedList.clear();
         context.folders.clear();
         context.folderCount = 0;
         context.newestList.clear();

@@ -2,6 +2,7 @@
 
 #include "run/log_file.h"
 #include "sync/definition_parser.h"
+#include "sync/holding_folder.h"
 
 bool RunSequence::begin(const std::string& text, HWND reportWindow) {
     text_ = text;
@@ -9,6 +10,9 @@ bool RunSequence::begin(const std::string& text, HWND reportWindow) {
     reportWindow_ = reportWindow;
     countedDefinitions_ = countSyncDefinitions(text_);
     completedPasses_ = 0;
+    context_.pass().unsyncedDefinitions = 0;
+    // Everything a run holds goes into one dated folder per target, named after its start.
+    context_.pass().holdingStamp = holdingStampNow();
     running_ = true;
     stopRequested_ = false;
     return loadNextDefinition();

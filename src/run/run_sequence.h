@@ -38,6 +38,9 @@ class RunSequence {
     // Loads the next definition. False when the text holds no further one: the run is over.
     bool loadNextDefinition();
 
+    // The definitions of the run not mirrored for want of two existing folders so far.
+    int unsyncedDefinitions() const { return context_.pass().unsyncedDefinitions; }
+
     // The completed passes out of the definitions counted at the start, in percent (0 to
     // 100): more passes than counted can complete when folders appear during the run.
     // `currentShare` (0 to 1) is how far the pass in progress has come.

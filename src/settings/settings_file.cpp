@@ -18,6 +18,7 @@ const char kSettingsFileName[] = "Pairwarden.ini";
 const char kDefaultDefinitionFile[] = "SyncDef.txt";
 const char kDefSyncFileSection[] = "DefSyncFile";
 const char kSecurePathSection[] = "SecurePath";
+const char kHoldFolderSection[] = "HoldFolder";
 const char kNone[] = "None";
 
 const int kDefaultWidth = 480;
@@ -171,6 +172,22 @@ int SettingsFile::ReadSecureType() const {
         return INT_MAX;
     }
     return static_cast<int>(number);
+}
+
+int SettingsFile::ReadHoldFolderDays(int fallback) const {
+    const std::string value = readText(kHoldFolderSection, "KeepDays");
+    // A hundred years is for ever; more digits are a typing error.
+    if (value.empty() || value.size() > 5) {
+        return fallback;
+    }
+    int days = 0;
+    for (const char c : value) {
+        if (c < '0' || c > '9') {
+            return fallback;
+        }
+        days = days * 10 + (c - '0');
+    }
+    return days;
 }
 
 void SettingsFile::LoadWindowSize(HWND window) const {

@@ -34,6 +34,11 @@ class SettingsFile {
 
     int ReadSecureType() const;
 
+    // How many days the dated folders of a holding folder are kept ([HoldFolder]
+    // KeepDays=; 0 keeps them until the user removes them): `fallback` when the key is
+    // missing or is not a plain number of days.
+    int ReadHoldFolderDays(int fallback) const;
+
     // Enlarges the window to the stored outer size (never below its client area) and
     // stores its outer size.
     void LoadWindowSize(HWND window) const;

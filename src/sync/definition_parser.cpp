@@ -7,7 +7,9 @@
 #include "base/file_system.h"
 #include "base/path.h"
 #include "base/text_search.h"
+#include "sync/drive_label.h"
 #include "sync/messages.h"
+#include "sync/unsynced_definitions.h"
 
 namespace {
 
@@ -68,11 +70,29 @@ void handleLine(PassContext& context, const char* line, HWND reportWindow, int m
         }
         return;
     }
-    if (folderExists(line)) {
+    // A folder named by its drive's label is wherever that drive is now.
+    std::string labelled;
+    std::string label;
+    std::string below;
+    if (splitLabelForm(line, label, below)) {
+        const LabelledFolder found = findLabelledFolder(label, below);
+        if (found.found == LabelledFolder::Found::several) {
+            if (loading) {
+                recordUnsynced(context, ambiguousLabelLine(line, found.drives));
+                ++context.ambiguousFolders;
+            }
+            return;
+        }
+        labelled = found.path;
+    }
+    const char* folder = labelled.empty() ? line : labelled.c_str();
+    if (folderExists(folder)) {
         if (loading) {
-            folders.append(line);
+            folders.append(folder);
         }
         ++folderCount;
+    } else if (loading) {
+        context.missingFolders.append(line);
     }
 }
 
@@ -102,6 +122,8 @@ int parseSyncBlock(PassContext& context, char* text, HWND reportWindow, int mode
                    int& folderCount, StringList& folders) {
     context.reportWindow = reportWindow;
     folderCount = 0;
+    context.missingFolders.clear();
+    context.ambiguousFolders = 0;
     if (mode == kParseLoading) {
         context.exclusions.clear();
     }

@@ -18,7 +18,10 @@ constexpr int kParseLoading = 1;
 // text holds no "Sync." at all. `folderCount` receives the number of existing folders; in
 // loading mode `folders` receives them, "Sync.Option.NoSubDirectory" clears the context's
 // subfolder switch, and each "Sync.Run." line is sent to the report window, which starts
-// the command before parsing goes on.
+// the command before parsing goes on. A folder line in label form ("[USBメモ]\仕事") names
+// the folder on the one ready drive with that label (see drive_label.h); in loading mode the
+// context keeps the folder lines that named no existing folder, and a label that several
+// drives carry gets its line in the unsynced list.
 //
 // The text must be a private, zero-terminated copy: line ends inside it are overwritten
 // with zero bytes.

@@ -11,6 +11,7 @@
 #include "base/path.h"
 #include "base/scoped_handle.h"
 #include "base/worker_thread.h"
+#include "sync/holding_folder.h"
 #include "sync/pass_progress.h"
 
 namespace {
@@ -25,6 +26,7 @@ const char kLeftoverRemovedTag[] = "【一時ファイル削除】";
 // delete adds silent (no progress window).
 constexpr FILEOP_FLAGS kDeleteEntryFlags = 0x450;
 constexpr FILEOP_FLAGS kDeleteTreeFlags = 0x454;
+constexpr FILEOP_FLAGS kAllowUndo = 0x40;
 
 // Large enough that a big file costs few calls, small enough that a stop request is seen
 // within a few milliseconds.
@@ -56,8 +58,10 @@ bool shellDelete(const std::string& path, HWND owner, FILEOP_FLAGS flags) {
 
 // Renames the finished copy, still open, to the destination in one step. A new destination
 // needs no look at what is there; an existing one is replaced unless it is read-only, which
-// the platform's copy would refuse too (some file systems let a rename replace it).
-bool putInPlace(HANDLE temporary, const std::string& destination) {
+// the platform's copy would refuse too (some file systems let a rename replace it). With a
+// holding folder the old version is moved there just before the rename: a stop between the
+// two leaves both on the disk, the old one held and the new one under its temporary name.
+bool putInPlace(const PassContext& context, HANDLE temporary, const std::string& destination) {
     if (renameOpenFile(temporary, destination, false)) {
         return true;
     }
@@ -68,7 +72,21 @@ bool putInPlace(HANDLE temporary, const std::string& destination) {
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0) {
         return false;
     }
-    return renameOpenFile(temporary, destination, true);
+    HoldingFolder* holding = context.holding;
+    if (holding == nullptr) {
+        return renameOpenFile(temporary, destination, true);
+    }
+    std::string heldAt;
+    if (!holding->take(context, destination, heldAt)) {
+        return false; // the old version stays where it is
+    }
+    if (renameOpenFile(temporary, destination, false)) {
+        return true;
+    }
+    const DWORD error = GetLastError();
+    holding->giveBack(heldAt, destination);
+    SetLastError(error);
+    return false;
 }
 
 // What a copy needs to know of its open source. The handle's basic and standard records
@@ -155,9 +173,10 @@ FileHandle writeTemporaryCopy(const PassContext& context, HANDLE source, const S
 // Makes the written temporary copy the destination. Its data must be on the disk before
 // the rename: after a power cut the name must not stand for a file whose blocks were never
 // written. On failure the temporary file is removed.
-bool finishCopy(FileHandle& temporary, const std::string& temporaryPath,
+bool finishCopy(const PassContext& context, FileHandle& temporary, const std::string& temporaryPath,
                 const std::string& destination) {
-    const bool ok = FlushFileBuffers(temporary.get()) && putInPlace(temporary.get(), destination);
+    const bool ok =
+        FlushFileBuffers(temporary.get()) && putInPlace(context, temporary.get(), destination);
     temporary.reset();
     if (!ok) {
         discardTemporary(temporaryPath);
@@ -177,6 +196,15 @@ void appendCopyLine(PassContext& context, std::string line) {
 // next ones are written, few enough that a stop abandons little.
 constexpr std::size_t kCopiesInFlight = 16;
 
+// Where a recycle bin would not keep a deleted entry, the target's holding folder does.
+bool removeOrHold(PassContext& context, const std::string& path, bool folder) {
+    if (context.holding != nullptr && context.holding->holdsDeletions()) {
+        std::string heldAt;
+        return context.holding->take(context, path, heldAt);
+    }
+    return folder ? deleteFolderTree(path) : shellDelete(path, nullptr, kDeleteEntryFlags);
+}
+
 } // namespace
 
 void deleteEntry(PassContext& context, const std::string& path) {
@@ -185,9 +213,9 @@ void deleteEntry(PassContext& context, const std::string& path) {
     if (path::hasWildcard(path)) {
         deleted = false; // it cannot be told apart from a pattern; never handed on
     } else if (fileExists(path)) {
-        deleted = shellDelete(path, nullptr, kDeleteEntryFlags);
+        deleted = removeOrHold(context, path, false);
     } else if (folderExists(path)) {
-        deleted = deleteFolderTree(path);
+        deleted = removeOrHold(context, path, true);
     } else {
         return; // already gone, with a folder deleted earlier in the pass
     }
@@ -218,7 +246,7 @@ void copyEntry(PassContext& context, const std::string& destination, const std::
         context.copyFinisher->add(std::move(temporary), std::move(temporaryPath), destination);
         return;
     }
-    const bool copied = temporary && finishCopy(temporary, temporaryPath, destination);
+    const bool copied = temporary && finishCopy(context, temporary, temporaryPath, destination);
     appendCopyLine(context, (copied ? kCopiedTag : kCopyErrorTag) + destination);
 }
 
@@ -313,12 +341,12 @@ void CopyFinisher::finish(Item& item) {
         item.temporary.reset();
         discardTemporary(item.temporaryPath);
     } else {
-        copied = finishCopy(item.temporary, item.temporaryPath, item.text);
+        copied = finishCopy(context_, item.temporary, item.temporaryPath, item.text);
     }
     context_.copyList.append((copied ? kCopiedTag : kCopyErrorTag) + item.text);
 }
 
-bool deleteFolderTree(const std::string& path) {
+bool deleteFolderTree(const std::string& path, bool toRecycleBin) {
     if (path::hasWildcard(path)) {
         return false;
     }
@@ -331,7 +359,8 @@ bool deleteFolderTree(const std::string& path) {
     if (!target.empty() && path::lastSeparator(target) == target.size() - 1) {
         target.pop_back();
     }
-    return shellDelete(target, GetDesktopWindow(), kDeleteTreeFlags);
+    return shellDelete(target, GetDesktopWindow(),
+                       toRecycleBin ? kDeleteTreeFlags : kDeleteTreeFlags & ~kAllowUndo);
 }
 
 void removeLeftoverCopies(PassContext& context, const std::vector<std::string>& paths) {

@@ -14,7 +14,8 @@
 // The only ways a mirror pass changes a folder. Each records its outcome as one line of the
 // context's delete or copy list and writes a short trace to the debug output.
 
-// Sends the file or folder to the recycle bin. Records "【削除】" + path, or
+// Sends the file or folder to the recycle bin, or into the holding folder of the context
+// where a recycle bin would not keep it (see holding_folder.h). Records "【削除】" + path, or
 // "【エラー削除】" + path when it fails; nothing when the path no longer exists. A path
 // holding "*" or "?" is never handed to the shell, which would take it as a pattern for
 // other files: it is recorded as an error.
@@ -23,12 +24,13 @@ void deleteEntry(PassContext& context, const std::string& path);
 // Copies the source file over the destination, creating missing folders above it unless
 // told not to. The copy is written to a temporary file beside the destination and put in
 // its place in one step, so that the destination is always either its old content or the
-// complete copy, with the source's attributes and last-write time. Records "【コピー】" +
-// destination or "【エラーコピー】" + destination; a source that cannot be opened as a file
-// (gone, a folder, unreadable) is a failed copy. A stop request of the context abandons the
-// copy (an error line, no temporary file left). A pass makes folders itself, parents first,
-// and copies with makeParents off: a target folder that vanished meanwhile must not be made
-// again by a copy into it.
+// complete copy, with the source's attributes and last-write time; a file it replaces goes
+// into the context's holding folder first, and stays in place when it cannot. Records
+// "【コピー】" + destination or "【エラーコピー】" + destination; a source that cannot be
+// opened as a file (gone, a folder, unreadable) is a failed copy. A stop request of the
+// context abandons the copy (an error line, no temporary file left). A pass makes folders
+// itself, parents first, and copies with makeParents off: a target folder that vanished
+// meanwhile must not be made again by a copy into it.
 void copyEntry(PassContext& context, const std::string& destination, const std::string& source,
                bool makeParents = true);
 
@@ -79,8 +81,9 @@ void makeFolder(PassContext& context, const std::string& path);
 void recordDeleteError(PassContext& context, const std::string& path);
 void recordCopyError(PassContext& context, const std::string& path);
 
-// Sends the folder with everything below it to the recycle bin; true when it went.
-bool deleteFolderTree(const std::string& path);
+// Sends the folder with everything below it to the recycle bin (or, without
+// `toRecycleBin`, deletes it for good); true when it went.
+bool deleteFolderTree(const std::string& path, bool toRecycleBin = true);
 
 // Sends leftover temporary copies (full paths) to the recycle bin, a read-only one made
 // writable first; one whose path is too long for the shell is deleted. Records

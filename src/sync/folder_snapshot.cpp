@@ -9,6 +9,7 @@
 #include "base/path.h"
 #include "base/scoped_handle.h"
 #include "sync/exclusion_filter.h"
+#include "sync/holding_folder.h"
 
 namespace {
 
@@ -105,6 +106,9 @@ bool FolderSnapshot::walk(std::uint32_t folderIndex, const std::wstring& widePat
         }
         const bool exact = exactAnsiName(found.cFileName, name) && reachedByName(found.cFileName);
         const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (directory && folderIndex == 0 && isHoldingFolderName(found.cFileName)) {
+            continue; // the program's own, never mirrored (holding_folder.h)
+        }
         if (exact && !directory && isTemporaryFileName(name.c_str())) {
             temporaryFiles_.push_back(folders_[folderIndex].fullPath + "\\" + name);
             continue;

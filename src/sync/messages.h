@@ -15,6 +15,10 @@ constexpr UINT kMsgMasterFolder = WM_USER + 4; // lParam: the master folder's pa
 constexpr UINT kMsgRunCommand = WM_USER + 5;   // lParam: the command of a "Sync.Run." line
 constexpr UINT kMsgConfirmDeletions = WM_USER + 6; // lParam: const DeletionQuestion*; the
                                                    // answer: nonzero to go on, 0 to skip
+// lParam: a line naming a definition or folder line the run does not use ("【未同期】"...)
+constexpr UINT kMsgUnsynced = WM_USER + 7;
+// lParam: the full path just moved into a holding folder, before whatever takes its place
+constexpr UINT kMsgHolding = WM_USER + 8;
 
 // A pass's deletions would remove `deletions` of the `entries` of the target folder, among
 // them `unlistedFolders` folders it could not list, with whatever they hold.

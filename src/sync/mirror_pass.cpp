@@ -16,6 +16,7 @@
 #include "sync/entry_clashes.h"
 #include "sync/file_operations.h"
 #include "sync/folder_snapshot.h"
+#include "sync/holding_folder.h"
 #include "sync/messages.h"
 #include "sync/pass_preview.h"
 #include "sync/pass_progress.h"
@@ -571,6 +572,10 @@ void runMirrorPass(PassContext& context) {
         return;
     }
 
+    for (std::size_t i = 0; i < count; ++i) {
+        removeOldDatedFolders(context, folders[i]);
+    }
+
     Snapshots snapshots;
     for (std::size_t i = 0; i < count; ++i) {
         OutputDebugStringA((folders[i] + "\r\n").c_str());
@@ -606,12 +611,16 @@ void runMirrorPass(PassContext& context) {
     reportMasterLeftOut(context, masterSnapshot);
     planPassProgress(context, snapshots, master);
 
+    // Says for each target what its holding folder received, after that target's copies.
+    PassHolding holding(context, std::vector<std::string>(folders.begin(), folders.begin() + count),
+                        master);
     {
         Progress progress(context);
         for (std::size_t i = 0; i < count; ++i) {
             if (i == master) {
                 continue;
             }
+            holding.select(i);
             if (!masterStillThere(context, masterSnapshot, true) ||
                 !deleteFromTarget(context, masterSnapshot, *snapshots[i], progress)) {
                 return;
@@ -625,10 +634,12 @@ void runMirrorPass(PassContext& context) {
         if (i == master) {
             continue;
         }
+        holding.select(i);
         if (!masterStillThere(context, masterSnapshot, false) ||
             !copyIntoTarget(context, masterSnapshot, *snapshots[i], progress) ||
             !masterStillThere(context, masterSnapshot, false)) {
             return;
         }
+        holding.done(i);
     }
 }

@@ -9,6 +9,10 @@
 #include "sync/exclusion_filter.h"
 
 class CopyFinisher;
+class HoldingFolder;
+
+// How many days a dated folder of a holding folder is kept when the settings say nothing.
+constexpr int kDefaultHoldingDays = 30;
 class PassProgress;
 
 // What the parser fills in for one definition and what its mirror pass reads and records.
@@ -34,6 +38,12 @@ struct PassContext {
     // Off while the current definition carries the no-subfolder option.
     bool withSubfolders = true;
 
+    // What a loading parse found of the definition it read that a run cannot use: its folder
+    // lines that named no existing folder, as written, and how many named a label that
+    // several drives carry (each already has its line in the unsynced list).
+    StringList missingFolders;
+    int ambiguousFolders = 0;
+
     // What the current definition leaves alone; set by every parse that loads.
     ExclusionFilter exclusions;
 
@@ -45,10 +55,23 @@ struct PassContext {
     // The master folder the last pass chose; empty when it chose none.
     std::string masterFolder;
 
-    // Outcome lines of a run.
+    // Outcome lines of a run. The unsynced list names the definitions the run did not
+    // mirror and the folder lines it could not use (see unsynced_definitions.h).
+    StringList unsyncedList;
     StringList deleteList;
     StringList copyList;
     StringList newestList;
+
+    // Definitions of the run not mirrored for want of two existing folders.
+    int unsyncedDefinitions = 0;
+
+    // Where a pass keeps what it takes out of a folder (see holding_folder.h): the name of
+    // the run's dated folder ("YYYYMMDD-HHMMSS"; empty: the time the pass begins), the days
+    // a dated folder is kept (0: until the user removes it), and the holding folder of the
+    // target the pass is working on, if any.
+    std::string holdingStamp;
+    int holdingDays = kDefaultHoldingDays;
+    HoldingFolder* holding = nullptr;
 
     // Set while the pass's copies are finished on a thread of their own; every line of the
     // copy list then goes through it, in order.

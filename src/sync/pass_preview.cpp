@@ -3,6 +3,7 @@
 #include "base/file_system.h"
 #include "base/path.h"
 #include "sync/file_operations.h"
+#include "sync/holding_folder.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ void planDelete(PassContext& context, PlannedDeletions& planned, const std::stri
         return;
     }
     context.deleteList.append(kPlannedDeleteTag + path);
+    planHolding(context, context.deleteList, path, true);
 }
 
 void planCopy(PassContext& context, const std::string& destination, const std::string& source) {
@@ -52,6 +54,7 @@ void planCopy(PassContext& context, const std::string& destination, const std::s
     }
     if (fileExists(source)) {
         context.copyList.append(kPlannedCopyTag + destination);
+        planHolding(context, context.copyList, destination, false);
     } else {
         recordCopyError(context, destination); // the run could not open it either
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/text_buffer.h"
+#include "sync/pass_context.h"
 #include "ui/definition_file.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
@@ -224,7 +225,8 @@ void onMainCommand(MainWindowState& state, int id, int notification, HWND source
         StringList listed;
         state.settings.ReadSecurePaths(listed);
         showSyncPreview(state.window, windowText(GetDlgItem(state.window, kIdEditor)),
-                        std::vector<std::string>(listed.begin(), listed.end()));
+                        std::vector<std::string>(listed.begin(), listed.end()),
+                        state.settings.ReadHoldFolderDays(kDefaultHoldingDays));
         break;
     }
     case kCmdSecureArea:

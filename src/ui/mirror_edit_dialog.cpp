@@ -6,6 +6,7 @@
 #include "base/path.h"
 #include "base/text_buffer.h"
 #include "base/text_search.h"
+#include "sync/drive_label.h"
 #include "sync/exclusion_filter.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_host.h"
@@ -27,6 +28,8 @@ const ControlEntry kControls[] = {
     {kIdMirrorFolder3, "EDIT", "", WS_EX_CLIENTEDGE, kFieldStyle, 27, 107, 369, 22},
     {kIdMirrorSubfolders, "BUTTON", "サブフォルダも同期する", 0,
      WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 26, 140, 153, 18},
+    {kIdMirrorByLabel, "BUTTON", "取り外せるドライブはラベルで指定する", 0,
+     WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 200, 140, 250, 18},
     {kIdMirrorBrowse1, "BUTTON", "参照", 0, kButtonStyle, 397, 40, 48, 20},
     {kIdMirrorBrowse2, "BUTTON", "参照", 0, kButtonStyle, 397, 75, 48, 20},
     {kIdMirrorBrowse3, "BUTTON", "参照", 0, kButtonStyle, 397, 107, 48, 20},
@@ -59,6 +62,41 @@ struct MirrorEditState {
 
 std::string withoutTrailingSeparators(const std::string& path) {
     return path.substr(0, path::lengthWithoutTrailingSeparators(path.data(), path.size()));
+}
+
+bool inLabelForm(const std::string& field) {
+    std::string label;
+    std::string below;
+    return splitLabelForm(withoutTrailingSeparators(field), label, below);
+}
+
+// What a folder line made of the field would stand for, with the label form as the check
+// box asks for it: on, a folder on a removable drive with a label is named by the label;
+// off, a field in label form becomes the folder's path. Anything else stays as typed.
+std::string lineOfField(const std::string& field, bool byLabel) {
+    const std::string folder = folderOfField(field);
+    std::string labelForm;
+    if (byLabel && labelFormOf(folder, labelForm)) {
+        return labelForm;
+    }
+    if (!byLabel && inLabelForm(field) && !folder.empty()) {
+        return folder;
+    }
+    return field;
+}
+
+// The check box has something to do only while a field names a folder on a removable drive
+// with a label, or is in label form.
+void updateLabelBox(MirrorEditState& state) {
+    bool offered = false;
+    for (int id : kFields) {
+        const std::string field = controlText(state.window, id);
+        std::string labelForm;
+        if (inLabelForm(field) || labelFormOf(folderOfField(field), labelForm)) {
+            offered = true;
+        }
+    }
+    EnableWindow(GetDlgItem(state.window, kIdMirrorByLabel), offered ? TRUE : FALSE);
 }
 
 // The lines of the exclusions field, blanks around each dropped, empty ones left out.
@@ -124,6 +162,8 @@ void onInitDialog(MirrorEditState& state) {
     exchange.clear();
     CheckDlgButton(state.window, kIdMirrorSubfolders,
                    selected.withSubfolders ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(state.window, kIdMirrorByLabel, BST_CHECKED);
+    updateLabelBox(state);
     state.lastFocus = GetDlgItem(state.window, kIdMirrorFolder1);
 }
 
@@ -147,7 +187,7 @@ void browseForFolder(MirrorEditState& state, int fieldId) {
     GetWindowTextA(field, buffer.data(), static_cast<int>(buffer.size()));
     std::string start;
     if (fieldNamesFolder(buffer.text())) {
-        start = withoutTrailingSeparators(buffer.text());
+        start = folderOfField(buffer.text());
         if (start.size() == 2) {
             start += '\\'; // the browser finds a drive by its root
         }
@@ -191,14 +231,23 @@ void onDropFiles(MirrorEditState& state, HDROP drop) {
 }
 
 // Offers to create a missing folder with every missing folder above it; whatever the
-// answer, the field is tested again when the definition is built.
+// answer, the field is tested again when the definition is built. A folder named by a label
+// that no drive, or more than one, carries cannot be made: the field is left out.
 void offerToCreate(HWND dialog, const std::string& path) {
+    const std::string folder = folderOfField(path);
+    if (folder.empty() && inLabelForm(path)) {
+        const std::string failure = "フォルダ \"" + path +
+                                    "\" のラベルのドライブが見つからないか、同じラベルのドライブが"
+                                    "複数あるため、このフォルダは定義に入れません。";
+        MessageBoxA(dialog, failure.c_str(), kProductTitle, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     const std::string question =
         "指定されたフォルダ \"" + path + "\" は存在しません。\r\n\r\n" + "新規に作成しますか？";
     if (MessageBoxA(dialog, question.c_str(), kProductTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return;
     }
-    if (!createFolderPath(withoutTrailingSeparators(path))) {
+    if (!createFolderPath(folder)) {
         const std::string failure = "フォルダ \"" + path + "\" の作成に失敗しました。";
         MessageBoxA(dialog, failure.c_str(), kProductTitle, MB_OK);
     }
@@ -236,12 +285,13 @@ void onAdd(MirrorEditState& state) {
         }
     }
 
+    const bool byLabel = IsDlgButtonChecked(state.window, kIdMirrorByLabel) == BST_CHECKED;
     std::string lines = "\r\n" + exclusions;
     int counted = 0;
     for (int id : kFields) {
         const std::string path = controlText(state.window, id);
         if (fieldNamesFolder(path)) {
-            lines += kSyncKeyword + path + "\r\n";
+            lines += kSyncKeyword + lineOfField(path, byLabel) + "\r\n";
             ++counted;
         }
     }
@@ -261,6 +311,12 @@ void onAdd(MirrorEditState& state) {
 }
 
 void onCommand(MirrorEditState& state, int id, int notification) {
+    if (notification == EN_CHANGE) {
+        if (id != kIdMirrorExclusions) {
+            updateLabelBox(state);
+        }
+        return;
+    }
     if (notification != BN_CLICKED) {
         return;
     }
@@ -377,8 +433,20 @@ SelectedDefinition definitionOfSelection(const std::string& selection) {
     return selected;
 }
 
+std::string folderOfField(const std::string& field) {
+    const std::string trimmed = withoutTrailingSeparators(field);
+    std::string label;
+    std::string below;
+    if (!splitLabelForm(trimmed, label, below)) {
+        return trimmed;
+    }
+    const LabelledFolder found = findLabelledFolder(label, below);
+    return found.found == LabelledFolder::Found::one ? found.path : std::string();
+}
+
 bool fieldNamesFolder(const std::string& field) {
-    return folderExists(withoutTrailingSeparators(field));
+    const std::string folder = folderOfField(field);
+    return !folder.empty() && folderExists(folder);
 }
 
 LRESULT CALLBACK mirrorEditProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -9,7 +9,9 @@
 // folder browser, dropped from the shell or typed, and what it leaves alone, one exclusion
 // pattern a line, and hands its lines back through the exchange text. A selected
 // definition block fills the folder fields and the exclusions first, so the dialog also
-// edits a definition.
+// edits a definition. A check box (on by default) names a folder on a removable drive with
+// a label by that label ("[USBメモ]\仕事"), so that the line still finds it when the stick
+// has another letter; it is enabled while a field names such a folder or is in that form.
 
 constexpr int kIdMirrorGroup = 1015;
 constexpr int kIdMirrorFolder1 = 1016;
@@ -25,6 +27,7 @@ constexpr int kIdMirrorExclusionGroup = 1070;
 constexpr int kIdMirrorExclusions = 1071;
 constexpr int kIdMirrorUsualExclusions = 1072;
 constexpr int kIdMirrorExclusionHint = 1073;
+constexpr int kIdMirrorByLabel = 1074;
 
 // What the button fills in: the files Office, the shell's thumbnail cache and folder
 // settings, and editors leave beside a user's own.
@@ -52,7 +55,11 @@ struct SelectedExclusions {
 };
 SelectedExclusions exclusionsOfSelection(const std::string& text);
 
-// Whether a folder field names an existing folder. The field is tested without its
-// trailing backslashes, as a run reads the definition line made of it; so "D:\", which
-// the folder browser gives for a drive, names the drive.
+// The folder a field stands for: the field without its trailing backslashes, as a run
+// reads the definition line made of it (so "D:\", which the folder browser gives for a
+// drive, names the drive); a field in label form names the folder on the one drive with
+// that label now, and nothing (empty) when no drive or several carry it.
+std::string folderOfField(const std::string& field);
+
+// Whether a folder field names an existing folder.
 bool fieldNamesFolder(const std::string& field);

@@ -192,6 +192,8 @@ void RunController::startSyncRun() {
         areaOpenedByRun_ = true;
     }
 
+    sequence_.context().pass().holdingDays =
+        SettingsFile(location_).ReadHoldFolderDays(kDefaultHoldingDays);
     stepTag_.clear();
     stepPath_.clear();
     if (!sequence_.begin(windowText(GetDlgItem(window_, kIdEditor)), window_)) {
@@ -354,9 +356,15 @@ void RunController::finishSyncRun() {
 
     std::string text;
     std::size_t errors = 0;
+    const int unsynced = sequence_.unsyncedDefinitions();
     if (sequence_.writeLog(logPath(), text)) {
         setText(kIdLogSummary, text);
         errors = countErrorLines(text);
+        // A definition passed over must not end as if all was done either; the log names it.
+        const std::string unsyncedNote = unsynced > 0 ? "\r\n同期されなかった定義が " +
+                                                            std::to_string(unsynced) +
+                                                            " 件あります（ログの【未同期】の行）。"
+                                                      : std::string();
         std::string message;
         UINT icon = MB_ICONQUESTION;
         if (stopped) {
@@ -365,11 +373,13 @@ void RunController::finishSyncRun() {
                       "\r\n\r\nログファイルを開きますか？";
             icon = MB_ICONINFORMATION;
         } else if (errors == 0) {
-            message = "同期処理が完了しました。\r\n\r\nログファイルを開きますか？";
+            message =
+                "同期処理が完了しました。" + unsyncedNote + "\r\n\r\nログファイルを開きますか？";
+            icon = unsynced > 0 ? MB_ICONWARNING : MB_ICONQUESTION;
         } else {
             // A run that left things undone or different must not end as if all was done.
             message = "同期処理は終わりましたが、処理できなかった項目が " + std::to_string(errors) +
-                      " 件あります（ログの【エラー削除】【エラーコピー】の行）。"
+                      " 件あります（ログの【エラー削除】【エラーコピー】の行）。" + unsyncedNote +
                       "\r\n\r\nログファイルを開きますか？";
             icon = MB_ICONWARNING;
         }
@@ -423,6 +433,12 @@ LRESULT RunController::onRunMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case kMsgRunCommand:
         ShellExecuteA(nullptr, "open", copied.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
         setText(kIdFolderStatus, "【外部コマンド】" + copied);
+        break;
+    case kMsgUnsynced:
+        setText(kIdFolderStatus, copied);
+        break;
+    case kMsgHolding:
+        setText(kIdFileStatus, "【保管】" + copied);
         break;
     default:
         break;

@@ -11,7 +11,7 @@
 #include "ui/main_caption.h"
 
 constexpr UINT kRunMessageFirst = kMsgNextDefinition;
-constexpr UINT kRunMessageLast = kMsgConfirmDeletions;
+constexpr UINT kRunMessageLast = kMsgHolding;
 
 // Posted to the main window when a run started with "/run" has ended (or could not start);
 // the window then ends the program with the run's exit code.
@@ -46,8 +46,9 @@ class RunController {
     // line and a box that say where it was stopped. A second request does nothing.
     void requestStop();
 
-    // WM_USER+1 to WM_USER+5, and the question before mass deletions (kMsgConfirmDeletions),
-    // which the user answers in a box over the main window.
+    // WM_USER+1 to WM_USER+5, the question before mass deletions (kMsgConfirmDeletions),
+    // which the user answers in a box over the main window, and the lines on unsynced
+    // definitions and held entries (kMsgUnsynced, kMsgHolding).
     LRESULT onRunMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     // The session ends (WM_ENDSESSION): a run is stopped, waited for and ended as a stopped

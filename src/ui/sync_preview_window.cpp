@@ -28,6 +28,7 @@ struct PreviewState {
     std::string text;
     // The folders of a protected area: emptied into the store now, released by a run first.
     std::vector<std::string> protectedFolders;
+    int holdingDays = 0;
     FontHandle font;
     // The worker fills `found`; the window reads it only after the worker's last message.
     std::vector<DefinitionPreview> found;
@@ -45,20 +46,29 @@ PreviewState* state = nullptr;
 DWORD WINAPI previewWorker(void* argument) {
     PreviewState& preview = *static_cast<PreviewState*>(argument);
     const bool complete =
-        previewDefinitions(preview.text, preview.window, &preview.worker.stopFlag(), preview.found);
+        previewDefinitions(preview.text, preview.window, &preview.worker.stopFlag(), preview.found,
+                           preview.holdingDays);
     PostMessageA(preview.window, kMsgPreviewDone, 0, complete ? 1 : 0);
     return 0;
 }
 
-std::string countsLine(std::size_t deletions, std::size_t copies, std::size_t errors) {
-    return "削除予定 " + std::to_string(deletions) + " 件、コピー予定 " + std::to_string(copies) +
-           " 件、エラー " + std::to_string(errors) + " 件";
+std::string countsLine(std::size_t deletions, std::size_t copies, std::size_t errors,
+                       std::size_t held) {
+    std::string line = "削除予定 " + std::to_string(deletions) + " 件、コピー予定 " +
+                       std::to_string(copies) + " 件、エラー " + std::to_string(errors) + " 件";
+    if (held > 0) {
+        line += "、保管予定 " + std::to_string(held) + " 件";
+    }
+    return line;
 }
 
 void buildLines(PreviewState& preview) {
     std::size_t deletions = 0;
     std::size_t copies = 0;
     std::size_t errors = 0;
+    std::size_t held = 0;
+    std::size_t mirrored = 0;
+    std::size_t unsynced = 0;
     // The preview sees these folders as they are now; a run releases them before it looks.
     for (const std::string& folder : preview.protectedFolders) {
         preview.lines.push_back("【保護領域】" + folder +
@@ -66,11 +76,20 @@ void buildLines(PreviewState& preview) {
                                 "（同期では解除してから調べます）");
     }
     for (const DefinitionPreview& definition : preview.found) {
+        if (definition.unsynced) {
+            // Its lines name the folders it lacks; it has no master and no counts.
+            preview.lines.insert(preview.lines.end(), definition.lines.begin(),
+                                 definition.lines.end());
+            preview.lines.push_back("");
+            ++unsynced;
+            continue;
+        }
         preview.lines.push_back("【マスターフォルダ】" + (definition.master.empty()
                                                               ? std::string("（なし）")
                                                               : definition.master));
         preview.lines.insert(preview.lines.end(), definition.lines.begin(), definition.lines.end());
-        std::string counts = countsLine(definition.deletions, definition.copies, definition.errors);
+        std::string counts =
+            countsLine(definition.deletions, definition.copies, definition.errors, definition.held);
         if (definition.questions != 0) {
             counts += "（実行すると削除の前に確認します。「いいえ」ならこの定義は同期しません）";
         }
@@ -79,9 +98,15 @@ void buildLines(PreviewState& preview) {
         deletions += definition.deletions;
         copies += definition.copies;
         errors += definition.errors;
+        held += definition.held;
+        ++mirrored;
     }
-    preview.lines.push_back("【合計】" + std::to_string(preview.found.size()) + " 定義：" +
-                            countsLine(deletions, copies, errors));
+    std::string total = "【合計】" + std::to_string(mirrored) + " 定義：" +
+                        countsLine(deletions, copies, errors, held);
+    if (unsynced > 0) {
+        total += "、同期しない定義 " + std::to_string(unsynced) + " 件";
+    }
+    preview.lines.push_back(total);
     preview.found.clear();
 }
 
@@ -216,6 +241,7 @@ LRESULT CALLBACK syncPreviewProcedure(HWND window, UINT message, WPARAM wParam, 
     case kMsgMasterFolder:
     case kMsgDeleting:
     case kMsgCopying:
+    case kMsgUnsynced:
         // The sender owns the text and waits: shown at once, never kept.
         if (lParam != 0 && !state->closeWhenStopped) {
             setStatus(std::string("調査中：") + reinterpret_cast<const char*>(lParam));
@@ -231,8 +257,9 @@ LRESULT CALLBACK syncPreviewProcedure(HWND window, UINT message, WPARAM wParam, 
 }
 
 void showSyncPreview(HWND owner, const std::string& definitionText,
-                     const std::vector<std::string>& protectedFolders) {
+                     const std::vector<std::string>& protectedFolders, int holdingDays) {
     PreviewState preview;
+    preview.holdingDays = holdingDays;
     preview.text = definitionText;
     preview.protectedFolders = protectedFolders;
     PreviewState* outer = state;

@@ -18,5 +18,6 @@ LRESULT CALLBACK syncPreviewProcedure(HWND window, UINT message, WPARAM wParam, 
 
 // Runs the window owned by `owner` over the text. The folders of a protected area, when
 // one is set, are named first: the preview sees them emptied, as they are now.
+// Dated folders of holding folders older than `holdingDays` are named as a run removes them.
 void showSyncPreview(HWND owner, const std::string& definitionText,
-                     const std::vector<std::string>& protectedFolders);
+                     const std::vector<std::string>& protectedFolders, int holdingDays);

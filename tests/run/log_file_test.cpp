@@ -25,12 +25,13 @@ void fill(StringList& list, const std::vector<std::string>& lines) {
     }
 }
 
-TEST(LogTextTest, AssemblingTakesTheThreeListsInOrder) {
+TEST(LogTextTest, AssemblingTakesTheListsInOrder) {
     const struct {
         const char* name;
         std::vector<std::string> newest, deleted, copied;
         bool text;
         std::string expected;
+        std::vector<std::string> unsynced;
     } cases[] = {
         {"a run that changed nothing leaves no text",
          {"【最新更新ファイル】D:\\ソ\\a.txt", "【最新更新ファイル】"},
@@ -59,6 +60,20 @@ TEST(LogTextTest, AssemblingTakesTheThreeListsInOrder) {
          {},
          true,
          "【最新更新ファイル】\r\n【削除】E:\\x\r\n"},
+        {"a definition passed over alone is worth a log",
+         {"【最新更新ファイル】D:\\a.txt"},
+         {},
+         {},
+         true,
+         "【未同期】[USBメモ]\\表\r\n【最新更新ファイル】D:\\a.txt\r\n",
+         {"【未同期】[USBメモ]\\表"}},
+        {"definitions passed over come first",
+         {},
+         {"【削除】E:\\x"},
+         {"【コピー】E:\\y"},
+         true,
+         "【未同期】D:\\ない\r\n【エラーラベル】[a] (x)\r\n【削除】E:\\x\r\n【コピー】E:\\y\r\n",
+         {"【未同期】D:\\ない", "【エラーラベル】[a] (x)"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -66,9 +81,11 @@ TEST(LogTextTest, AssemblingTakesTheThreeListsInOrder) {
         fill(context.newestList, c.newest);
         fill(context.deleteList, c.deleted);
         fill(context.copyList, c.copied);
+        fill(context.unsyncedList, c.unsynced);
         std::string text = "stale";
         EXPECT_EQ(assembleLogText(context, text), c.text);
         EXPECT_EQ(text, c.expected);
+        EXPECT_TRUE(context.unsyncedList.empty());
         EXPECT_TRUE(context.newestList.empty());
         EXPECT_TRUE(context.deleteList.empty());
         EXPECT_TRUE(context.copyList.empty());

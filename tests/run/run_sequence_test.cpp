@@ -79,7 +79,9 @@ TEST(RunSequenceTest, DefinitionsOneAfterAnotherWithTheirProgress) {
     EXPECT_EQ(progress, (std::vector<int>{33, 66, 100, 100}));
     EXPECT_FALSE(run.loadNextDefinition());
 
-    std::string expected;
+    // The skipped definition is named by the folder it lacks, before everything else.
+    EXPECT_EQ(run.unsyncedDefinitions(), 1);
+    std::string expected = "【未同期】" + temp.at("無い") + "\r\n";
     for (std::size_t i = 0; i < targets.size(); ++i) {
         expected += "【最新更新ファイル】" + a + "\\x.txt\r\n";
     }

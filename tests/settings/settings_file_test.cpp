@@ -210,6 +210,19 @@ TEST_F(SettingsFileTest, SecureTypeConversion) {
     }
 }
 
+// The days the holding folder keeps its dated folders: a plain number, else the default.
+TEST_F(SettingsFileTest, HoldFolderDays) {
+    EXPECT_EQ(settings_.ReadHoldFolderDays(30), 30); // no settings file
+    const std::pair<const char*, int> cases[] = {
+        {"7", 7},    {"0", 0},    {"365", 365}, {"", 30},       {"-1", 30},
+        {"1.5", 30}, {"abc", 30}, {"１０", 30}, {"123456", 30},
+    };
+    for (const auto& c : cases) {
+        writeSettings(std::string("[HoldFolder]\r\nKeepDays=") + c.first + "\r\n");
+        EXPECT_EQ(settings_.ReadHoldFolderDays(30), c.second) << c.first;
+    }
+}
+
 // A plain top-level window whose client area the test chooses.
 class SizedWindow {
   public:

@@ -16,6 +16,15 @@ inline const std::string kDriveRoot = "R:";
 inline const std::string kDriveNotReady = "N:";
 inline const std::string kDriveSmall = "S:";
 
+// Drives with a volume label. U: is removable, as a USB stick is: the shell's recycle bin
+// does not serve it. Its label holds characters whose second byte is that of "\". L: and
+// M: are fixed drives whose labels differ only in case.
+inline const std::string kDriveU = "U:";
+inline const std::string kLabelU = "USBソ表";
+inline const std::string kDriveL = "L:";
+inline const std::string kDriveM = "M:";
+inline const std::string kLabelL = "Work表";
+
 // A folder of its own for one test, removed with everything in it at the end.
 class TempFolder {
   public:

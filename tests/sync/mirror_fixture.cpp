@@ -27,9 +27,14 @@ Item folder(const std::string& path, FileTime time) {
 
 namespace {
 
+const char kHoldingFolder[] = "_Syncoravel保管";
+
 void readTree(const std::string& root, const std::string& relative, Tree& tree) {
     const std::string here = relative.empty() ? root : root + "\\" + relative;
     for (const std::string& name : support::listFolder(here)) {
+        if (relative.empty() && name == kHoldingFolder) {
+            continue; // the program's, compared on its own where a test cares
+        }
         const std::string child = relative.empty() ? name : relative + "\\" + name;
         const std::string full = root + "\\" + child;
         if ((GetFileAttributesA(full.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -216,11 +221,24 @@ std::vector<std::vector<Item>> randomTrees(unsigned seed, std::size_t folders) {
     return trees;
 }
 
+namespace {
+
+std::vector<std::string> withoutTag(std::vector<std::string> lines, const std::string& tag) {
+    lines.erase(std::remove_if(
+                    lines.begin(), lines.end(),
+                    [&](const std::string& line) { return line.compare(0, tag.size(), tag) == 0; }),
+                lines.end());
+    return lines;
+}
+
+} // namespace
+
 std::vector<std::string> asRunLines(std::vector<std::string> lines) {
     const std::pair<std::string, std::string> tags[] = {
         {"【削除予定】", "【削除】"},
         {"【コピー予定】", "【コピー】"},
         {"【一時ファイル削除予定】", "【一時ファイル削除】"}};
+    lines = withoutTag(std::move(lines), "【保管予定】");
     for (std::string& line : lines) {
         for (const auto& tag : tags) {
             if (line.compare(0, tag.first.size(), tag.first) == 0) {
@@ -229,6 +247,10 @@ std::vector<std::string> asRunLines(std::vector<std::string> lines) {
         }
     }
     return lines;
+}
+
+std::vector<std::string> withoutHeldLines(std::vector<std::string> lines) {
+    return withoutTag(std::move(lines), "【保管】");
 }
 
 std::vector<std::string> sorted(std::vector<std::string> lines) {

@@ -39,6 +39,8 @@ struct State {
 // Relative path to what is there: folders without times, files with content and time.
 using Tree = std::map<std::string, State>;
 
+// The tree below the root, but for the holding folder directly in it ("_Syncoravel保管"),
+// where a pass keeps what it takes out of a folder.
 Tree treeOf(const std::string& root);
 Tree expectedTree(const std::vector<Item>& items);
 
@@ -96,8 +98,13 @@ PassResult runDefinition(const std::string& text, const PassSetup& setup = PassS
 // folders, files missing, older, newer or equal, folders that hold files only one side has.
 std::vector<std::vector<Item>> randomTrees(unsigned seed, std::size_t folders);
 
-// The lines of a preview as a run writes them: its tags replaced by the run's.
+// The lines of a preview as a run writes them: its tags replaced by the run's, and its
+// lines on what the holding folder will receive ("【保管予定】") left out.
 std::vector<std::string> asRunLines(std::vector<std::string> lines);
+
+// A run's lines without those that say what a target's holding folder received
+// ("【保管】"): the preview names the entries instead.
+std::vector<std::string> withoutHeldLines(std::vector<std::string> lines);
 
 std::vector<std::string> sorted(std::vector<std::string> lines);
 

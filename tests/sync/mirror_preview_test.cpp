@@ -93,7 +93,7 @@ TEST(MirrorPreviewTest, ThePreviewOfRandomTreesIsTheFollowingRunAndChangesNothin
         EXPECT_EQ(preview.master, run.master);
         EXPECT_EQ(preview.newest, run.newest);
         EXPECT_EQ(asRunLines(preview.deleted), run.deleted);
-        EXPECT_EQ(asRunLines(preview.copied), run.copied);
+        EXPECT_EQ(asRunLines(preview.copied), withoutHeldLines(run.copied));
         EXPECT_FALSE(support::pathExists(temp.at("丙\\~SCV00A1.TMP")));
     }
     EXPECT_GT(planned, 100u); // the trees differ enough to show something

@@ -1,8 +1,10 @@
 syncoravel_add_test(sync_tests
     ${CMAKE_CURRENT_LIST_DIR}/definition_parser_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/drive_label_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/exclusion_filter_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_operations_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/folder_snapshot_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/holding_folder_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mirror_exclusion_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mirror_fixture.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mirror_pass_test.cpp

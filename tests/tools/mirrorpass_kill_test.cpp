@@ -141,11 +141,38 @@ bool inRecycleBin(const std::string& root, const std::string& relative) {
     return false;
 }
 
+// Every version the holding folder of the target keeps, by its path below the target.
+std::map<std::string, FileFacts> heldVersions(const std::string& target) {
+    std::map<std::string, FileFacts> held;
+    for (const std::string& dated : datedFoldersOf(target)) {
+        for (const auto& entry : factsOf(dated)) {
+            held.insert(entry);
+        }
+    }
+    return held;
+}
+
+// The entry as it was before the run lies in the recycle bin, or in the holding folder.
+bool keptAside(const Tree& tree, const std::map<std::string, FileFacts>& held,
+               const std::string& relative) {
+    const auto version = held.find(relative);
+    return inRecycleBin(tree.target, relative) ||
+           (version != held.end() && version->second == tree.targetBefore.at(relative));
+}
+
 // What a run cut off may leave: each entry as it was or as the master has it, temporary
-// copies under their own names, and entries the master lacks gone to the recycle bin.
-// Returns the temporary files it saw.
+// copies under their own names, entries the master lacks gone to the recycle bin or (where
+// there is none) the holding folder, and old versions of replaced files in the holding
+// folder. Returns the temporary files it saw.
 std::vector<std::string> expectNothingHalfDone(const Tree& tree) {
     std::vector<std::string> temporaries;
+    const std::map<std::string, FileFacts> held = heldVersions(tree.target);
+    for (const auto& entry : held) {
+        SCOPED_TRACE(support::utf8(entry.first));
+        const auto old = tree.targetBefore.find(entry.first);
+        EXPECT_TRUE(old != tree.targetBefore.end() && old->second == entry.second)
+            << "the holding folder keeps what the target never held";
+    }
     const std::map<std::string, FileFacts> now = factsOf(tree.target);
     for (const auto& entry : now) {
         SCOPED_TRACE(support::utf8(entry.first));
@@ -164,9 +191,7 @@ std::vector<std::string> expectNothingHalfDone(const Tree& tree) {
     for (const auto& entry : tree.targetBefore) {
         if (now.count(entry.first) == 0) {
             SCOPED_TRACE(support::utf8(entry.first));
-            EXPECT_EQ(tree.masterBefore.count(entry.first), 0u)
-                << "an entry the master has is gone";
-            EXPECT_TRUE(inRecycleBin(tree.target, entry.first));
+            EXPECT_TRUE(keptAside(tree, held, entry.first)) << "an entry is lost";
         }
     }
     EXPECT_TRUE(factsOf(tree.master) == tree.masterBefore) << "the master changed";
@@ -176,23 +201,27 @@ std::vector<std::string> expectNothingHalfDone(const Tree& tree) {
 // The moments at which a run is cut off. An exit point ends the tool itself at its progress
 // message (with a delay: during that operation or a later one); the walks are cut from
 // outside as soon as the tool says it has begun, on a tree whose walks take long.
+// The target lies on E: (fixed, with a recycle bin) or on U: (removable, without one).
 struct KillPoint {
     const char* moment;
     const char* exitAt;
     bool fromOutside;
     int bulkFiles;
+    const std::string* drive;
 };
 
 const KillPoint kKillPoints[] = {
-    {"during the walks", "master", true, 20000},
-    {"at the master message", "master", false, 0},
-    {"before the first deletion", "delete:1", false, 0},
-    {"between deletions", "delete:3", false, 0},
-    {"during the deletions", "delete:4+1", false, 0},
-    {"before the first copy", "copy:1", false, 0},
-    {"during the first copies", "copy:1+40", false, 0},
-    {"in the middle of the copies", "copy:7+60", false, 0},
-    {"before the last copies", "copy:13", false, 0},
+    {"during the walks", "master", true, 20000, &support::kDriveE},
+    {"at the master message", "master", false, 0, &support::kDriveE},
+    {"before the first deletion", "delete:1", false, 0, &support::kDriveE},
+    {"between deletions", "delete:3", false, 0, &support::kDriveE},
+    {"during the deletions", "delete:4+1", false, 0, &support::kDriveE},
+    {"during the deletions on a stick", "delete:4+1", false, 0, &support::kDriveU},
+    {"before the first copy", "copy:1", false, 0, &support::kDriveE},
+    {"during the first copies", "copy:1+40", false, 0, &support::kDriveE},
+    {"in the middle of the copies", "copy:7+60", false, 0, &support::kDriveE},
+    {"in the middle of the copies on a stick", "copy:7+60", false, 0, &support::kDriveU},
+    {"before the last copies", "copy:13", false, 0, &support::kDriveE},
 };
 
 TEST(MirrorPassKillTest, AKilledRunLeavesEveryFileWholeAndTheNextRunCompletesTheMirror) {
@@ -200,7 +229,7 @@ TEST(MirrorPassKillTest, AKilledRunLeavesEveryFileWholeAndTheNextRunCompletesThe
     for (const KillPoint& point : kKillPoints) {
         SCOPED_TRACE(point.moment);
         support::TempFolder temp;
-        support::TempFolder other(support::kDriveE);
+        support::TempFolder other(*point.drive);
         Tree tree;
         ASSERT_TRUE(makeTree(temp, other, point.bulkFiles, tree));
 
@@ -245,9 +274,11 @@ TEST(MirrorPassKillTest, AKilledRunLeavesEveryFileWholeAndTheNextRunCompletesThe
         EXPECT_EQ(next.output.find("【エラー"), std::string::npos) << support::utf8(next.output);
         EXPECT_TRUE(factsOf(tree.master) == tree.masterBefore) << "the master changed";
         EXPECT_TRUE(factsOf(tree.target) == tree.masterBefore) << "the mirror is not complete";
+        const std::map<std::string, FileFacts> held = heldVersions(tree.target);
         for (const auto& entry : tree.targetBefore) {
-            if (tree.masterBefore.count(entry.first) == 0) {
-                EXPECT_TRUE(inRecycleBin(tree.target, entry.first)) << support::utf8(entry.first);
+            if (tree.masterBefore.count(entry.first) == 0 ||
+                tree.masterBefore.at(entry.first) != entry.second) {
+                EXPECT_TRUE(keptAside(tree, held, entry.first)) << support::utf8(entry.first);
             }
         }
         for (const std::string& temporary : temporaries) {
@@ -256,6 +287,79 @@ TEST(MirrorPassKillTest, AKilledRunLeavesEveryFileWholeAndTheNextRunCompletesThe
         for (const auto& entry : tree.masterBefore) {
             EXPECT_FALSE(inRecycleBin(tree.master, entry.first)) << support::utf8(entry.first);
         }
+    }
+}
+
+// A copy that replaces a file first moves the old version into the holding folder, then
+// renames the finished copy into its place. A kill between the two steps leaves both on
+// disk: the old version held, the new one complete under its temporary name; the next run
+// puts the copy in place and keeps the old version. On the stick the first held entry is a
+// deletion, so the kill comes at the second.
+TEST(MirrorPassKillTest, AKillBetweenKeepingTheOldVersionAndRenamingTheCopyLosesNeither) {
+    struct Case {
+        const std::string* drive;
+        const char* exitAt;
+    } const cases[] = {{&support::kDriveE, "held:1"}, {&support::kDriveU, "held:2"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(*c.drive);
+        support::TempFolder temp;
+        support::TempFolder other(*c.drive);
+        const std::string master = temp.folder("マスタ");
+        const std::string target = other.folder("ソ先");
+        temp.file("マスタ\\表.txt", "new 表", T);
+        temp.file("マスタ\\能\\ソ.txt", "new ソ", T - kMinute);
+        other.file("ソ先\\表.txt", "old 表", T - kHour);
+        other.file("ソ先\\能\\ソ.txt", "old ソ", T - kHour);
+        other.file("ソ先\\消す.txt", "only on the target", T - kHour);
+        const std::map<std::string, FileFacts> masterBefore = factsOf(master);
+        const std::map<std::string, FileFacts> targetBefore = factsOf(target);
+        const std::string definition =
+            definitionFile(temp, "Sync." + master + "\r\nSync." + target + "\r\n");
+
+        const std::string errors = temp.at("killed.txt");
+        Started started;
+        ASSERT_TRUE(startTool(std::string("--exit-at=") + c.exitAt + " \"" + definition + "\"",
+                              nullptr, errors, started));
+        ASSERT_EQ(WaitForSingleObject(started.process.get(), 120000), WAIT_OBJECT_0);
+        DWORD exitCode = 0;
+        GetExitCodeProcess(started.process.get(), &exitCode);
+        const std::string said = readWhileWritten(errors);
+        ASSERT_EQ(exitCode, kExitedAtPoint) << said;
+        const std::string marker = std::string("exit at ") + c.exitAt + ": ";
+        const std::size_t at = said.find(marker);
+        ASSERT_NE(at, std::string::npos) << said;
+        const std::string replaced =
+            said.substr(at + marker.size(), said.find('\n', at) - at - marker.size());
+        ASSERT_EQ(replaced.compare(0, target.size() + 1, target + "\\"), 0) << replaced;
+        const std::string relative = replaced.substr(target.size() + 1);
+        ASSERT_EQ(masterBefore.count(relative), 1u) << support::utf8(replaced);
+
+        // The old version is held, the new one lies complete beside the place it goes to.
+        EXPECT_FALSE(support::pathExists(replaced));
+        const std::map<std::string, FileFacts> held = heldVersions(target);
+        ASSERT_EQ(held.count(relative), 1u);
+        EXPECT_TRUE(held.at(relative) == targetBefore.at(relative));
+        std::string temporary;
+        const std::string folder = path::folderPart(replaced);
+        for (const std::string& name : support::listFolder(folder)) {
+            if (isTemporaryFileName(name.c_str())) {
+                temporary = folder + "\\" + name;
+            }
+        }
+        ASSERT_FALSE(temporary.empty());
+        EXPECT_EQ(support::readFile(temporary), masterBefore.at(relative).content);
+        EXPECT_EQ(support::writeTimeOf(temporary), masterBefore.at(relative).time);
+
+        const ToolResult next = runTool(temp, "\"" + definition + "\"");
+        ASSERT_TRUE(next.ran);
+        EXPECT_EQ(next.exitCode, 0u);
+        EXPECT_EQ(next.output.find("【エラー"), std::string::npos) << support::utf8(next.output);
+        EXPECT_TRUE(factsOf(target) == masterBefore);
+        EXPECT_TRUE(factsOf(master) == masterBefore);
+        EXPECT_FALSE(support::pathExists(temporary));
+        const std::map<std::string, FileFacts> keptAfter = heldVersions(target);
+        ASSERT_EQ(keptAfter.count(relative), 1u);
+        EXPECT_TRUE(keptAfter.at(relative) == targetBefore.at(relative));
     }
 }
 

@@ -45,21 +45,30 @@ TEST(MirrorPassToolTest, PrintsTheLogTextOfARun) {
     ASSERT_TRUE(first.ran);
     EXPECT_EQ(first.exitCode, 0u);
     EXPECT_EQ(first.errors, "");
-    // All newest-file lines, then all deletions, then all copies, as the log holds them.
+    // The definition that is not mirrored, then all newest-file lines, then all deletions,
+    // then all copies, each pass's copies followed by where its replaced files went, as the
+    // log holds them.
+    const std::vector<std::string> dated = datedFoldersOf(b);
+    ASSERT_EQ(dated.size(), 1u);
     EXPECT_EQ(support::utf8(first.output),
-              support::utf8("【最新更新ファイル】" + a + "\\x.txt\r\n" + "【最新更新ファイル】" +
-                            c + "\\能\\y.txt\r\n" + "【削除】" + b + "\\old.txt\r\n" +
-                            "【コピー】" + b + "\\x.txt\r\n" + "【コピー】" + d + "\\能\r\n" +
+              support::utf8("【未同期】" + temp.at("missing") + "\r\n" + "【最新更新ファイル】" +
+                            a + "\\x.txt\r\n" + "【最新更新ファイル】" + c + "\\能\\y.txt\r\n" +
+                            "【削除】" + b + "\\old.txt\r\n" + "【コピー】" + b + "\\x.txt\r\n" +
+                            "【保管】" + dated[0] + " (1 件)\r\n" + "【コピー】" + d + "\\能\r\n" +
                             "【コピー】" + d + "\\能\\y.txt\r\n"));
     EXPECT_EQ(support::readFile(b + "\\x.txt"), "new x");
+    EXPECT_EQ(support::readFile(dated[0] + "\\x.txt"), "old x");
     EXPECT_EQ(support::readFile(d + "\\能\\y.txt"), "y");
     EXPECT_TRUE(support::RecycleBin::holds(b + "\\old.txt"));
 
-    // Everything is equal now: nothing to print.
+    // Everything is equal now; the definition that is still not mirrored is named, so the
+    // log is written all the same.
     const ToolResult second = runTool(temp, "\"" + file + "\"");
     ASSERT_TRUE(second.ran);
     EXPECT_EQ(second.exitCode, 0u);
-    EXPECT_EQ(second.output, "");
+    EXPECT_EQ(support::utf8(second.output),
+              support::utf8("【未同期】" + temp.at("missing") + "\r\n" + "【最新更新ファイル】" +
+                            a + "\\x.txt\r\n" + "【最新更新ファイル】" + c + "\\能\\y.txt\r\n"));
     EXPECT_EQ(second.errors, "");
 }
 
@@ -217,7 +226,8 @@ TEST(MirrorPassToolTest, ThePreviewPrintsTheLinesOfTheFollowingRunAndChangesNoth
         ASSERT_TRUE(run.ran);
         EXPECT_NE(run.output, "");
         EXPECT_EQ(support::utf8(preview.output).find("【削除】"), std::string::npos);
-        EXPECT_EQ(mirror_fixture::asRunLines(linesOf(preview.output)), linesOf(run.output));
+        EXPECT_EQ(mirror_fixture::asRunLines(linesOf(preview.output)),
+                  mirror_fixture::withoutHeldLines(linesOf(run.output)));
     }
 }
 
@@ -254,6 +264,111 @@ TEST(MirrorPassToolTest, ARunThatWouldEmptyAFolderIsSkippedUnlessAllowed) {
     EXPECT_EQ(allowed.exitCode, 0u);
     EXPECT_EQ(linesOf(allowed.output).size(), 1u + 60u + 1u); // newest, deletions, copy
     EXPECT_TRUE(factsOf(target) == factsOf(master));
+}
+
+// Definitions that are not mirrored are named, one line per folder not found, in the run
+// and in the preview; a folder named by its drive's label is shown by its real path, and a
+// label that two drives carry names them.
+TEST(MirrorPassToolTest, SkippedDefinitionsAndLabelledFoldersAreNamed) {
+    support::TempFolder temp;
+    support::TempFolder stick(support::kDriveU);
+    stick.file("仕事\\資料\\a.txt", "from the stick", T);
+    const std::string pc = temp.folder("資料");
+    temp.file("A\\f.txt", "f", T - kHour);
+    const std::string folderA = temp.at("A");
+    const std::string folderB = temp.folder("B");
+    const std::string single = temp.folder("一つ");
+    const std::string labelled = "[usbソ表]" + stick.path().substr(2) + "\\仕事\\資料\\";
+    const std::string file = definitionFile(
+        temp, "Sync." + labelled + "\r\nSync." + pc + "\r\n\r\n" + "Sync.[ない]\\仕事\r\nSync." +
+                  pc + "\r\n\r\n" + "Sync.[Work表]\\x\r\nSync." + folderA + "\r\nSync." + folderB +
+                  "\r\n\r\n" + "Sync." + temp.at("無い1") + "\r\nSync." + temp.at("無い2") +
+                  "\r\nSync.Run.notepad.exe\r\n\r\n" + "Sync." + single + "\r\n\r\n" +
+                  "Sync.Run.notepad.exe\r\n");
+    const std::string unsynced =
+        "【未同期】[ない]\\仕事\r\n"
+        "【エラーラベル】[Work表]\\x (同じラベルのドライブが複数あります: L: M:)\r\n"
+        "【未同期】" +
+        temp.at("無い1") + "\r\n" + "【未同期】" + temp.at("無い2") + "\r\n" + "【未同期】" +
+        single + " (ほかに存在するフォルダがありません)\r\n";
+
+    const ToolResult preview = runTool(temp, "--preview \"" + file + "\"");
+    ASSERT_TRUE(preview.ran);
+    EXPECT_EQ(preview.exitCode, 0u);
+    EXPECT_EQ(preview.output.find(unsynced), 0u) << support::utf8(preview.output);
+
+    const ToolResult run = runTool(temp, "\"" + file + "\"");
+    ASSERT_TRUE(run.ran);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(support::utf8(run.output),
+              support::utf8(unsynced + "【最新更新ファイル】" + stick.at("仕事\\資料\\a.txt") +
+                            "\r\n" + "【最新更新ファイル】" + folderA + "\\f.txt\r\n" +
+                            "【コピー】" + pc + "\\a.txt\r\n" + "【コピー】" + folderB +
+                            "\\f.txt\r\n"));
+    EXPECT_EQ(support::readFile(pc + "\\a.txt"), "from the stick");
+
+    // Nothing left to copy; the skipped definitions are still named, and so the log is
+    // written, with its newest-file lines as ever.
+    const ToolResult again = runTool(temp, "\"" + file + "\"");
+    ASSERT_TRUE(again.ran);
+    EXPECT_EQ(support::utf8(again.output),
+              support::utf8(unsynced + "【最新更新ファイル】" + stick.at("仕事\\資料\\a.txt") +
+                            "\r\n" + "【最新更新ファイル】" + folderA + "\\f.txt\r\n"));
+}
+
+// Two definitions share a target on a removable drive: both runs' replaced versions and the
+// deleted file are kept in the one dated folder of the run, none in place of another. Dated
+// folders older than the kept days go; --keep-days=0 keeps them all.
+TEST(MirrorPassToolTest, HeldEntriesAndTheDaysTheyAreKept) {
+    support::TempFolder temp;
+    support::TempFolder stick(support::kDriveU);
+    const std::string a = temp.folder("A");
+    const std::string b = temp.folder("B");
+    temp.file("A\\x.txt", "from A", T - kHour);
+    temp.file("B\\x.txt", "from B", T);
+    stick.file("T\\x.txt", "old", T - 2 * kHour);
+    stick.file("T\\gone.txt", "only on the stick", T - 2 * kHour);
+    const std::string target = stick.at("T");
+    const std::string old = stick.file("T\\_Syncoravel保管\\20000101-000000\\ancient.txt", "x");
+    const std::string file =
+        definitionFile(temp, "Sync." + a + "\r\nSync." + target + "\r\n\r\nSync." + b +
+                                 "\r\nSync." + target + "\r\n");
+
+    const ToolResult kept = runTool(temp, "--keep-days=0 \"" + file + "\"");
+    ASSERT_TRUE(kept.ran);
+    EXPECT_EQ(kept.exitCode, 0u);
+    EXPECT_EQ(kept.errors, "");
+    EXPECT_TRUE(support::pathExists(old));
+    const std::vector<std::string> dated = datedFoldersOf(target);
+    ASSERT_EQ(dated.size(), 2u);
+    const std::string& held = dated[1]; // after the year 2000
+    EXPECT_EQ(support::utf8(kept.output),
+              support::utf8("【最新更新ファイル】" + a + "\\x.txt\r\n" + "【最新更新ファイル】" +
+                            b + "\\x.txt\r\n" + "【削除】" + target + "\\gone.txt\r\n" +
+                            "【コピー】" + target + "\\x.txt\r\n" + "【保管】" + held +
+                            " (2 件)\r\n" + "【コピー】" + target + "\\x.txt\r\n" + "【保管】" +
+                            held + " (1 件)\r\n"));
+    EXPECT_EQ(support::listFolder(held),
+              (std::vector<std::string>{"gone.txt", "x (2).txt", "x.txt"}));
+    EXPECT_EQ(support::readFile(held + "\\x.txt"), "old");
+    EXPECT_EQ(support::readFile(held + "\\x (2).txt"), "from A");
+    EXPECT_EQ(support::readFile(held + "\\gone.txt"), "only on the stick");
+    EXPECT_EQ(support::readFile(target + "\\x.txt"), "from B");
+
+    const ToolResult defaults = runTool(temp, "\"" + file + "\"");
+    ASSERT_TRUE(defaults.ran);
+    EXPECT_FALSE(support::pathExists(old));
+    EXPECT_TRUE(support::pathExists(held + "\\x.txt"));
+    EXPECT_NE(defaults.output.find("【削除】" + target + "\\_Syncoravel保管\\20000101-000000\r\n"),
+              std::string::npos)
+        << support::utf8(defaults.output);
+
+    for (const char* wrong : {"--keep-days=", "--keep-days=x", "--keep-days=-1"}) {
+        const ToolResult refused = runTool(temp, std::string(wrong) + " \"" + file + "\"");
+        ASSERT_TRUE(refused.ran);
+        EXPECT_EQ(refused.exitCode, 2u) << wrong;
+    }
 }
 
 } // namespace

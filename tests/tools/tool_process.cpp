@@ -88,6 +88,8 @@ std::string readWhileWritten(const std::string& path) {
 
 namespace {
 
+const char kHoldingFolder[] = "_Syncoravel保管";
+
 std::string edges(const std::string& path) {
     FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 0, nullptr));
@@ -112,7 +114,7 @@ void collectFacts(const std::string& folder, const std::string& prefix,
     }
     do {
         const std::string name = found.cFileName;
-        if (name == "." || name == "..") {
+        if (name == "." || name == ".." || (prefix.empty() && name == kHoldingFolder)) {
             continue;
         }
         const std::string path = folder + "\\" + name;
@@ -140,6 +142,14 @@ std::map<std::string, FileFacts> factsOf(const std::string& folder) {
     std::map<std::string, FileFacts> facts;
     collectFacts(folder, "", facts);
     return facts;
+}
+
+std::vector<std::string> datedFoldersOf(const std::string& folder) {
+    std::vector<std::string> dated;
+    for (const std::string& name : support::listFolder(folder + "\\" + kHoldingFolder)) {
+        dated.push_back(folder + "\\" + kHoldingFolder + "\\" + name);
+    }
+    return dated;
 }
 
 bool makeBigFile(const std::string& path, unsigned long long size, FileTime time,

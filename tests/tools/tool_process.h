@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "base/file_time.h"
 #include "base/scoped_handle.h"
@@ -56,8 +57,13 @@ struct FileFacts {
     bool operator!=(const FileFacts& other) const { return !(*this == other); }
 };
 
-// Every entry below the folder, by its path relative to it ("sub\\a.txt").
+// Every entry below the folder, by its path relative to it ("sub\\a.txt"), but for the
+// holding folder directly in it ("_Syncoravel保管"), which a pass keeps for itself.
 std::map<std::string, FileFacts> factsOf(const std::string& folder);
+
+// The folders in that holding folder (full paths, sorted by name): one per run that put
+// something there.
+std::vector<std::string> datedFoldersOf(const std::string& folder);
 
 // A file whose blocks, but for a mark at each end, are never written: made at once, and
 // copied slowly enough to be caught in the middle.

@@ -743,6 +743,7 @@ TEST_F(MirrorEditTest, ControlsAndTheirStart) {
         {kIdMirrorFolder2, "Edit", "", 27, 74, 368, 22},
         {kIdMirrorFolder3, "Edit", "", 27, 107, 369, 22},
         {kIdMirrorSubfolders, "Button", "サブフォルダも同期する", 26, 140, 153, 18},
+        {kIdMirrorByLabel, "Button", "取り外せるドライブはラベルで指定する", 200, 140, 250, 18},
         {kIdMirrorBrowse1, "Button", "参照", 397, 40, 48, 20},
         {kIdMirrorBrowse2, "Button", "参照", 397, 75, 48, 20},
         {kIdMirrorBrowse3, "Button", "参照", 397, 107, 48, 20},
@@ -759,8 +760,15 @@ TEST_F(MirrorEditTest, ControlsAndTheirStart) {
     bool acceptsFiles = false;
     bool checkBox = false;
     bool focusInFirstField = false;
+    bool labelBox = false;
+    bool labelChecked = false;
+    bool labelEnabled = true;
     runAsUser(kCmdAddMirrorDefinition, kCaption, [&](HWND dialog) {
         mismatches = controlMismatches(dialog, expected, dialogFont(FontSlot::MirrorEdit));
+        HWND byLabel = GetDlgItem(dialog, kIdMirrorByLabel);
+        labelBox = (GetWindowLongA(byLabel, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+        labelChecked = SendMessageA(byLabel, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        labelEnabled = IsWindowEnabled(byLabel) != FALSE;
         RECT frame;
         GetWindowRect(dialog, &frame);
         size = {frame.right - frame.left, frame.bottom - frame.top};
@@ -778,7 +786,159 @@ TEST_F(MirrorEditTest, ControlsAndTheirStart) {
     EXPECT_TRUE(acceptsFiles);
     EXPECT_TRUE(checkBox);
     EXPECT_TRUE(focusInFirstField);
+    // On by default, and of no use while no field names a folder on a removable drive.
+    EXPECT_TRUE(labelBox);
+    EXPECT_TRUE(labelChecked);
+    EXPECT_FALSE(labelEnabled);
     EXPECT_EQ(text(kIdEditor), "Sync.D:\r\n");
+}
+
+// A folder on a removable drive with a label (U:, "USBソ表") is named by that label while the
+// check box is on, so that the line finds the stick under another letter; a selected line
+// in that form fills its field with it. Folders on fixed drives keep their paths, labelled
+// or not, and the box is only enabled while some field names a folder on such a drive.
+TEST_F(MirrorEditTest, FoldersOnAStickAreNamedByItsLabel) {
+    support::TempFolder stick(support::kDriveU);
+    support::TempFolder fixed(support::kDriveL);
+    const std::string onStick = stick.folder("仕事\\資料ソ");
+    const std::string onFixed = fixed.folder("表");
+    const std::string below = onStick.substr(2); // "\t…\仕事\資料ソ"
+    const std::string labelled = "[USBソ表]" + below;
+    const std::string missing = stick.at("新しい表");
+    const std::string k = kKeep;
+    const ExpectedBox notFound = {
+        "フォルダ \"[ない]\\x\" のラベルのドライブが見つからないか、"
+        "同じラベルのドライブが複数あるため、このフォルダは定義に入れません。",
+        ExpectedBox::kExclamation,
+        {IDOK}};
+    const ExpectedBox twoDrives = {
+        "フォルダ \"[work表]\" のラベルのドライブが見つからないか、"
+        "同じラベルのドライブが複数あるため、このフォルダは定義に入れません。",
+        ExpectedBox::kExclamation,
+        {IDOK}};
+    struct LabelCase {
+        const char* name;
+        std::string selected;
+        std::vector<std::string> opened;
+        std::vector<std::string> typed;
+        bool clearLabelBox;
+        bool boxEnabled; // once the fields are filled in
+        std::vector<std::pair<ExpectedBox, int>> boxes;
+        std::string inserted;
+    } const cases[] = {
+        {"a folder on the stick is named by the label",
+         "",
+         {"", "", ""},
+         {onStick, a_, ""},
+         false,
+         true,
+         {},
+         "\r\nSync." + labelled + "\r\nSync." + a_ + "\r\n"},
+        {"with the box cleared it keeps its path",
+         "",
+         {"", "", ""},
+         {onStick + "\\", a_, ""},
+         true,
+         true,
+         {},
+         "\r\nSync." + onStick + "\\\r\nSync." + a_ + "\r\n"},
+        {"the stick's root",
+         "",
+         {"", "", ""},
+         {"U:\\", a_, ""},
+         false,
+         true,
+         {},
+         "\r\nSync.[USBソ表]\r\nSync." + a_ + "\r\n"},
+        {"a labelled fixed drive keeps its path",
+         "",
+         {"", "", ""},
+         {onFixed, a_, ""},
+         false,
+         false,
+         {},
+         "\r\nSync." + onFixed + "\r\nSync." + a_ + "\r\n"},
+        {"a selected line in label form fills its field and stays so",
+         "Sync.[usbソ表]" + below + "\r\nSync." + b_ + "\r\n",
+         {"[usbソ表]" + below, b_, ""},
+         {k, k, k},
+         false,
+         true,
+         {},
+         "\r\nSync." + labelled + "\r\nSync." + b_ + "\r\n"},
+        {"cleared, a line in label form becomes the folder's path",
+         "Sync.[usbソ表]" + below + "\r\nSync." + b_ + "\r\n",
+         {"[usbソ表]" + below, b_, ""},
+         {k, k, k},
+         true,
+         true,
+         {},
+         "\r\nSync." + onStick + "\r\nSync." + b_ + "\r\n"},
+        {"a missing folder below a label is made on that drive",
+         "",
+         {"", "", ""},
+         {"[USBソ表]" + missing.substr(2), a_, ""},
+         false,
+         true,
+         {{createQuestion("[USBソ表]" + missing.substr(2)), IDYES}},
+         "\r\nSync.[USBソ表]" + missing.substr(2) + "\r\nSync." + a_ + "\r\n"},
+        {"a label no drive carries is left out",
+         "",
+         {"", "", ""},
+         {"[ない]\\x", a_, b_},
+         false,
+         true,
+         {{notFound, IDOK}},
+         "\r\nSync." + a_ + "\r\nSync." + b_ + "\r\n"},
+        {"a label two drives carry is left out",
+         "",
+         {"", "", ""},
+         {"[work表]", a_, b_},
+         false,
+         true,
+         {{twoDrives, IDOK}},
+         "\r\nSync." + a_ + "\r\nSync." + b_ + "\r\n"},
+    };
+
+    ASSERT_NE(start("Sync.D:\r\n"), nullptr);
+    HWND editor = control(kIdEditor);
+    for (const LabelCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        selectInEditor(editor, "", c.selected, "");
+        const std::size_t boxesBefore = boxes_.seen().size();
+        for (const auto& box : c.boxes) {
+            boxes_.answer(box.second);
+        }
+        std::vector<std::string> opened;
+        bool enabled = false;
+        runAsUser(kCmdAddMirrorDefinition, kCaption, [&](HWND dialog) {
+            opened = fieldsOf(dialog);
+            for (int i = 0; i < 3; ++i) {
+                if (c.typed[i] != kKeep) {
+                    replaceText(GetDlgItem(dialog, kFieldIds[i]), c.typed[i]);
+                }
+            }
+            HWND byLabel = GetDlgItem(dialog, kIdMirrorByLabel);
+            waitUntil([&] { return (IsWindowEnabled(byLabel) != FALSE) == c.boxEnabled; }, 5000);
+            enabled = IsWindowEnabled(byLabel) != FALSE;
+            if (c.clearLabelBox) {
+                press(byLabel);
+                waitUntil(
+                    [&] { return SendMessageA(byLabel, BM_GETCHECK, 0, 0) == BST_UNCHECKED; });
+            }
+            press(GetDlgItem(dialog, kIdMirrorAdd));
+        });
+        EXPECT_EQ(opened, c.opened);
+        EXPECT_EQ(enabled, c.boxEnabled);
+        const std::vector<support::SeenBox> seen = boxes_.seen();
+        ASSERT_EQ(seen.size(), boxesBefore + c.boxes.size());
+        for (std::size_t i = 0; i < c.boxes.size(); ++i) {
+            expectBox(seen[boxesBefore + i], c.boxes[i].first);
+        }
+        EXPECT_EQ(support::utf8(text(kIdEditor)), support::utf8(c.inserted));
+        EXPECT_EQ(countSyncDefinitions(c.inserted), 1);
+    }
+    EXPECT_TRUE(support::pathExists(missing));
 }
 
 } // namespace

@@ -171,10 +171,14 @@ TEST_F(RunControllerTest, AWholeRunWithSkippedDefinition) {
     ASSERT_TRUE(boxes_.waitForBoxes(1, 60000));
     ASSERT_TRUE(waitForIdle());
 
+    // B was passed over: the end says so, and its missing folder is named.
     const support::SeenBox box = boxes_.seen().at(0);
     EXPECT_EQ(box.caption, "Syncoravel");
-    EXPECT_EQ(box.text, "同期処理が完了しました。\r\n\r\nログファイルを開きますか？");
-    EXPECT_TRUE(box.questionIcon);
+    EXPECT_EQ(box.text, "同期処理が完了しました。\r\n"
+                        "同期されなかった定義が 1 件あります（ログの【未同期】の行）。"
+                        "\r\n\r\nログファイルを開きますか？");
+    EXPECT_FALSE(box.questionIcon);
+    EXPECT_TRUE(box.anyIcon);
     EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
     EXPECT_EQ(box.defaultButton, IDNO);
 
@@ -188,6 +192,7 @@ TEST_F(RunControllerTest, AWholeRunWithSkippedDefinition) {
     EXPECT_TRUE(nonDecreasing(positions));
     EXPECT_TRUE(contains(folderStatus.texts(), "【最新のディレクトリ】…調査中…"));
     EXPECT_TRUE(contains(folderStatus.texts(), "【外部コマンド】" + command));
+    EXPECT_TRUE(contains(folderStatus.texts(), "【未同期】" + temp_.at("ない")));
     EXPECT_TRUE(contains(folderStatus.texts(), "【最新ディレクトリ】" + temp_.at("A1")));
     EXPECT_TRUE(contains(folderStatus.texts(), "【最新ディレクトリ】" + temp_.at("C1")));
     EXPECT_TRUE(containsEnding(fileStatus.texts(), "【削除】" + temp_.at("A2\\y表.txt")));
@@ -204,10 +209,16 @@ TEST_F(RunControllerTest, AWholeRunWithSkippedDefinition) {
     expectIdle(sample());
     EXPECT_EQ(caption(), idleCaption);
 
+    // The old version of A2's x.txt is kept in A2's holding folder.
+    const std::vector<std::string> dated = support::listFolder(temp_.at("A2\\_Syncoravel保管"));
+    ASSERT_EQ(dated.size(), 1u);
+    const std::string held = temp_.at("A2\\_Syncoravel保管\\" + dated[0]);
+    EXPECT_EQ(support::readFile(held + "\\x.txt"), "old");
     const std::string log =
-        "【最新更新ファイル】" + temp_.at("A1\\x.txt") + "\r\n" + "【最新更新ファイル】" +
-        temp_.at("C1\\ソ\\c.txt") + "\r\n" + "【削除】" + temp_.at("A2\\y表.txt") + "\r\n" +
-        "【コピー】" + temp_.at("A2\\x.txt") + "\r\n" + "【コピー】" + temp_.at("C2\\ソ") + "\r\n" +
+        "【未同期】" + temp_.at("ない") + "\r\n" + "【最新更新ファイル】" + temp_.at("A1\\x.txt") +
+        "\r\n" + "【最新更新ファイル】" + temp_.at("C1\\ソ\\c.txt") + "\r\n" + "【削除】" +
+        temp_.at("A2\\y表.txt") + "\r\n" + "【コピー】" + temp_.at("A2\\x.txt") + "\r\n" +
+        "【保管】" + held + " (1 件)\r\n" + "【コピー】" + temp_.at("C2\\ソ") + "\r\n" +
         "【コピー】" + temp_.at("C2\\ソ\\c.txt") + "\r\n" + "【コピー】" + temp_.at("C3\\ソ") +
         "\r\n" + "【コピー】" + temp_.at("C3\\ソ\\c.txt") + "\r\n";
     EXPECT_EQ(support::readFile(programFile("Pairwarden.log")), log);
@@ -215,7 +226,10 @@ TEST_F(RunControllerTest, AWholeRunWithSkippedDefinition) {
     EXPECT_EQ(support::readFile(temp_.at("A2\\x.txt")), "new x");
     EXPECT_EQ(support::readFile(temp_.at("C3\\ソ\\c.txt")), "c");
 
-    // A second run finds everything equal: the log keeps its content and time.
+    // Without B, a second run finds everything equal: the log keeps its content and time.
+    setEditorText("Sync." + temp_.at("A1") + "\r\nSync." + temp_.at("A2") + "\r\n\r\n" + "Sync." +
+                  temp_.at("C1") + "\r\nSync." + temp_.at("C2") + "\r\nSync." + temp_.at("C3") +
+                  "\r\n");
     const FileTime logTime = support::writeTimeOf(programFile("Pairwarden.log"));
     boxes_.answer(IDOK);
     click(kIdRunButton);
@@ -255,6 +269,33 @@ TEST_F(RunControllerTest, ARunThatLeftSomethingUndoneSaysSo) {
     EXPECT_EQ(box.defaultButton, IDNO);
     EXPECT_EQ(support::readFile(temp_.at("T\\x.txt")), "old");
     EXPECT_EQ(support::readFile(temp_.at("T\\y.txt")), "new y");
+}
+
+// A run whose only news is a definition it passed over still writes the log and says so:
+// the folder it did not find is named, in the status line as the run goes, in the log and
+// in the summary box.
+TEST_F(RunControllerTest, ARunThatOnlyPassedADefinitionOverSaysSo) {
+    temp_.folder("M");
+    const std::string missing = temp_.at("挿していない表");
+    const std::string definitions = "Sync." + temp_.at("M") + "\r\nSync." + missing + "\r\n";
+    ASSERT_NE(start(definitions.c_str()), nullptr);
+    ControlRecorder folderStatus(control(kIdFolderStatus));
+
+    boxes_.answer(IDNO);
+    click(kIdRunButton);
+    ASSERT_TRUE(boxes_.waitForBoxes(1, 60000));
+    ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(control(kIdRunButton)) != FALSE; }));
+    const support::SeenBox box = boxes_.seen().at(0);
+    EXPECT_EQ(box.text, "同期処理が完了しました。\r\n"
+                        "同期されなかった定義が 1 件あります（ログの【未同期】の行）。"
+                        "\r\n\r\nログファイルを開きますか？");
+    EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_FALSE(box.questionIcon);
+    const std::string log = "【未同期】" + missing + "\r\n";
+    EXPECT_EQ(support::readFile(programFile("Pairwarden.log")), log);
+    EXPECT_EQ(text(kIdLogSummary), log);
+    EXPECT_TRUE(contains(folderStatus.texts(), "【未同期】" + missing));
+    expectIdle(sample());
 }
 
 TEST_F(RunControllerTest, ATextWithoutDefinitionsChangesNothing) {

@@ -83,8 +83,9 @@ TEST_F(SyncPreviewWindowTest, ListsWhatARunWouldDoAndChangesNothing) {
     EXPECT_EQ(listAfter, listBefore + 150);
     EXPECT_TRUE(IsWindowEnabled(window()));
 
-    // The files below the folder go with it: one line, as the run writes it.
-    ASSERT_EQ(lines.size(), 8u);
+    // The files below the folder go with it: one line, as the run writes it. The second
+    // definition would be passed over: its missing folder is named.
+    ASSERT_EQ(lines.size(), 10u);
     std::sort(lines.begin() + 2, lines.begin() + 5);
     const std::vector<std::string> expected = {
         "【マスターフォルダ】" + master,
@@ -94,7 +95,9 @@ TEST_F(SyncPreviewWindowTest, ListsWhatARunWouldDoAndChangesNothing) {
         "【コピー予定】" + target + "\\sub\\a.txt",
         "削除予定 1 件、コピー予定 3 件、エラー 0 件",
         "",
-        "【合計】1 定義：削除予定 1 件、コピー予定 3 件、エラー 0 件",
+        "【未同期】" + temp_.at("ない"),
+        "",
+        "【合計】1 定義：削除予定 1 件、コピー予定 3 件、エラー 0 件、同期しない定義 1 件",
     };
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(support::utf8(lines[i]), support::utf8(expected[i])) << i;

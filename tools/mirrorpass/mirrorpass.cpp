@@ -1,4 +1,5 @@
-// mirrorpass [--preview] [--allow-mass-delete] [--exit-at=POINT] DEFINITION_FILE
+// mirrorpass [--preview] [--allow-mass-delete] [--keep-days=N] [--exit-at=POINT]
+//            DEFINITION_FILE
 //
 // Runs every Sync definition of the file as a sync run does: the same parser, worker,
 // snapshots, mirror pass and log text, with a hidden report window whose thread handles
@@ -13,12 +14,17 @@
 //
 // --preview runs the passes in preview mode: the same lines with "【削除予定】",
 // "【コピー予定】" and "【一時ファイル削除予定】" where a run deletes, copies and removes a
-// leftover copy, and nothing changed on disk. A definition that the run would stop unless
-// the question were answered Yes gets "【確認予定】" + target folder before its lines.
+// leftover copy, "【保管予定】" after those that would move an entry into a holding folder,
+// and nothing changed on disk. A definition that the run would stop unless the question
+// were answered Yes gets "【確認予定】" + target folder before its lines.
+//
+// --keep-days=N keeps the dated folders of the holding folders N days (0: for ever) instead
+// of the 30 days a run keeps them when its settings say nothing.
 //
 // --exit-at=POINT is for the tests that cut a run off where they choose, to see what a
-// killed run leaves behind. POINT is "master", "delete:N" or "copy:N" (the master message,
-// the N-th deletion or the N-th copy), optionally followed by "+MS". When that progress
+// killed run leaves behind. POINT is "master", "delete:N", "copy:N" or "held:N" (the master
+// message, the N-th deletion, the N-th copy, or the N-th entry just moved into a holding
+// folder, before whatever takes its place), optionally followed by "+MS". When that progress
 // message reaches the report window, a line "mirrorpass: exit at POINT: PATH" goes to
 // standard error and the process ends itself MS milliseconds later (at once without +MS)
 // through TerminateProcess, exit code 3, with no cleanup of any kind. The worker waits in
@@ -47,6 +53,7 @@ const char kClassName[] = "SyncoravelMirrorPassReport";
 const char kExitAtOption[] = "--exit-at=";
 const char kPreviewOption[] = "--preview";
 const char kAllowMassDeleteOption[] = "--allow-mass-delete";
+const char kKeepDaysOption[] = "--keep-days=";
 
 bool allowMassDelete = false;
 
@@ -70,7 +77,7 @@ void writeError(const std::string& line) {
     writeAll(GetStdHandle(STD_ERROR_HANDLE), line + "\n");
 }
 
-// Parses "master", "delete:N" or "copy:N", each with an optional "+MS".
+// Parses "master", "delete:N", "copy:N" or "held:N", each with an optional "+MS".
 bool parseExitPoint(const std::string& text, ExitPoint& point) {
     std::string kind = text;
     point.text = text;
@@ -99,6 +106,8 @@ bool parseExitPoint(const std::string& text, ExitPoint& point) {
         point.message = kMsgDeleting;
     } else if (name == "copy" && colon != std::string::npos) {
         point.message = kMsgCopying;
+    } else if (name == "held" && colon != std::string::npos) {
+        point.message = kMsgHolding;
     } else {
         return false;
     }
@@ -146,11 +155,25 @@ LRESULT CALLBACK reportProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     if (message == kMsgConfirmDeletions) {
         return allowMassDelete ? 1 : 0;
     }
-    if (message >= kMsgDeleting && message <= kMsgRunCommand) {
+    if ((message >= kMsgDeleting && message <= kMsgRunCommand) || message == kMsgHolding) {
         watchForExitPoint(message, lParam);
         return 0; // progress is for the main window; commands are not started here
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A count of days: decimal digits only.
+bool parseDays(const char* text, int& days) {
+    if (*text == '\0' || std::strlen(text) > 6) {
+        return false;
+    }
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9') {
+            return false;
+        }
+    }
+    days = std::atoi(text);
+    return true;
 }
 
 int fail(const char* format, const char* argument) {
@@ -164,11 +187,16 @@ int fail(const char* format, const char* argument) {
 int main(int argc, char** argv) {
     int file = 1;
     bool preview = false;
+    int keepDays = kDefaultHoldingDays;
     for (; file < argc && std::strncmp(argv[file], "--", 2) == 0; ++file) {
         if (std::strcmp(argv[file], kPreviewOption) == 0) {
             preview = true;
         } else if (std::strcmp(argv[file], kAllowMassDeleteOption) == 0) {
             allowMassDelete = true;
+        } else if (std::strncmp(argv[file], kKeepDaysOption, sizeof kKeepDaysOption - 1) == 0) {
+            if (!parseDays(argv[file] + sizeof kKeepDaysOption - 1, keepDays)) {
+                return fail("mirrorpass: not a number of days: %s", argv[file]);
+            }
         } else if (std::strncmp(argv[file], kExitAtOption, sizeof kExitAtOption - 1) == 0) {
             if (!parseExitPoint(argv[file] + sizeof kExitAtOption - 1, exitPoint)) {
                 return fail("mirrorpass: not an exit point: %s", argv[file]);
@@ -191,6 +219,7 @@ int main(int argc, char** argv) {
         return fail("mirrorpass: cannot create the run's heap%s", "");
     }
     run.context().pass().preview = preview;
+    run.context().pass().holdingDays = keepDays;
 
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = &reportProcedure;
