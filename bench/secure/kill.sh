@@ -36,7 +36,7 @@ STORE="$WORK/program/_PWSD/VRSYS"
 rm -rf "$WORK"
 mkdir -p "$WORK/program"
 cleanup() {
-    rm -rf "$WORK"
+    rm -rf "$WORK" "$ERRORS" "$ERRORS.out"
     [ "$own_server" = 1 ] && wineserver_stop
 }
 trap cleanup EXIT
@@ -54,21 +54,32 @@ for i in range(files):
 PY
 checksums() { (cd "$WORK/Data" && find . -type f -print0 | sort -z | xargs -0 sha256sum); }
 BEFORE="$(checksums)"
-tool() { "$RUN" "$TOOL" "$@" 2>/dev/null </dev/null; }
+# The tool's errors and exit code of its last call, for the line of a run that failed.
+ERRORS="$(mktemp)"
+tool() {
+    "$RUN" "$TOOL" "$@" 2>"$ERRORS" </dev/null
+    LAST_CODE=$?
+}
+# Runs the tool and keeps what it printed in $out, its exit code and errors at hand.
+ask() {
+    tool "$@" >"$ERRORS.out"
+    out="$(cat "$ERRORS.out")"
+}
+said() { echo "$1 (exit code $LAST_CODE; errors: $(head -c 400 "$ERRORS" | tr '\n' ' '))"; }
 protect_args() { echo protect "$ROOT" pw "$1" "$WIN\\Data\\folder0" "$WIN\\Data\\フォルダ表1"; }
 
 # Whether the area is as it was before the run: files, an empty store, and a working
 # protect and release.
 holds() {
-    local hide="$1" out
-    out="$(tool release "$ROOT" pw)"
-    case "$out" in "result 1 "* | "result 9 "*) ;; *) echo "release said: $out"; return 1 ;; esac
+    local hide="$1"
+    ask release "$ROOT" pw
+    case "$out" in "result 1 "* | "result 9 "*) ;; *) said "release said: $out"; return 1 ;; esac
     [ "$(checksums)" = "$BEFORE" ] || { echo "files differ"; return 1; }
     [ "$(ls -A "$STORE")" = "Desktop.ini" ] || { echo "store holds: $(ls -A "$STORE" | tr '\n' ' ')"; return 1; }
-    out="$(tool $(protect_args "$hide"))"
-    [ "$out" = "result 1 files $FILES" ] || { echo "protect again said: $out"; return 1; }
-    out="$(tool release "$ROOT" pw)"
-    [ "$out" = "result 1 files $FILES" ] || { echo "release again said: $out"; return 1; }
+    ask $(protect_args "$hide")
+    [ "$out" = "result 1 files $FILES" ] || { said "protect again said: $out"; return 1; }
+    ask release "$ROOT" pw
+    [ "$out" = "result 1 files $FILES" ] || { said "release again said: $out"; return 1; }
     [ "$(checksums)" = "$BEFORE" ] || { echo "files differ after setting again"; return 1; }
 }
 

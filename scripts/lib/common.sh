@@ -152,11 +152,19 @@ wine_map_drives() {
         ln -sfn "$drives/$d" "$WINEPREFIX/dosdevices/$d:"
     done
     small_drive_mount "$drives/s"
-    printf '%s' 'USBソ表' >"$drives/u/.windows-label"
-    printf '%s' 'Work表' >"$drives/l/.windows-label"
-    printf '%s' 'WORK表' >"$drives/m/.windows-label"
+    drive_label "$drives/u" 'USBソ表'
+    drive_label "$drives/l" 'Work表'
+    drive_label "$drives/m" 'WORK表'
     rm -rf "$drives/not-ready"
     ln -sfn "$drives/not-ready" "$WINEPREFIX/dosdevices/n:"
+}
+
+# Every Wine process of a test run passes here while others read the labels: a label is
+# written only when it differs, and then whole, so that no reader finds it empty.
+drive_label() {
+    local file="$1/.windows-label"
+    [ "$(cat "$file" 2>/dev/null)" = "$2" ] && return 0
+    printf '%s' "$2" >"$file.new" && mv -f "$file.new" "$file"
 }
 
 # The folder behind S: becomes a tmpfs of SMALL_DRIVE_SIZE, mounted once per build tree and

@@ -240,7 +240,12 @@ TEST(RunContextTest, AStopRequestInEveryPhaseEndsTheWorkerOnItsOwn) {
          "touch {0}/x.txt && cd {1} && for i in $(seq 0 2999); do "
          "printf '~SCV%04X.TMP\\n' $i; done | xargs touch",
          0},
-        {"deletions", "touch {0}/x.txt && cd {1} && seq -f f%g.txt 3000 | xargs touch",
+        // The target's files years older than the master's one, so that the master is
+        // the folder with one file and the target has 3,000 deletions ahead: with the two
+        // trees tied, the fuller target became the master and the pass went from its one
+        // deletion straight to copying, racing the stop.
+        {"deletions",
+         "cd {1} && seq -f f%g.txt 3000 | xargs touch -d 2020-01-01 && touch {0}/x.txt",
          kMsgDeleting},
     };
     for (const Phase& phase : phases) {
