@@ -2,7 +2,8 @@
 # Kills the mirror tool (tools/mirrorpass) under Wine at random moments of a run and checks
 # what each kill left: every target file whole (its old bytes or the master's), temporary
 # copies only under their own names, the master unchanged, entries the master lacks either
-# still there or in the recycle bin; then that a following run completes the mirror.
+# still there or in the recycle bin, every replaced file's old version kept whole in the
+# target's holding folder; then that a following run completes the mirror.
 #
 #   bench/mirror_kill.sh [COUNT]        (default: 200)
 #
@@ -96,10 +97,14 @@ fresh_trees() {
 
 DEFINITION="D:\\$NAME\\definition.txt"
 
-# Entries with what a comparison needs: folders by name, files with size and write time.
+# The holding folder a target keeps replaced files in, one dated folder per run.
+HOLDING=_Syncoravel保管
+
+# Entries with what a comparison needs: folders by name, files with size and write time. The
+# holding folder is the program's, not part of the mirror.
 listing() {
-    (cd "$1" && find . -mindepth 1 \( -type d -printf 'd %P\n' \) -o \
-        \( -type f -printf 'f %P %s %T@\n' \) | LC_ALL=C sort)
+    (cd "$1" && find . -mindepth 1 -path "./$HOLDING" -prune -o \( -type d -printf 'd %P\n' \) \
+        -o \( -type f -printf 'f %P %s %T@\n' \) | LC_ALL=C sort)
 }
 
 # Whether the file at relative path $3 is the same in the trees $1 and $2: bytes and time.
@@ -125,12 +130,24 @@ in_bin() {
     return 1
 }
 
+# Whether the old version of the target's file at relative path $1 is kept whole in a dated
+# folder of the holding folder (under its own name, or with " (N)" where that was taken).
+kept_whole() {
+    local copy stem="${1%.*}" extension=""
+    [ "$stem" != "$1" ] && extension=".${1##*.}"
+    for copy in "$TARGET/$HOLDING"/*/"$1" "$TARGET/$HOLDING"/*/"$stem ("*")$extension"; do
+        [ -f "$copy" ] && cmp -s "$copy" "$TEMPLATE/target/$1" &&
+            [ "$(stat -c %Y "$copy")" = "$(stat -c %Y "$TEMPLATE/target/$1")" ] && return 0
+    done
+    return 1
+}
+
 FAULTS=()
 fault() { FAULTS+=("$*"); }
 
 # Checks what a kill left. Sets STATE to a rough name of the moment it came at.
 check_killed() {
-    local relative name list new=0 gone=0 temporaries=0
+    local relative original name list new=0 gone=0 temporaries=0 kept=0
     [ "$(listing "$MASTER")" = "$(listing "$TEMPLATE/master")" ] &&
         diff -rq "$MASTER" "$TEMPLATE/master" >/dev/null || fault "the master changed"
     while IFS= read -r -d '' relative; do
@@ -146,33 +163,44 @@ check_killed() {
         else
             fault "neither old nor new: $relative ($(stat -c '%s bytes, %y' "$TARGET/$relative"))"
         fi
-    done < <(cd "$TARGET" && find . -type f -print0)
+    done < <(cd "$TARGET" && find . -path "./$HOLDING" -prune -o -type f -print0)
+    # Whatever reached the holding folder is an old version of a target file, whole.
+    while IFS= read -r -d '' relative; do
+        relative="${relative#./}"
+        kept=$((kept + 1))
+        original="$(sed -E 's/ \([0-9]+\)(\.[^./]*)?$/\1/' <<<"${relative#*/}")"
+        cmp -s "$TARGET/$HOLDING/$relative" "$TEMPLATE/target/$original" 2>/dev/null ||
+            fault "the holding folder has no whole old version at: $relative"
+    done < <(cd "$TARGET/$HOLDING" 2>/dev/null && find . -type f -print0)
     list="$(trashed)"
     while IFS= read -r -d '' relative; do
         relative="${relative#./}"
         [ -e "$TARGET/$relative" ] && continue
         gone=$((gone + 1))
-        if [ -e "$TEMPLATE/master/$relative" ]; then
+        if [ -f "$TEMPLATE/master/$relative" ] && [ -f "$TEMPLATE/target/$relative" ]; then
+            # A replaced file leaves for the holding folder just before its copy lands.
+            kept_whole "$relative" || fault "a replaced file is neither there nor kept: $relative"
+        elif [ -e "$TEMPLATE/master/$relative" ]; then
             fault "an entry the master has is gone: $relative"
         elif ! in_bin "$relative" "$list"; then
             fault "deleted but not in the recycle bin: $relative"
         fi
     done < <(cd "$TEMPLATE/target" && find . -mindepth 1 -print0)
-    if [ "$new" -gt 0 ] || [ "$temporaries" -gt 0 ]; then
+    if [ "$new" -gt 0 ] || [ "$temporaries" -gt 0 ] || [ "$kept" -gt 0 ]; then
         STATE=copies
     elif [ "$gone" -gt 0 ]; then
         STATE=deletions
     else
         STATE="walks (nothing changed yet)"
     fi
-    DETAILS="$new new, $gone gone, $temporaries temporary"
+    DETAILS="$new new, $gone gone, $temporaries temporary, $kept kept"
 }
 
 # Checks that the run after the kill completed the mirror.
 check_completed() {
     local relative list
     [ "$(listing "$TARGET")" = "$(listing "$TEMPLATE/master")" ] &&
-        diff -rq "$TARGET" "$TEMPLATE/master" >/dev/null ||
+        diff -rq -x "$HOLDING" "$TARGET" "$TEMPLATE/master" >/dev/null ||
         fault "the next run left the target unlike the master: $(diff <(listing "$TARGET") \
             <(listing "$TEMPLATE/master") | head -5 | tr '\n' ' ')"
     [ "$(listing "$MASTER")" = "$(listing "$TEMPLATE/master")" ] &&
@@ -180,8 +208,12 @@ check_completed() {
     list="$(trashed)"
     while IFS= read -r -d '' relative; do
         relative="${relative#./}"
-        [ -e "$TEMPLATE/master/$relative" ] && continue
-        in_bin "$relative" "$list" || fault "after the next run not in the recycle bin: $relative"
+        if [ ! -e "$TEMPLATE/master/$relative" ]; then
+            in_bin "$relative" "$list" || fault "after the next run not in the recycle bin: $relative"
+        elif [ -f "$TEMPLATE/target/$relative" ] &&
+            ! same_file "$TEMPLATE/target" "$TEMPLATE/master" "$relative"; then
+            kept_whole "$relative" || fault "after the next run a replaced file is not kept: $relative"
+        fi
     done < <(cd "$TEMPLATE/target" && find . -mindepth 1 -print0)
 }
 
