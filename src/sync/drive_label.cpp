@@ -2,42 +2,13 @@
 
 #include <windows.h>
 
+#include "base/ansi_name.h"
 #include "base/path.h"
 #include "base/scoped_handle.h"
 
 namespace {
 
 const char kAmbiguousLabelTag[] = "【エラーラベル】";
-
-std::wstring wideOf(const std::string& text) {
-    const int length =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0) {
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
-                            length);
-    }
-    return wide;
-}
-
-// The text in the system code page; false when it has no exact form there.
-bool narrowOf(const std::wstring& wide, std::string& text) {
-    text.clear();
-    if (wide.empty()) {
-        return true;
-    }
-    BOOL usedDefault = FALSE;
-    const int length =
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
-                            static_cast<int>(wide.size()), nullptr, 0, "?", &usedDefault);
-    if (length <= 0) {
-        return false;
-    }
-    text.assign(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                        &text[0], length, "?", &usedDefault);
-    return !usedDefault;
-}
 
 // Restores the thread's error mode when it goes.
 class QuietErrorMode {
@@ -83,8 +54,8 @@ bool splitLabelForm(const std::string& text, std::string& label, std::string& be
 }
 
 bool sameLabel(const std::string& a, const std::string& b) {
-    const std::wstring wideA = wideOf(a);
-    const std::wstring wideB = wideOf(b);
+    const std::wstring wideA = wideFromAnsi(a);
+    const std::wstring wideB = wideFromAnsi(b);
     return CompareStringOrdinal(wideA.c_str(), static_cast<int>(wideA.size()), wideB.c_str(),
                                 static_cast<int>(wideB.size()), TRUE) == CSTR_EQUAL;
 }
@@ -102,7 +73,9 @@ bool driveLabel(const std::string& drive, std::string& label) {
                                                 nullptr, nullptr, 0)) {
         return false;
     }
-    return narrowOf(name, label);
+    // A drive without a label has none to give; any other label must have an exact form
+    // in the code page, or no folder line could name it.
+    return name[0] == L'\0' || exactAnsiName(name, label);
 }
 
 LabelledFolder findLabelledFolder(const std::string& label, const std::string& below) {
@@ -151,7 +124,7 @@ bool labelFormOf(const std::string& path, std::string& labelForm) {
     }
     const LabelledFolder found = findLabelledFolder(label, path.substr(2));
     if (found.found != LabelledFolder::Found::one ||
-        CompareStringOrdinal(wideOf(found.drives[0]).c_str(), -1, wideOf(drive).c_str(), -1,
+        CompareStringOrdinal(wideFromAnsi(found.drives[0]).c_str(), -1, wideFromAnsi(drive).c_str(), -1,
                              TRUE) != CSTR_EQUAL) {
         return false;
     }
