@@ -12,7 +12,9 @@
 #include <cstdio>
 #include <string>
 
+#include "ui/application.h"
 #include "ui/sync_preview_window.h"
+#include "ui/ui_resources.h"
 
 namespace {
 
@@ -123,11 +125,18 @@ int main(int argc, char** argv) {
     }
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
+    // The window's class, its dialog procedure and the fonts, as the program sets them up.
+    if (!createSharedResources() || !registerWindowClasses(GetModuleHandleA(nullptr), DefWindowProcA)) {
+        std::fprintf(stderr, "preview: the program's window classes could not be set up\n");
+        return 1;
+    }
+    registerDialogs();
     hook = SetWindowsHookExA(WH_GETMESSAGE, watch, nullptr, GetCurrentThreadId());
     measure.opened = Clock::now();
     showSyncPreview(nullptr, text, {}, 30);
     const double closeMs = millisecondsSince(measure.closing);
     UnhookWindowsHookEx(hook);
+    releaseSharedResources();
     if (measure.lines == 0) {
         std::fprintf(stderr, "preview: the list never got its lines\n");
         return 1;
