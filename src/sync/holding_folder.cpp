@@ -263,7 +263,7 @@ void removeOldDatedFolders(PassContext& context, const std::string& folder) {
 
 void planHolding(PassContext& context, StringList& list, const std::string& path, bool deletion) {
     const HoldingFolder* holding = context.holding;
-    if (holding == nullptr || (deletion ? !holding->holdsDeletions() : !fileExists(path))) {
+    if (holding == nullptr || (deletion && !holding->holdsDeletions())) {
         return;
     }
     list.append(kPlannedHoldTag + path);

@@ -100,6 +100,6 @@ class PassHolding {
 // emptied holding folder goes too, without a line. Folders of other names stay.
 void removeOldDatedFolders(PassContext& context, const std::string& folder);
 
-// In preview mode, after the line of a deletion or of a copy that would replace an existing
-// file: "【保管予定】" + path when the run would hold the entry.
+// In preview mode, after the line of a deletion or of a copy that replaces an existing file
+// (the caller knows which copies do): "【保管予定】" + path when the run would hold the entry.
 void planHolding(PassContext& context, StringList& list, const std::string& path, bool deletion);

@@ -445,7 +445,8 @@ bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSn
             continue;
         }
         TargetEntry there;
-        if (targetHolds(target, relative, there)) {
+        const bool replaces = targetHolds(target, relative, there);
+        if (replaces) {
             if (there.folder != master.isFolder(j)) {
                 recordCopyError(context, targetPath(target, relative, there));
                 clash.set(relative);
@@ -468,7 +469,7 @@ bool copyIntoTarget(PassContext& context, const FolderSnapshot& master, FolderSn
             if (master.isFolder(j)) {
                 planFolder(context, destination);
             } else {
-                planCopy(context, destination, source);
+                planCopy(context, destination, source, replaces);
             }
         } else if (master.isFolder(j)) {
             makeFolder(context, destination);

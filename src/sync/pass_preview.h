@@ -27,9 +27,11 @@ class PlannedDeletions {
 
 // Records "【削除予定】" + path; a folder is added to the planned ones.
 void planDelete(PassContext& context, PlannedDeletions& planned, const std::string& path);
-// Records "【コピー予定】" + destination when the source is a file, the run's error line
-// otherwise.
-void planCopy(PassContext& context, const std::string& destination, const std::string& source);
+// Records "【コピー予定】" + destination for a file the master's walk listed (the run's error
+// line where a name holds a wildcard); `replaces` says whether the target's walk found a file
+// at the destination.
+void planCopy(PassContext& context, const std::string& destination, const std::string& source,
+              bool replaces);
 // Records "【一時ファイル削除予定】" + path for each leftover temporary copy.
 void planLeftoverRemoval(PassContext& context, const std::vector<std::string>& paths);
 // Records "【コピー予定】" + path unless a folder of that name is there.
