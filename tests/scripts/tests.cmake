@@ -15,3 +15,9 @@ set_tests_properties(package PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED fresh_pref
 # The pictures of docs/, as the picture scripts check them when they take them.
 add_test(NAME pictures COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/pictures_test.sh)
 set_tests_properties(pictures PROPERTIES TIMEOUT 120)
+
+# The fresh prefix's small drive is a mount that outlives both tests; it goes after them, so
+# that a build tree can be deleted and a test run leaves no mount behind.
+add_test(NAME fresh_prefix_cleanup
+    COMMAND bash -c "SYNCORAVEL_BUILD='${CMAKE_BINARY_DIR}/fresh-start' && . '${CMAKE_SOURCE_DIR}/scripts/lib/common.sh' && small_drive_unmount")
+set_tests_properties(fresh_prefix_cleanup PROPERTIES TIMEOUT 60 FIXTURES_CLEANUP fresh_prefix)
