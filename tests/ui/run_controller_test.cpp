@@ -500,7 +500,10 @@ TEST_F(RunControllerTest, AUserStopsARunInTheMiddleOfADefinition) {
 
     std::size_t copied = 0;
     expectWholeOrAbsent(temp_, "M\\ソ", "T\\ソ", copied);
-    EXPECT_GE(copied, 40u);
+    // Step 50 was shown before the stop: after the deletion and the folder, at least 47
+    // copies were written; up to 16 of them may still wait for their flush, and a stop
+    // abandons those (seen: 36 whole files).
+    EXPECT_GE(copied, 31u);
     EXPECT_LT(copied, static_cast<std::size_t>(kFiles));
     EXPECT_FALSE(support::pathExists(temp_.at("T\\古い.txt")));
     EXPECT_TRUE(nonDecreasing(progress.positions()));
