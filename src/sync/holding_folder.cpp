@@ -125,6 +125,20 @@ HoldingFolder::HoldingFolder(const std::string& targetRoot, const std::string& s
     : root_(targetRoot), dated_(targetRoot + "\\" + kHoldingFolderName + "\\" + stamp),
       holdsDeletions_(deletionsAreFinal(targetRoot)) {}
 
+bool HoldingFolder::makeFolder(const std::string& folder) {
+    // Made at once rather than looked for first: under Wine, looking for a name that is not
+    // there reads the whole folder above it, and the dated folder gets a subfolder for every
+    // folder of the target with a replaced file (thousands in a large tree), so a look
+    // before each making grew the pass with their square.
+    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS &&
+        !createFolderPath(folder)) {
+        readyFolder_.clear();
+        return false;
+    }
+    readyFolder_ = folder;
+    return true;
+}
+
 bool HoldingFolder::take(const PassContext& context, const std::string& path, std::string& heldAt) {
     heldAt.clear();
     if (path.size() <= root_.size() + 1 || path.compare(0, root_.size(), root_) != 0 ||
@@ -137,8 +151,9 @@ bool HoldingFolder::take(const PassContext& context, const std::string& path, st
         return false;
     }
     const std::string folder = path::folderPart(wanted);
-    if (!folderExists(folder)) {
-        createFolderPath(folder);
+    const bool folderWasReady = folder == readyFolder_;
+    if (!folderWasReady) {
+        makeFolder(folder);
     }
     const bool isFolder = folderExists(path);
     std::string place = wanted;
@@ -150,7 +165,13 @@ bool HoldingFolder::take(const PassContext& context, const std::string& path, st
     }
     // A rename on the same drive: the entry keeps its data, its times and its attributes.
     if (!MoveFileExA(path.c_str(), place.c_str(), 0)) {
-        return false;
+        // The folder made for an earlier entry may have been removed since.
+        const DWORD error = GetLastError();
+        if (!folderWasReady || error != ERROR_PATH_NOT_FOUND || !makeFolder(folder) ||
+            !MoveFileExA(path.c_str(), place.c_str(), 0)) {
+            readyFolder_.clear();
+            return false;
+        }
     }
     heldAt = place;
     ++held_;

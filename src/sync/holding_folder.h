@@ -60,10 +60,16 @@ class HoldingFolder {
     std::size_t heldCount() const { return held_; }
 
   private:
+    // Makes a folder of the dated tree, with the folders above it, unless it is there.
+    bool makeFolder(const std::string& folder);
+
     std::string root_;
     std::string dated_;
     bool holdsDeletions_;
     std::size_t held_ = 0;
+    // The folder of the last entry taken, which needs no second making: entries come in
+    // the walk's order, a folder's together.
+    std::string readyFolder_;
     DWORD lastReport_ = 0;
     bool reportedAny_ = false;
 };

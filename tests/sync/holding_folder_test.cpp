@@ -10,7 +10,9 @@
 #include "support/files.h"
 #include "support/recycle_bin.h"
 #include "support/temp_folder.h"
+#include "sync/holding_folder.h"
 #include "sync/messages.h"
+#include "sync/pass_context.h"
 #include "sync/mirror_fixture.h"
 
 namespace {
@@ -320,6 +322,31 @@ TEST(HoldingFolderTest, AnEntryThatCannotBeHeldStays) {
     for (const std::string& name : support::listFolder(target + "\\" + deep)) {
         EXPECT_EQ(name.find(".TMP"), std::string::npos) << name;
     }
+}
+
+// A folder of the dated tree is made once for the entries of one target folder; one that
+// goes while the pass runs is made again for the next entry rather than failing it.
+TEST(HoldingFolderTest, AFolderRemovedUnderThePassIsMadeAgain) {
+    support::TempFolder temp;
+    const std::string target = temp.at("T");
+    makeTree(target, {file("表\\a.txt", "a", T), file("表\\b.txt", "b", T),
+                      file("表\\c.txt", "c", T)});
+    HoldingFolder holding(target, "20240603-080000");
+    const std::string dated = target + "\\" + kHolding + "\\20240603-080000";
+    PassContext context;
+    std::string heldAt;
+
+    ASSERT_TRUE(holding.take(context, target + "\\表\\a.txt", heldAt));
+    EXPECT_EQ(heldAt, dated + "\\表\\a.txt");
+    ASSERT_TRUE(support::removeTree(dated));
+
+    ASSERT_TRUE(holding.take(context, target + "\\表\\b.txt", heldAt));
+    EXPECT_EQ(heldAt, dated + "\\表\\b.txt");
+    ASSERT_TRUE(holding.take(context, target + "\\表\\c.txt", heldAt));
+    EXPECT_EQ(support::readFile(dated + "\\表\\b.txt"), "b");
+    EXPECT_EQ(support::readFile(dated + "\\表\\c.txt"), "c");
+    EXPECT_EQ(holding.heldCount(), 3u);
+    EXPECT_FALSE(support::pathExists(target + "\\表\\b.txt"));
 }
 
 } // namespace
