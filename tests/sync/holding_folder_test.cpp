@@ -12,8 +12,8 @@
 #include "support/temp_folder.h"
 #include "sync/holding_folder.h"
 #include "sync/messages.h"
-#include "sync/pass_context.h"
 #include "sync/mirror_fixture.h"
+#include "sync/pass_context.h"
 
 namespace {
 
